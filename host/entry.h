@@ -1,0 +1,8 @@
+// The process entry: command line, start-up sequence, message loop, exit.
+#pragma once
+
+namespace qavz {
+
+int RunProcess(int argc, char** argv);
+
+}  // namespace qavz

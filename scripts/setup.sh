@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs every Debian package qavz needs (idempotent, quiet) and builds it.
+# Usage: scripts/setup.sh [build-dir] [extra cmake options...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  googletest libgtest-dev libbenchmark-dev
+  libsdl2-dev xvfb xauth
+  libopenal-dev libvorbis-dev libfluidsynth-dev fluid-soundfont-gm
+  libfreetype-dev libfontconfig-dev fonts-ipafont-gothic
+  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""; [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+build="${1:-build}"
+shift || true
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+cmake --build "$build" -j"$(nproc)"
