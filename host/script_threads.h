@@ -1,0 +1,43 @@
+// Script threads and the services natives get from the window thread.
+#pragma once
+
+#include <cstdint>
+
+#include "vm/machine_context.h"
+
+namespace qavz {
+
+constexpr int kThreadCount = 32;
+constexpr int kContextDepth = 32;
+
+// Thread operations; every one fails while StopFlag is set.
+int StartThread(MachineContext* context, bool suspended);  // index or -1
+int StartThreadAt(MachineContext* parent, Addr entry, int32_t argument, int32_t suspendCount,
+                  int32_t stackSize);  // index or -1
+int StopThreadAndWait(int index);       // 1, 0 for an invalid index
+int RaiseSuspend(int index);            // new count, -1 invalid
+int LowerSuspend(int index);            // new count, 0 if already <= 0, -1 invalid
+int SetWakeTime(int index, uint32_t milliseconds);
+int ReplaceTopContext(int index, MachineContext* context);
+int PushContext(int index, MachineContext* context);
+void StopAllThreads();
+void ClearThreadTable();
+int RunningThreadCount();
+// Pause on deactivation: raise (true) or lower (false) every slot's count.
+void PauseThreads(bool pause);
+
+// Services: start (shuts down first), shut down, load the main program
+// (message 1025), restart.
+void StartServices();
+void ShutdownServices();
+void LoadMainProgram(const char* path);
+void RestartProgram();
+
+// How the run ended, for `qavz run`: set by the thread machinery.
+enum class RunOutcome { kRunning, kEnded, kFault, kExit, kCompileFailed };
+RunOutcome CurrentRunOutcome();
+// main's return value (r0 of the context at the bottom of thread 0's stack
+// when it ended), for `qavz run --result`.
+int32_t MainResult();
+
+}  // namespace qavz

@@ -1,0 +1,27 @@
+// The interpreter: bounded slices of one context.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "vm/machine_context.h"
+
+namespace qavz {
+
+// Non-zero stops every slice and every script thread. It lives in the arena
+// so scripts and extensions can read it by address (StopFlagAddress()).
+std::atomic<int32_t>& StopFlag() noexcept;
+Addr StopFlagAddress() noexcept;
+
+// Called by `trap` with the native index; ends the slice afterwards.
+using TrapHandler = void (*)(uint32_t index, MachineContext* context);
+int SetTrapHandler(TrapHandler handler);
+
+// Runs at most 255 instructions of `context`; returns 1.
+int RunSlice(MachineContext* context);
+
+enum FaultKind { kFaultDivide = 0, kFaultProgram = 1, kFaultStack = 2, kFaultOpcode = 3 };
+// Reports the fault's message at level 1, sets state 2 and StopFlag.
+void RaiseFault(MachineContext* context, FaultKind kind);
+
+}  // namespace qavz
