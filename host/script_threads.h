@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "vm/machine_context.h"
 
@@ -32,6 +33,10 @@ void StartServices();
 void ShutdownServices();
 void LoadMainProgram(const char* path);
 void RestartProgram();
+
+// SystemFile binding made by `sysfile`: the block is written to the file at
+// service shut-down (restart and exit). An empty name clears the binding.
+void BindSystemFile(const std::string& hostPath, Addr block, uint32_t size);
 
 // How the run ended, for `qavz run`: set by the thread machinery.
 enum class RunOutcome { kRunning, kEnded, kFault, kExit, kCompileFailed };

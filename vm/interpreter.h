@@ -12,6 +12,10 @@ namespace qavz {
 // so scripts and extensions can read it by address (StopFlagAddress()).
 std::atomic<int32_t>& StopFlag() noexcept;
 Addr StopFlagAddress() noexcept;
+// 1 while the application is active (starts at 1); read by script threads
+// and extensions, also by address.
+std::atomic<int32_t>& ActiveFlag() noexcept;
+Addr ActiveFlagAddress() noexcept;
 
 // Called by `trap` with the native index; ends the slice afterwards.
 using TrapHandler = void (*)(uint32_t index, MachineContext* context);

@@ -1,0 +1,8 @@
+// Network per-run state: no sessions exist until the network is built.
+#include "host/service_hooks.h"
+
+namespace qavz {
+
+void CloseAllConnections() {}
+
+}  // namespace qavz

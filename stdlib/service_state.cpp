@@ -1,0 +1,13 @@
+// Standard library per-run state. To be filled by the maths tables, the time
+// base, the random generator and the pattern tables.
+#include "host/service_hooks.h"
+
+namespace qavz {
+
+void BuildMathTables() {}
+void FreeMathTables() {}
+void SeedRandomFromTicks() {}
+void PauseTimeBase(bool) {}
+void FreeAllPatterns() {}
+
+}  // namespace qavz

@@ -1,0 +1,9 @@
+// Extension per-run state: no DLL table exists until extensions are built.
+#include "host/service_hooks.h"
+
+namespace qavz {
+
+void ResetDllTable() {}
+void UnloadAllDlls() {}
+
+}  // namespace qavz
