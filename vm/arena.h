@@ -90,6 +90,9 @@ class Arena {
   bool PageLive(uint32_t page) const noexcept {
     return pages_[page].load(std::memory_order_relaxed) != 0;
   }
+  // The page map itself (one byte per page, non-zero = live), so the
+  // interpreter can keep it in a register across its loop.
+  const std::atomic<uint8_t>* PageMap() const noexcept { return pages_; }
 
   // Bytes in live blocks (for tests and leak checks).
   uint64_t LiveBytes() const noexcept;
