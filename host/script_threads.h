@@ -45,4 +45,29 @@ RunOutcome CurrentRunOutcome();
 // when it ended), for `qavz run --result`.
 int32_t MainResult();
 
+// --- For the control natives and the services (not for other callers) ---
+
+// True for 0..31 with a slot that holds a thread.
+bool ValidThread(int index);
+// Index of the running context in the slot's context stack; -1 if invalid.
+int ThreadTopIndex(int index);
+// Context at `depth` of a valid slot's stack, or null.
+MachineContext* ThreadContextAt(int index, int depth);
+// Frees the contexts above `depth` (called programs abandoned by longjmp).
+// Only the slot's own thread may do this. 1, or 0 when refused.
+int DropContextsAbove(int index, int depth);
+// Clears a valid slot's run flag without waiting: the thread ends at its next
+// check. 1, or 0 for an invalid index (or while StopFlag is set).
+int RequestThreadEnd(int index);
+// Suspend count of a slot (for pacing checks and tests); 0 if out of range.
+int32_t ThreadSuspendCount(int index);
+// Starts the main program's thread: its end decides the run outcome.
+int StartMainThread(MachineContext* context);
+// Run outcome bookkeeping for LoadMainProgram.
+void BeginRun();
+void MarkCompileFailed();
+// Each slot has its own current font selection; the text subsystem resets
+// it when thd_begin hands a slot to a new thread. Empty until text exists.
+void ResetThreadFontSelection(int index);
+
 }  // namespace qavz
