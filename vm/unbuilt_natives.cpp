@@ -4,7 +4,5 @@
 
 namespace qavz {
 
-QAVZ_UNBUILT_NATIVE(getsystem)
-QAVZ_UNBUILT_NATIVE(setsystem)
 
 }  // namespace qavz
