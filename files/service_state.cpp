@@ -1,9 +1,16 @@
-// Files per-run state. To be filled by the pack and heap tables.
+// Files per-run state: emptied at every service start-up and shut-down.
+#include "files/files_state.h"
 #include "host/service_hooks.h"
 
 namespace qavz {
 
-void ClosePackFiles() {}
-void FreeScriptHeap() {}
+void ClosePackFiles() { ClosePackSlots(); }
+
+// The SystemFile binding ends here too: the host writes the block back at
+// this shut-down and forgets it, so sysio must stop reaching it.
+void FreeScriptHeap() {
+  FreeHeapBlocks();
+  ForgetSystemFile();
+}
 
 }  // namespace qavz

@@ -1,0 +1,76 @@
+#include "platform/file_system.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+
+namespace qavz::platform {
+
+namespace {
+Timestamp FromTimespec(const struct statx_timestamp& t) {
+  return Timestamp{int64_t(t.tv_sec), t.tv_nsec};
+}
+}  // namespace
+
+bool GetFileFacts(const std::string& hostPath, FileFacts& facts) {
+  struct statx sx {};
+  unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_BTIME;
+  if (statx(AT_FDCWD, hostPath.c_str(), 0, mask, &sx) != 0) return false;
+  facts.directory = S_ISDIR(sx.stx_mode);
+  facts.readOnly = (sx.stx_mode & S_IWUSR) == 0;
+  facts.size = sx.stx_size;
+  facts.access = FromTimespec(sx.stx_atime);
+  facts.write = FromTimespec(sx.stx_mtime);
+  facts.creation = (sx.stx_mask & STATX_BTIME) ? FromTimespec(sx.stx_btime) : facts.write;
+  return true;
+}
+
+bool SetReadOnly(const std::string& hostPath, bool readOnly) {
+  struct stat st {};
+  if (stat(hostPath.c_str(), &st) != 0) return false;
+  mode_t mode = st.st_mode & 07777;
+  if (readOnly) {
+    mode &= ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH);
+  } else {
+    mode |= S_IWUSR;
+  }
+  return mode == (st.st_mode & 07777) || chmod(hostPath.c_str(), mode) == 0;
+}
+
+bool SetFileTimes(const std::string& hostPath, const Timestamp* access, const Timestamp* write) {
+  struct timespec times[2];
+  times[0].tv_nsec = times[1].tv_nsec = UTIME_OMIT;
+  if (access) times[0] = {time_t(access->seconds), long(access->nanoseconds)};
+  if (write) times[1] = {time_t(write->seconds), long(write->nanoseconds)};
+  return utimensat(AT_FDCWD, hostPath.c_str(), times, 0) == 0;
+}
+
+LocalDate ToLocalDate(const Timestamp& t) {
+  time_t s = time_t(t.seconds);
+  struct tm tm {};
+  localtime_r(&s, &tm);
+  return LocalDate{uint16_t(tm.tm_year + 1900), uint16_t(tm.tm_mon + 1), uint16_t(tm.tm_wday),
+                   uint16_t(tm.tm_mday),        uint16_t(tm.tm_hour),    uint16_t(tm.tm_min),
+                   uint16_t(tm.tm_sec),         uint16_t(t.nanoseconds / 1000000)};
+}
+
+bool FromLocalDate(const LocalDate& d, Timestamp& t) {
+  if (d.month < 1 || d.month > 12 || d.day < 1 || d.day > 31 || d.hour > 23 || d.minute > 59 ||
+      d.second > 59 || d.millisecond > 999)
+    return false;
+  struct tm tm {};
+  tm.tm_year = d.year - 1900;
+  tm.tm_mon = d.month - 1;
+  tm.tm_mday = d.day;
+  tm.tm_hour = d.hour;
+  tm.tm_min = d.minute;
+  tm.tm_sec = d.second;
+  tm.tm_isdst = -1;
+  time_t s = mktime(&tm);
+  if (s == time_t(-1) && !(d.year == 1969 || d.year == 1970)) return false;
+  t.seconds = int64_t(s);
+  t.nanoseconds = uint32_t(d.millisecond) * 1000000u;
+  return true;
+}
+
+}  // namespace qavz::platform
