@@ -111,13 +111,15 @@ static std::vector<Match> FindMatches(const std::string& pattern) {
   std::string dirPart = sep == std::string::npos ? std::string() : pattern.substr(0, sep + 1);
   std::string namePattern = sep == std::string::npos ? pattern : pattern.substr(sep + 1);
   if (namePattern.empty()) return found;
-  std::string dir = dirPart.empty() ? std::string(".") : platform::MapPath(dirPart);
-  if (dir.empty()) dir = "/";
+  std::filesystem::path base(dirPart.empty() ? std::string(".") : platform::MapPath(dirPart));
+  if (base.empty()) base = std::filesystem::path("/");
   std::error_code ec;
   std::vector<std::string> names;
-  std::filesystem::path base(dir);
   if (!std::filesystem::is_directory(base, ec)) return found;
-  if (std::filesystem::weakly_canonical(base, ec) != "/") names = {".", ".."};
+  if (std::filesystem::weakly_canonical(base, ec) != "/") {
+    names.emplace_back(".");
+    names.emplace_back("..");
+  }
   for (std::filesystem::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec))
     names.push_back(it->path().filename().string());
   for (const std::string& n : names) {

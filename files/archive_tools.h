@@ -1,0 +1,14 @@
+// Authors' tools on the command line:
+//   qavz pack DIR              writes DIR.bin from the files under DIR
+//   qavz unpack FILE.bin [DIR] writes the members under DIR (FILE without .bin)
+//   qavz compress IN OUT       writes OUT as a compressed data file
+//   qavz expand IN OUT         writes the expanded bytes of a compressed file
+#pragma once
+
+namespace qavz {
+
+// argv[0] is the verb. Returns the process exit status: 0 done, 1 failed
+// (a message on standard error), 2 usage.
+int RunArchiveTool(int argc, char** argv);
+
+}  // namespace qavz
