@@ -17,7 +17,7 @@ struct Config {
   int32_t width = 640;          // "Width"
   int32_t height = 480;         // "Height"
   int32_t depth = 24;           // "Depth"
-  int32_t mmx = 0;              // "MMX": read only when the processor has MMX, else 0
+  int32_t mmx = 1;              // "MMX": read only when the processor has MMX, else 0
   int32_t draw = 0;             // "Draw"
   int32_t sound = 0;            // "Sound"
   int32_t music = 0;            // "Music"
@@ -33,16 +33,34 @@ struct Config {
   std::string execute;          // "Execute", up to 259 characters
 };
 
-// Paths derived from the executable path (Shift-JIS bytes, Windows style
-// where the title wrote them).
+// Reads section "General" of `file` (a host path; a missing file gives every
+// default): every key in table order, kilobyte keys times 1024, "MMX" only
+// when `cpuHasMmx` (else 0), "AutoHideMenu" forced to 0 when "Draw" or
+// "Menu" is 0. Always succeeds.
+Config ReadConfig(const std::string& file, bool cpuHasMmx);
+// The start-up MMX test, made once and cached.
+bool CpuHasMmxCached() noexcept;
+
+// Writes "FullScreen" back as 1 or 0 when the value read at start-up was 0
+// or 1; otherwise leaves the file alone. True when it wrote.
+bool WriteBackFullScreen(const std::string& file, const Config& config, bool fullScreenNow);
+
+// Paths derived from the executable path (host paths, with '/'; the main
+// script path as the title wrote it, Windows style).
 struct TitlePaths {
-  std::string executable;  // as given
-  std::string baseDir;     // directory of the executable, with trailing separator
+  std::string executable;  // absolute
+  std::string baseDir;     // directory of the executable, with trailing '/'
   std::string name;        // executable name without extension
   std::string extension;   // with the dot
-  std::string configFile;  // baseDir + name + ".cfg"
+  std::string configFile;  // baseDir + name + ".cfg" (letter case as on disk)
   std::string mainScript;  // "Execute" or "%s\%s.c" of the name
 };
+
+// Splits an executable path into base directory, name and extension and
+// forms the configuration file's path. The main script path is left empty.
+TitlePaths DerivePaths(const std::string& executablePath);
+// "Execute" when set, else "NAME\NAME.c".
+std::string MainScriptPath(const Config& config, const std::string& name);
 
 // The configuration of this run and its paths; written once at start-up
 // before any script thread exists, read everywhere afterwards.

@@ -1,13 +1,76 @@
 #include "host/entry.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "host/command_line.h"
+#include "host/config.h"
+#include "host/message_queue.h"
+#include "host/runtime.h"
+#include "platform/process.h"
+#include "platform/signals.h"
+
+#ifndef QAVZ_VERSION
+#define QAVZ_VERSION "0.0.0"
+#endif
 
 namespace qavz {
 
-// Replaced by the real command line and start-up sequence.
-int RunProcess(int, char**) {
-  std::fprintf(stderr, "qavz: not built yet\n");
-  return 2;
+namespace {
+
+constexpr int kStatusUsage = 2;
+
+void CloseOnSignal() { PostMainMessage(Message{kMsgClose, 0, 0, {}}); }
+
+bool HeadlessFromEnvironment() {
+  const char* value = std::getenv("QAVZ_HEADLESS");
+  return value && *value && *value != '0';
+}
+
+// `qavz run FILE.c`: FILE.c's folder is the base directory and the current
+// directory; the configuration is the one given, or none (every default).
+int RunScript(const CommandLine& line) {
+  namespace fs = std::filesystem;
+  fs::path script = fs::absolute(line.script).lexically_normal();
+  TitlePaths paths = DerivePaths((script.parent_path() / script.stem()).string() + ".exe");
+  paths.configFile = line.configFile.empty() ? "" : fs::absolute(line.configFile).lexically_normal().string();
+  paths.mainScript = script.filename().string();
+  RunOptions options;
+  options.headless = line.headless || HeadlessFromEnvironment();
+  options.exitWhenEnded = true;
+  options.runCommand = true;
+  options.printResult = line.printResult;
+  options.timeoutMs = line.timeoutMs;
+  return RunRuntime(paths, options);
+}
+
+int RunTitle(const CommandLine& line) {
+  RunOptions options;
+  options.headless = HeadlessFromEnvironment();
+  return RunRuntime(DerivePaths(line.title), options);
+}
+
+}  // namespace
+
+int RunProcess(int argc, char** argv) {
+  CommandLine line = ParseCommandLine(argc, argv, platform::PathAsStarted(argc > 0 ? argv[0] : nullptr));
+  switch (line.command) {
+    case Command::kHelp: std::fputs(kUsageText, stdout); return 0;
+    case Command::kVersion: std::printf("qavz %s\n", QAVZ_VERSION); return 0;
+    case Command::kUsage:
+      if (!line.error.empty()) std::fprintf(stderr, "qavz: %s\n", line.error.c_str());
+      std::fputs(kUsageText, stderr);
+      return kStatusUsage;
+    case Command::kCheck:
+    case Command::kListing:
+      std::fprintf(stderr, "qavz: %s: the compiler is not built yet\n", line.script.c_str());
+      return kStatusCompileFailed;
+    case Command::kRun:
+    case Command::kTitle: break;
+  }
+  platform::WatchTerminationSignals(CloseOnSignal);
+  return line.command == Command::kRun ? RunScript(line) : RunTitle(line);
 }
 
 }  // namespace qavz

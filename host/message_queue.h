@@ -18,6 +18,10 @@ enum MessageId : uint32_t {
   kMsgDebugLine = 1026,     // append a line to the debug output (text)
   kMsgServiceFirst = 1124,  // ServiceRequest ids 1124..1214
   kMsgServiceLast = 1214,
+  // This port's own: a second instance asks for the window; a script thread
+  // has an error box shown by the thread that owns the window.
+  kMsgRaiseWindow = 0x8001,
+  kMsgErrorBox = 0x8002,
 };
 
 struct Message {

@@ -1,0 +1,135 @@
+#include "host/command_line.h"
+
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+namespace qavz {
+
+namespace fs = std::filesystem;
+
+const char kUsageText[] =
+    "usage: qavz TITLE                  run a title: GAME.EXE, GAME.cfg or its folder\n"
+    "       qavz run [--headless] [--result] [--config FILE.cfg] [--timeout MS] FILE.c\n"
+    "       qavz check FILE.c\n"
+    "       qavz listing [--echo] FILE.c\n"
+    "       qavz --help | --version\n";
+
+namespace {
+
+bool HasExtension(const fs::path& path, const char* extension) {
+  std::string e = path.extension().string();
+  if (e.size() != std::strlen(extension)) return false;
+  for (size_t i = 0; i < e.size(); ++i)
+    if (std::tolower(uint8_t(e[i])) != extension[i]) return false;
+  return true;
+}
+
+// Files of `dir` with the extension, any letter case.
+std::vector<fs::path> FilesWith(const fs::path& dir, const char* extension) {
+  std::vector<fs::path> found;
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(dir, error))
+    if (entry.is_regular_file(error) && HasExtension(entry.path(), extension)) found.push_back(entry.path());
+  return found;
+}
+
+// The executable a configuration file belongs to: GAME.cfg -> GAME.exe in any
+// letter case that exists, else GAME.exe.
+std::string ExecutableFor(const fs::path& config) {
+  fs::path stem = config.parent_path() / config.stem();
+  for (const fs::path& exe : FilesWith(config.parent_path().empty() ? "." : config.parent_path(), ".exe"))
+    if (exe.stem() == config.stem()) return fs::absolute(exe).lexically_normal().string();
+  return fs::absolute(stem.string() + ".exe").lexically_normal().string();
+}
+
+bool ParseNumber(const char* text, int64_t& out) {
+  char* end = nullptr;
+  long long n = std::strtoll(text, &end, 10);
+  if (!*text || *end || n < 0) return false;
+  out = n;
+  return true;
+}
+
+CommandLine ParseRun(int argc, const char* const* argv) {
+  CommandLine line;
+  line.command = Command::kRun;
+  for (int i = 2; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--headless") {
+      line.headless = true;
+    } else if (a == "--result") {
+      line.printResult = true;
+    } else if ((a == "--config" || a == "--timeout") && i + 1 < argc) {
+      if (a == "--config") line.configFile = argv[++i];
+      else if (!ParseNumber(argv[++i], line.timeoutMs)) line.error = "--timeout takes milliseconds";
+    } else if (a.size() > 1 && a[0] == '-') {
+      line.error = "unknown option " + a;
+    } else if (line.script.empty()) {
+      line.script = a;
+    } else {
+      line.error = "one FILE.c only";
+    }
+  }
+  if (line.script.empty() && line.error.empty()) line.error = "run needs FILE.c";
+  if (!line.error.empty()) line.command = Command::kUsage;
+  return line;
+}
+
+CommandLine ParseCompile(int argc, const char* const* argv, Command command) {
+  CommandLine line;
+  line.command = command;
+  for (int i = 2; i < argc; ++i) {
+    std::string a = argv[i];
+    if (command == Command::kListing && a == "--echo") line.echo = true;
+    else if (a.size() > 1 && a[0] == '-') line.error = "unknown option " + a;
+    else if (line.script.empty()) line.script = a;
+    else line.error = "one FILE.c only";
+  }
+  if (line.script.empty() && line.error.empty()) line.error = "needs FILE.c";
+  if (!line.error.empty()) line.command = Command::kUsage;
+  return line;
+}
+
+}  // namespace
+
+std::string ResolveTitle(const std::string& argument, std::string& error) {
+  fs::path path(argument);
+  std::error_code ec;
+  if (fs::is_directory(path, ec)) {
+    std::vector<fs::path> configs = FilesWith(path, ".cfg");
+    if (configs.size() == 1) return ExecutableFor(configs[0]);
+    error = argument + (configs.empty() ? " holds no .cfg file" : " holds more than one .cfg file");
+    return {};
+  }
+  if (HasExtension(path, ".cfg")) return ExecutableFor(path);
+  if (!path.has_extension()) {
+    error = argument + " is not a title: name GAME.EXE, GAME.cfg or the title's folder";
+    return {};
+  }
+  return fs::absolute(path).lexically_normal().string();
+}
+
+CommandLine ParseCommandLine(int argc, const char* const* argv, const std::string& argv0Path) {
+  CommandLine line;
+  if (argc < 2) {
+    // Started under a title's name (a link GAME.exe to the runtime).
+    if (!argv0Path.empty() && fs::path(argv0Path).has_extension()) {
+      line.command = Command::kTitle;
+      line.title = argv0Path;
+    }
+    return line;
+  }
+  std::string first = argv[1];
+  if (first == "--help" || first == "-h") line.command = Command::kHelp;
+  else if (first == "--version") line.command = Command::kVersion;
+  else if (first == "run") return ParseRun(argc, argv);
+  else if (first == "check") return ParseCompile(argc, argv, Command::kCheck);
+  else if (first == "listing") return ParseCompile(argc, argv, Command::kListing);
+  else if (first.size() > 1 && first[0] == '-') line.error = "unknown option " + first;
+  else if (argc > 2) line.error = "one title only";
+  else if (!(line.title = ResolveTitle(first, line.error)).empty()) line.command = Command::kTitle;
+  return line;
+}
+
+}  // namespace qavz

@@ -1,0 +1,33 @@
+// The command line of `qavz`.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qavz {
+
+enum class Command { kTitle, kRun, kCheck, kListing, kHelp, kVersion, kUsage };
+
+struct CommandLine {
+  Command command = Command::kUsage;
+  std::string title;       // kTitle: the title's executable path (absolute)
+  std::string script;      // kRun, kCheck, kListing: FILE.c
+  std::string configFile;  // kRun: --config
+  bool headless = false;   // kRun: --headless
+  bool printResult = false;
+  bool echo = false;       // kListing: --echo
+  int64_t timeoutMs = -1;
+  std::string error;       // kUsage: what is wrong (empty: nothing was given)
+};
+
+// `argv0` is the path the runtime was started as (found on PATH if needed).
+CommandLine ParseCommandLine(int argc, const char* const* argv, const std::string& argv0Path);
+
+// The executable path a title argument stands for: GAME.EXE as named (it is
+// never run), GAME.cfg (the executable beside it), or a folder that holds
+// exactly one .cfg file. Empty, with `error` set, when it stands for none.
+std::string ResolveTitle(const std::string& argument, std::string& error);
+
+extern const char kUsageText[];
+
+}  // namespace qavz

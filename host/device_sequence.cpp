@@ -1,0 +1,97 @@
+// The device and service start-up and the exit sequence, as tables in the
+// order they run. A row with a configuration flag runs only when the flag is
+// on (or, for `whenOff`, only when it is off).
+#include "host/config.h"
+#include "host/display_mode.h"
+#include "host/external_data.h"
+#include "host/runtime.h"
+#include "host/script_threads.h"
+#include "host/service_hooks.h"
+#include "platform/devices.h"
+
+namespace qavz {
+
+namespace {
+
+StepObserver gObserver = nullptr;
+bool gStopped = false;
+
+using platform::Device;
+
+template <Device device>
+void Open() {
+  platform::OpenDevice(device, Headless());
+}
+template <Device device>
+void Close() {
+  platform::CloseDevice(device);
+}
+
+struct SequenceStep {
+  const char* name;
+  int32_t Config::*flag;  // null: always
+  void (*run)();
+  bool whenOff = false;
+};
+
+constexpr SequenceStep kStartUp[] = {
+    {"math tables", nullptr, BuildMathTables},
+    {"Net", &Config::net, Open<Device::kNetwork>},
+    {"Draw", &Config::draw, CreateDisplayModeObject},
+    {"Sound", &Config::sound, Open<Device::kSound>},
+    {"Music", &Config::music, Open<Device::kMusic>},
+    {"Input", &Config::input, Open<Device::kInput>},
+    {"joystick", &Config::input, Open<Device::kJoystick>, true},
+    {"CD", &Config::cd, Open<Device::kCd>},
+    {"external data", nullptr, [] { AllocateExternalData(TheConfig().heapSize); }},
+    {"services", nullptr, StartServices},
+    {"thread table", nullptr, ClearThreadTable},
+    {"colour tables", nullptr, InitColourTables},
+    {"random seed", nullptr, SeedRandomFromTicks},
+};
+
+constexpr SequenceStep kExit[] = {
+    {"stop media", nullptr, StopMedia},
+    {"stop threads", nullptr, StopAllThreads},
+    {"shut services", nullptr, ShutdownServices},
+    {"free external data", nullptr, FreeExternalData},
+    {"release CD", &Config::cd, Close<Device::kCd>},
+    {"release Input", &Config::input, Close<Device::kInput>},
+    {"release joystick", &Config::input, Close<Device::kJoystick>, true},
+    {"release Music", &Config::music, Close<Device::kMusic>},
+    {"release Sound", &Config::sound, Close<Device::kSound>},
+    {"release Draw", &Config::draw, ReleaseDisplayModeObject},
+    {"release Net", &Config::net, Close<Device::kNetwork>},
+    {"free math tables", nullptr, FreeMathTables},
+};
+
+template <size_t N>
+void RunSequence(const SequenceStep (&steps)[N]) {
+  const Config& config = TheConfig();
+  for (const SequenceStep& step : steps) {
+    if (step.flag && (config.*step.flag != 0) == step.whenOff) continue;
+    ObserveStep(step.name);
+    step.run();
+  }
+}
+
+}  // namespace
+
+void SetStepObserver(StepObserver observer) { gObserver = observer; }
+
+void ObserveStep(const char* step) {
+  if (gObserver) gObserver(step);
+}
+
+void StartDevicesAndServices() {
+  gStopped = false;
+  RunSequence(kStartUp);
+}
+
+void StopDevicesAndServices() {
+  if (gStopped) return;
+  gStopped = true;
+  RunSequence(kExit);
+}
+
+}  // namespace qavz

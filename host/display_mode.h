@@ -1,0 +1,17 @@
+// The display-mode object ("Draw") and the full-screen state.
+#pragma once
+
+namespace qavz {
+
+// Start-up and exit steps for "Draw".
+void CreateDisplayModeObject();
+void ReleaseDisplayModeObject();
+
+// Switches to full screen (true) or back to the window. Without the
+// display-mode object nothing happens and the result is 0; asking for the
+// current state gives 1 at once; a failed switch leaves the window windowed
+// and gives 1.
+int SwitchDisplayMode(bool fullScreen);
+bool IsFullScreen();
+
+}  // namespace qavz

@@ -1,0 +1,22 @@
+#include "host/main_window.h"
+
+#include "platform/text_encoding.h"
+#include "platform/video.h"
+
+namespace qavz {
+
+bool CreateMainWindow(const Config& config) {
+  platform::WindowSpec spec;
+  spec.clientWidth = config.width;
+  spec.clientHeight = config.height;
+  spec.popup = config.title.empty();
+  spec.caption = platform::ToUtf8(config.title);
+  // The sizing border and the maximise box belong to the captioned style.
+  spec.sizable = !spec.popup && config.resize != 0;
+  spec.maximizable = !spec.popup && config.draw != 0;
+  if (!platform::Video().createWindow(spec)) return false;
+  PostMainMessage(Message{kMsgLoadMain, 0, 0, ThePaths().mainScript});
+  return true;
+}
+
+}  // namespace qavz

@@ -1,0 +1,99 @@
+// The process start-up of a run, in its order, and its end.
+#include "host/runtime.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "host/display_mode.h"
+#include "host/main_window.h"
+#include "host/message_queue.h"
+#include "host/report_error.h"
+#include "host/script_threads.h"
+#include "platform/instance_lock.h"
+#include "platform/video.h"
+
+namespace qavz {
+
+namespace {
+
+constexpr char kMutexName[] = "QAVZ_MUTEX";
+
+void RequestRaise() { PostMainMessage(Message{kMsgRaiseWindow, 0, 0, {}}); }
+
+// Opens the window side: the video driver (null when headless or when no
+// display can be opened), the message queue of this thread and the error box.
+void OpenWindowThread(bool headless) {
+  platform::SelectVideoDriver(std::getenv("QAVZ_VIDEO"), headless);
+  if (platform::VideoIsNull()) SetHeadless(true);
+  ResetMainWindow();
+  BindMainThread();
+  SetMessageHandler(MainWindowProcedure);
+  SetMainWake([] { platform::Video().wake(); });
+  SetErrorBox(ShowErrorBox);
+}
+
+void CloseWindowThread() {
+  ShutMainQueue();
+  SetMainWake(nullptr);
+  SetErrorBox(nullptr);
+  platform::QuitVideo();
+}
+
+// The status of `qavz run` from how the run ended.
+int RunCommandStatus(bool timedOut, bool printResult) {
+  RunOutcome outcome = CurrentRunOutcome();
+  if (timedOut) return kStatusTimeout;
+  if (outcome == RunOutcome::kCompileFailed) return kStatusCompileFailed;
+  if (printResult) std::printf("result: %d\n", MainResult());
+  return outcome == RunOutcome::kFault ? kStatusFault : kStatusOk;
+}
+
+}  // namespace
+
+int RunRuntime(const TitlePaths& paths, const RunOptions& options) {
+  // Derived paths (step 1) come in; the mutex and class names are fixed (2).
+  ThePaths() = paths;
+  bool headless = options.headless || !platform::DisplayAvailable();
+  SetHeadless(headless);
+  ObserveStep("read configuration");  // 3
+  TheConfig() = ReadConfig(paths.configFile, CpuHasMmxCached());
+  const Config& config = TheConfig();
+  SetErrorLevel(config.error);
+  if (ThePaths().mainScript.empty()) ThePaths().mainScript = MainScriptPath(config, paths.name);  // 4
+
+  // 5. One instance per user, unless "MultipleRunning"; a run without a
+  // window has nothing to raise and may run beside others.
+  if (config.multipleRunning == 0 && !headless) {
+    ObserveStep("single instance");
+    if (platform::AcquireInstanceLock(kMutexName, RequestRaise) == platform::InstanceLockResult::kAnotherRuns)
+      return 0;
+  }
+  ObserveStep("current directory");  // 6
+  std::error_code ignored;
+  std::filesystem::current_path(paths.baseDir, ignored);
+
+  OpenWindowThread(headless);  // 7
+  ObserveStep("create window");  // 8
+  if (!CreateMainWindow(config)) {
+    CloseWindowThread();
+    platform::ReleaseInstanceLock();
+    return 0;
+  }
+  StartDevicesAndServices();
+  if (config.fullScreen == 1) {  // 9
+    ObserveStep("full screen");
+    SwitchDisplayMode(true);
+  }
+  ObserveStep("message loop");  // 10
+  bool timedOut = false;
+  int code = RunMessageLoop(LoopOptions{options.exitWhenEnded || Headless(), options.timeoutMs}, timedOut);
+
+  CloseWindowThread();  // 11
+  ObserveStep("write back");
+  WriteBackFullScreen(paths.configFile, config, IsFullScreen());
+  platform::ReleaseInstanceLock();
+  return options.runCommand ? RunCommandStatus(timedOut, options.printResult) : code;
+}
+
+}  // namespace qavz

@@ -1,0 +1,83 @@
+// The main window procedure's host messages, dispatched by id through a
+// table; service requests go to the services' own table.
+#include <cstdio>
+#include <iterator>
+
+#include "host/main_window.h"
+#include "host/runtime.h"
+#include "host/script_threads.h"
+#include "host/services.h"
+#include "platform/text_encoding.h"
+#include "platform/video.h"
+
+namespace qavz {
+
+namespace {
+
+constexpr char kErrorCaption[] = "QAV ERROR : Error";
+
+bool gClosed = false;
+
+// Close: handled once. Shut everything down, destroy the window, quit.
+int32_t OnClose(const Message&) {
+  if (gClosed) return 0;
+  gClosed = true;
+  StopDevicesAndServices();
+  platform::Video().destroyWindow();
+  PostQuit(0);
+  return 0;
+}
+
+int32_t OnLoadMain(const Message& message) {
+  LoadMainProgram(message.text.c_str());
+  return 0;
+}
+
+// Without a display the debug output window is standard output.
+int32_t OnDebugLine(const Message& message) {
+  if (!Headless()) return 0;
+  std::string line = platform::ToUtf8(message.text);
+  std::fprintf(stdout, "%s\n", line.c_str());
+  std::fflush(stdout);
+  return 1;
+}
+
+int32_t OnRaiseWindow(const Message&) {
+  platform::Video().restoreAndRaise();
+  return 0;
+}
+
+int32_t OnErrorBox(const Message& message) {
+  return platform::Video().messageBox(kErrorCaption, message.text.c_str());
+}
+
+struct MessageRow {
+  uint32_t id;
+  int32_t (*handler)(const Message& message);
+};
+
+constexpr MessageRow kHostMessages[] = {
+    {kMsgClose, OnClose},                // WM_CLOSE: the exit sequence, once
+    {kMsgLoadMain, OnLoadMain},          // 1025: load and start the main program
+    {kMsgDebugLine, OnDebugLine},        // 1026: a line for the debug output
+    {kMsgRaiseWindow, OnRaiseWindow},    // a second instance wants this window
+    {kMsgErrorBox, OnErrorBox},          // an error box for a script thread
+};
+
+}  // namespace
+
+int32_t MainWindowProcedure(const Message& message) {
+  if (message.id >= kMsgServiceFirst && message.id <= kMsgServiceLast) return HandleServiceRequest(message);
+  for (const MessageRow& row : kHostMessages)
+    if (row.id == message.id) return row.handler(message);
+  return 0;
+}
+
+void ResetMainWindow() { gClosed = false; }
+
+int ShowErrorBox(const char* utf8Text) {
+  if (OnMainThread()) return platform::Video().messageBox(kErrorCaption, utf8Text);
+  return SendMainMessage(Message{kMsgErrorBox, 0, 0, utf8Text});
+}
+
+}  // namespace qavz

@@ -1,0 +1,31 @@
+// The devices a title's configuration selects, opened and closed by the host
+// at fixed places of its start-up and exit sequences.
+//
+// Each device has back-ends picked at run time by name, like the video
+// drivers; "null" (no hardware: audio mixed into a buffer, no input) is what
+// a headless run gets. The sound, music, CD, input and network subsystems
+// put their real back-ends here as they are built; until then every device
+// opens as "null" and does nothing.
+#pragma once
+
+namespace qavz::platform {
+
+enum class Device {
+  kNetwork,   // "Net": the socket layer
+  kSound,     // "Sound": audio output for sound effects and streams
+  kMusic,     // "Music": the MIDI synthesiser
+  kInput,     // "Input": keyboard, mouse and joystick devices
+  kJoystick,  // "Input" off: polled joysticks only
+  kCd,        // "CD": CD audio
+  kCount,
+};
+
+// Opens the device; false when it cannot (the device's subsystem reports
+// that and leaves its feature unavailable). Opening an open device is true.
+bool OpenDevice(Device device, bool headless);
+void CloseDevice(Device device);
+bool DeviceOpen(Device device);
+// "null" or the back-end in use; "" while closed.
+const char* DeviceBackend(Device device);
+
+}  // namespace qavz::platform

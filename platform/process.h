@@ -1,0 +1,18 @@
+// What the process knows about itself and how it replaces files safely.
+#pragma once
+
+#include <string>
+
+namespace qavz::platform {
+
+// The absolute path the runtime was started as: argv[0] made absolute, or
+// found on PATH when it has no slash; symbolic links are not resolved, so a
+// link GAME.exe to the runtime gives .../GAME.exe. Empty when not found.
+std::string PathAsStarted(const char* argv0);
+
+// Writes `bytes` to a temporary file beside `path`, flushes it to disk and
+// renames it over `path`, so a crash leaves either the old or the new file,
+// never a truncated one. False (and `path` untouched) on any failure.
+bool ReplaceFile(const std::string& path, const std::string& bytes);
+
+}  // namespace qavz::platform

@@ -1,0 +1,59 @@
+#include "platform/text_encoding.h"
+
+#include <iconv.h>
+
+#include <cstdint>
+
+namespace qavz::platform {
+
+namespace {
+
+// Length of the UTF-8 sequence starting at `s[i]`, or 0 when malformed.
+size_t Utf8Sequence(const std::string& s, size_t i) {
+  auto byte = [&](size_t k) { return k < s.size() ? uint8_t(s[k]) : 0u; };
+  uint8_t lead = byte(i);
+  size_t n = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : (lead & 0xF0) == 0xE0 ? 3
+           : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+  for (size_t k = 1; k < n; ++k)
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+  if (n == 3 && ((lead == 0xE0 && byte(i + 1) < 0xA0) || (lead == 0xED && byte(i + 1) > 0x9F))) return 0;
+  if (n == 4 && ((lead == 0xF0 && byte(i + 1) < 0x90) || (lead == 0xF4 && byte(i + 1) > 0x8F))) return 0;
+  return n;
+}
+
+}  // namespace
+
+bool IsUtf8(const std::string& bytes) {
+  for (size_t i = 0; i < bytes.size();) {
+    size_t n = Utf8Sequence(bytes, i);
+    if (n == 0) return false;
+    i += n;
+  }
+  return true;
+}
+
+std::string ToUtf8(const std::string& shiftJis) {
+  if (IsUtf8(shiftJis)) return shiftJis;
+  iconv_t cd = iconv_open("UTF-8", "CP932");
+  if (cd == iconv_t(-1)) return shiftJis;
+  std::string out;
+  char buffer[256];
+  char* in = const_cast<char*>(shiftJis.data());
+  size_t inLeft = shiftJis.size();
+  while (inLeft > 0) {
+    char* dst = buffer;
+    size_t dstLeft = sizeof buffer;
+    size_t r = iconv(cd, &in, &inLeft, &dst, &dstLeft);
+    out.append(buffer, size_t(dst - buffer));
+    if (r == size_t(-1) && dstLeft == sizeof buffer) {  // no progress: a bad byte
+      out += "\xEF\xBF\xBD";
+      ++in;
+      --inLeft;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  iconv_close(cd);
+  return out;
+}
+
+}  // namespace qavz::platform

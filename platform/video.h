@@ -1,0 +1,72 @@
+// The window, its events and the message box, behind drivers picked by name.
+//
+// Like SDL's video bootstrap, the drivers sit in one table and the first one
+// that is available (or the one named by QAVZ_VIDEO) is used. "sdl" opens a
+// real window; "null" keeps everything in memory and needs no display, so
+// the runtime runs headless on it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qavz::platform {
+
+struct WindowSpec {
+  int clientWidth = 640;
+  int clientHeight = 480;
+  std::string caption;     // UTF-8; empty with popup
+  bool popup = false;      // no frame and no caption
+  bool sizable = false;    // sizing border
+  bool maximizable = false;
+};
+
+enum class EventKind : uint8_t {
+  kNone,
+  kWake,        // another thread queued work for the main thread
+  kClose,       // the user asked to close the window
+  kActivate,    // the application became the active one
+  kDeactivate,  // another application became the active one
+  kExposed,     // part of the client area must be painted again
+  kResized,     // the client area has a new size (width, height)
+};
+
+struct Event {
+  EventKind kind = EventKind::kNone;
+  int32_t width = 0;
+  int32_t height = 0;
+};
+
+struct VideoDriver {
+  const char* name;
+  bool (*available)();              // usable on this machine now
+  bool (*init)();                   // false: the driver cannot start
+  void (*quit)();
+  bool (*createWindow)(const WindowSpec& spec);
+  void (*destroyWindow)();
+  bool (*windowExists)();
+  void (*clientSize)(int* width, int* height);
+  void (*setCaption)(const char* utf8);
+  void (*restoreAndRaise)();        // un-minimise and bring to the front
+  // Full screen at the client size, or back to the window; false on failure
+  // (the window is then left windowed).
+  bool (*setFullScreen)(bool on);
+  // Waits at most timeoutMs (-1: no limit) for one event; false on timeout.
+  bool (*waitEvent)(Event* event, int timeoutMs);
+  void (*wake)();                   // thread-safe: ends a waitEvent with kWake
+  // Modal box with an OK button owned by the window; 1 (OK) when shown.
+  int (*messageBox)(const char* utf8Caption, const char* utf8Text);
+};
+
+// Picks the driver: `name` when given and known, else the first available
+// one; headless always picks "null". Initialises it. Never fails: "null" is
+// always available.
+const VideoDriver& SelectVideoDriver(const char* name, bool headless);
+// The driver chosen by SelectVideoDriver (the null driver before that).
+const VideoDriver& Video();
+// True when a driver other than "null" could open a window here.
+bool DisplayAvailable();
+// Shuts the current driver down and falls back to the null driver.
+void QuitVideo();
+bool VideoIsNull();
+
+}  // namespace qavz::platform
