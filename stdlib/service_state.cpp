@@ -4,10 +4,6 @@
 
 namespace qavz {
 
-void BuildMathTables() {}
-void FreeMathTables() {}
-void SeedRandomFromTicks() {}
-void PauseTimeBase(bool) {}
 void FreeAllPatterns() {}
 
 }  // namespace qavz
