@@ -1,5 +1,6 @@
 #include "vm/arena.h"
 
+#include <deque>
 #include <map>
 #include <mutex>
 #include <new>
@@ -16,6 +17,11 @@ constexpr uint64_t kReserve = (uint64_t(1) << 32) + Arena::kPageSize;
 // Each block is followed by one dead page, so running off the end of a block
 // faults instead of reading its neighbour.
 constexpr uint32_t kGuardPages = 1;
+// Freed ranges wait this many pages (64 MiB of address space) before they can
+// be handed out again, so a stale address keeps faulting for a while instead
+// of landing in the next block that happens to reuse it (a call into an image
+// that `jump` has just replaced, a pointer kept past `free`).
+constexpr uint32_t kQuarantinePages = (64u << 20) >> Arena::kPageShift;
 
 uint32_t PagesFor(uint32_t size) { return uint32_t((uint64_t(size) + Arena::kPageSize - 1) >> Arena::kPageShift); }
 }  // namespace
@@ -26,6 +32,30 @@ struct Arena::Impl {
   std::multimap<uint32_t, uint32_t> freeBySize;            // page count -> first page
   std::unordered_map<Addr, uint32_t> blocks;               // start -> size in bytes
   uint64_t liveBytes = 0;
+  std::deque<std::pair<uint32_t, uint32_t>> quarantine;  // first page, count; oldest first
+  uint64_t quarantinedPages = 0;
+
+  void Quarantine(uint32_t page, uint32_t count) {
+    quarantine.emplace_back(page, count);
+    quarantinedPages += count;
+    while (quarantinedPages > kQuarantinePages) ReleaseOldest();
+  }
+  void ReleaseOldest() {
+    auto [page, count] = quarantine.front();
+    quarantine.pop_front();
+    quarantinedPages -= count;
+    AddFree(page, count);
+  }
+  // Best fit first; when nothing fits, the quarantine gives its space back
+  // early rather than let an allocation fail.
+  int64_t TakeOrDrain(uint32_t count) {
+    int64_t page = Take(count);
+    while (page < 0 && !quarantine.empty()) {
+      ReleaseOldest();
+      page = Take(count);
+    }
+    return page;
+  }
 
   void AddFree(uint32_t page, uint32_t count) {
     auto next = freeByPage.find(page + count);
@@ -91,7 +121,7 @@ Addr Arena::Alloc(uint32_t size) noexcept {
   uint32_t pages = PagesFor(size);
   if (uint64_t(pages) + kGuardPages >= kPageCount) return 0;
   std::lock_guard lock(impl_->mutex);
-  int64_t page = impl_->Take(pages + kGuardPages);
+  int64_t page = impl_->TakeOrDrain(pages + kGuardPages);
   if (page < 0) return 0;
   Addr a = Addr(page) << kPageShift;
   if (!platform::CommitPages(base_ + a, size_t(pages) << kPageShift)) {
@@ -113,7 +143,7 @@ bool Arena::Free(Addr block) noexcept {
   impl_->liveBytes -= size;
   for (uint32_t p = 0; p < pages; ++p) pages_[first + p].store(0, std::memory_order_release);
   platform::DecommitPages(base_ + block, size_t(pages) << kPageShift);
-  impl_->AddFree(first, pages + kGuardPages);
+  impl_->Quarantine(first, pages + kGuardPages);
   return true;
 }
 
