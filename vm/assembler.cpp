@@ -374,7 +374,8 @@ bool Assembler::Encode(int op, const std::vector<Operand>& ops) {
       if (!is({K::kReg, K::kImm})) return false;
       if (ops[1].address != (kOpcodes[op].form == OperandForm::kRegAddr) && op != 56 && op != 59 && op != 61)
         return false;
-      Opcode(op, ops[0].reg, 0);
+      // S repeats D, as in the 0x773B of `add r7, imm` after a call.
+      Opcode(op, ops[0].reg, ops[0].reg);
       return Value32(ops[1]);
     case OperandForm::kRegAbs:
       if (!is({K::kReg, K::kMem})) return false;
