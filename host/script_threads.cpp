@@ -97,6 +97,14 @@ void FreeThreadContext(MachineContext* context) {
   FreeContext(context);
 }
 
+// The image reference count is shared with the contexts of other threads
+// (thd_begin clones under NativeLock), so the thread loop frees its own
+// contexts under the same lock.
+void FreeOwnContext(MachineContext* context) {
+  std::lock_guard lock(NativeLock());
+  FreeThreadContext(context);
+}
+
 // Waits while the thread must not run: until `deadlineNs` (a sleep) or, with
 // 0, until resumed; always until a stop and at most kIdleWaitMs.
 void IdleWait(ScriptThread& t, int64_t deadlineNs) {
@@ -161,7 +169,7 @@ LoopEnd RunLoop(ScriptThread& t) {
       }
       // A called program returns its r0 to its caller.
       int32_t result = c->r[0];
-      FreeThreadContext(c);
+      FreeOwnContext(c);
       t.contexts[top] = nullptr;
       t.contexts[top - 1]->r[0] = result;
       t.top.store(top - 1, std::memory_order_relaxed);
@@ -189,7 +197,7 @@ void ThreadProc(int index) {
       SetOutcome(RunOutcome::kFault);
     platform::SleepMilliseconds(5);
     for (top = t.top.load(std::memory_order_relaxed); top >= 0; --top) {
-      FreeThreadContext(t.contexts[top]);
+      FreeOwnContext(t.contexts[top]);
       t.contexts[top] = nullptr;
       t.top.store(top - 1, std::memory_order_relaxed);
     }
