@@ -1,0 +1,76 @@
+// The scripts' regular-expression engine: a recursive-descent parser builds a
+// syntax tree, the tree becomes a nondeterministic automaton whose epsilon
+// edges are ordered, and matching walks the automaton depth first in edge
+// order, so the leftmost start and then the preferred path win. Patterns and
+// subjects are Shift-JIS byte strings.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace qavz::regex {
+
+// A compiled class: the items that look at the subject's first byte (single
+// bytes, ranges and escape classes, folded into one table), the double-byte
+// items (a character is a box with l1 == l2 and t1 == t2), and negation.
+struct CharClass {
+  bool negated = false;
+  std::array<bool, 256> first{};
+  struct Box {
+    uint8_t l1, t1, l2, t2;
+  };
+  std::vector<Box> boxes;
+};
+
+enum class EdgeKind : uint8_t { kChar, kClass, kGroupOpen, kGroupClose, kEpsilon };
+
+struct Edge {
+  EdgeKind kind;
+  uint8_t width;   // kChar: 1 or 2 bytes
+  uint8_t c0, c1;  // kChar bytes
+  uint32_t target;
+  uint32_t value;  // group number or class index
+};
+
+constexpr uint32_t kStartState = 0, kFinalState = 1;
+
+struct Automaton {
+  std::vector<uint32_t> firstEdge;  // edges of state s: [firstEdge[s], firstEdge[s + 1]) in try order
+  std::vector<Edge> edges;
+  std::vector<CharClass> classes;
+  uint32_t slotCount = 1;  // groups + 1
+  bool lineStart = false;  // anchored at line start
+  bool lineEnd = false;    // anchored at line end
+  // Bytes that can begin a match (exact and with case folding); a search
+  // skips other start positions. Empty matches make every position a start.
+  bool anyStart = true;
+  std::array<bool, 256> startBytes{}, startBytesFolded{};
+  uint32_t StateCount() const { return uint32_t(firstEdge.size() - 1); }
+};
+
+// Limits that keep hostile patterns finite: group nesting, and the size of
+// the tree and automaton that repetition counts may expand to.
+constexpr int kMaxNesting = 200;
+constexpr uint32_t kMaxNodes = 1u << 17;
+
+// Null when the pattern nests too deeply or expands past the limits.
+std::unique_ptr<Automaton> Compile(std::string_view pattern);
+
+// (start, end) byte offsets per slot; kUnset where a group never matched.
+constexpr uint32_t kUnset = 0xFFFFFFFFu;
+struct Slot {
+  uint32_t start = kUnset, end = kUnset;
+};
+
+enum class SearchResult { kMatch, kNoMatch, kTooDeep };
+
+// Searches `subject` (its terminator is the first zero byte; bytes at or past
+// `limit` read as zero). `caseFold` folds single-byte letters in character
+// items. On a match `slots` holds slotCount entries.
+SearchResult Search(const Automaton& nfa, const uint8_t* subject, uint32_t limit, bool caseFold,
+                    std::vector<Slot>& slots);
+
+}  // namespace qavz::regex

@@ -1,0 +1,225 @@
+// Depth-first matching of a compiled pattern, with an explicit stack.
+//
+// The walk takes the edges of each state in order and the first path that
+// reaches the final state decides, as a recursive walk would. Two facts keep
+// it finite without changing which match is found:
+//  - Where the walk goes from (state, position) depends on nothing else
+//    (group positions are only recorded), so a (state, position) that failed
+//    once fails again: such visits are skipped, for every later start too.
+//  - Reaching a (state, position) that is still on the stack means an empty
+//    cycle (a loop body that matched nothing, as in (a*)*) that a recursive
+//    walk would repeat forever: that edge is refused.
+// The stack is bounded; a walk deeper than kMaxDepth gives no match.
+#include <algorithm>
+#include <cstring>
+
+#include "stdlib/regex.h"
+#include "stdlib/shift_jis.h"
+
+namespace qavz::regex {
+
+namespace {
+
+constexpr size_t kMaxDepth = 1u << 21;
+constexpr size_t kMemoWords = 1u << 21;  // 16 MiB of failure bits at most
+
+// Failed (state, position) pairs: pages of 64 positions, one 64-bit word per
+// state, in a direct-mapped cache tagged by page and search generation. A
+// page evicted early costs time, never correctness.
+class FailureMemo {
+ public:
+  void Prepare(uint32_t states, uint64_t positions) {
+    states_ = states;
+    uint64_t pages = positions / 64 + 1, slots = 1;
+    uint64_t maxSlots = std::max<uint64_t>(1, kMemoWords / states);
+    while (slots < pages && slots * 2 <= maxSlots) slots *= 2;
+    if (slots * states > words_.size()) words_.resize(slots * states);
+    if (slots != tags_.size()) tags_.assign(slots, 0);
+    mask_ = slots - 1;
+    ++generation_;
+  }
+  bool Failed(uint32_t state, uint32_t pos) const {
+    uint64_t page = pos >> 6, slot = page & mask_;
+    return tags_[slot] == Tag(page) && ((words_[slot * states_ + state] >> (pos & 63)) & 1);
+  }
+  void Mark(uint32_t state, uint32_t pos) {
+    uint64_t page = pos >> 6, slot = page & mask_;
+    uint64_t* w = &words_[slot * states_];
+    if (tags_[slot] != Tag(page)) {
+      std::memset(w, 0, states_ * sizeof(uint64_t));
+      tags_[slot] = Tag(page);
+    }
+    w[state] |= uint64_t(1) << (pos & 63);
+  }
+
+ private:
+  uint64_t Tag(uint64_t page) const { return (generation_ << 32) | page; }
+  std::vector<uint64_t> words_, tags_;
+  uint64_t mask_ = 0, generation_ = 0;
+  uint32_t states_ = 1;
+};
+
+struct Frame {
+  uint32_t state, pos, edge, savedLast;
+};
+
+constexpr uint32_t kNowhere = 0xFFFFFFFFu;
+
+class Matcher {
+ public:
+  Matcher(const Automaton& nfa, const uint8_t* s, uint32_t limit, bool fold, std::vector<Slot>& slots)
+      : nfa_(nfa), s_(s), limit_(limit), fold_(fold), slots_(slots) {}
+
+  SearchResult Run() {
+    thread_local FailureMemo memo;
+    thread_local std::vector<Frame> stack;
+    thread_local std::vector<uint32_t> lastPos;
+    memo_ = &memo;
+    stack_ = &stack;
+    lastPos_ = &lastPos;
+    memo.Prepare(nfa_.StateCount(), limit_);
+    lastPos.assign(nfa_.StateCount(), kNowhere);
+    const auto& starts = fold_ ? nfa_.startBytesFolded : nfa_.startBytes;
+    bool skip = !nfa_.anyStart && !nfa_.lineStart;
+    for (uint32_t p = 0; At(p) != 0;) {
+      if (skip) {
+        while (At(p) != 0 && !starts[At(p)]) ++p;
+        if (At(p) == 0) break;
+      }
+      std::fill(slots_.begin(), slots_.end(), Slot{});
+      uint32_t end;
+      if (!Walk(p, end)) return SearchResult::kTooDeep;
+      if (end != kNowhere) {
+        slots_[0] = Slot{p, end};
+        return SearchResult::kMatch;
+      }
+      p = nfa_.lineStart ? NextLine(p) : p + 1;
+    }
+    return SearchResult::kNoMatch;
+  }
+
+ private:
+  uint8_t At(uint32_t p) const { return p < limit_ ? s_[p] : 0; }
+
+  // Past the next carriage return or up to the next line feed, then past
+  // every carriage return and line feed that follows.
+  uint32_t NextLine(uint32_t p) const {
+    while (At(p) != 0 && At(p) != '\r' && At(p) != '\n') ++p;
+    while (At(p) == '\r' || At(p) == '\n') ++p;
+    return p;
+  }
+
+  bool FinalAccepts(uint32_t p) const {
+    uint8_t c = At(p);
+    return !nfa_.lineEnd || c == 0 || c == '\n' || c == '\r';
+  }
+
+  static uint8_t Fold(uint8_t c) { return (c >= 'A' && c <= 'Z') ? uint8_t(c + 32) : c; }
+
+  // Width of the subject character a consuming edge may take at p, or 0.
+  uint32_t Consume(const Edge& e, uint32_t p) const {
+    uint8_t c = At(p);
+    if (c == 0 || (nfa_.lineEnd && (c == '\n' || c == '\r'))) return 0;
+    uint8_t t = At(p + 1);
+    uint32_t width = (IsLeadByte(c) && t != 0) ? 2 : 1;
+    if (e.kind == EdgeKind::kChar) {
+      if (e.width != width) return 0;
+      if (width == 2) return (c == e.c0 && t == e.c1) ? 2 : 0;
+      return (c == e.c0 || (fold_ && Fold(c) == Fold(e.c0))) ? 1 : 0;
+    }
+    const CharClass& cls = nfa_.classes[e.value];
+    bool hit = cls.first[c];
+    if (!hit && width == 2)
+      for (const CharClass::Box& b : cls.boxes)
+        if (b.l1 <= c && c <= b.l2 && b.t1 <= t && t <= b.t2) {
+          hit = true;
+          break;
+        }
+    return hit != cls.negated ? width : 0;
+  }
+
+  void Push(uint32_t state, uint32_t pos) {
+    std::vector<uint32_t>& last = *lastPos_;
+    stack_->push_back(Frame{state, pos, nfa_.firstEdge[state], last[state]});
+    last[state] = pos;
+  }
+
+  // One start position: `end` becomes the match end or kNowhere. False when
+  // the walk outgrew the stack.
+  bool Walk(uint32_t start, uint32_t& end) {
+    std::vector<Frame>& stack = *stack_;
+    std::vector<uint32_t>& last = *lastPos_;
+    end = kNowhere;
+    stack.clear();
+    if (kStartState == kFinalState) return true;
+    Push(kStartState, start);
+    while (!stack.empty()) {
+      size_t top = stack.size() - 1;
+      uint32_t state = stack[top].state, pos = stack[top].pos;
+      uint32_t stop = nfa_.firstEdge[state + 1];
+      bool pushed = false;
+      for (uint32_t e = stack[top].edge; e < stop; ++e) {
+        const Edge& edge = nfa_.edges[e];
+        uint32_t next = pos;
+        switch (edge.kind) {
+          case EdgeKind::kGroupOpen: slots_[edge.value].start = pos; break;
+          case EdgeKind::kGroupClose: slots_[edge.value].end = pos; break;
+          case EdgeKind::kEpsilon: break;
+          default: {
+            uint32_t width = Consume(edge, pos);
+            if (width == 0) continue;
+            next = pos + width;
+          }
+        }
+        if (edge.target == kFinalState) {
+          if (FinalAccepts(next)) {
+            end = next;
+            Unwind();
+            return true;
+          }
+          continue;
+        }
+        if (last[edge.target] == next || memo_->Failed(edge.target, next)) continue;
+        if (stack.size() >= kMaxDepth) {
+          Unwind();
+          return false;
+        }
+        stack[top].edge = e + 1;
+        Push(edge.target, next);
+        pushed = true;
+        break;
+      }
+      if (!pushed) {
+        last[state] = stack[top].savedLast;
+        memo_->Mark(state, pos);
+        stack.pop_back();
+      }
+    }
+    return true;
+  }
+
+  void Unwind() {
+    std::vector<Frame>& stack = *stack_;
+    for (size_t k = stack.size(); k-- > 0;) (*lastPos_)[stack[k].state] = stack[k].savedLast;
+    stack.clear();
+  }
+
+  const Automaton& nfa_;
+  const uint8_t* s_;
+  uint32_t limit_;
+  bool fold_;
+  std::vector<Slot>& slots_;
+  FailureMemo* memo_ = nullptr;
+  std::vector<Frame>* stack_ = nullptr;
+  std::vector<uint32_t>* lastPos_ = nullptr;
+};
+
+}  // namespace
+
+SearchResult Search(const Automaton& nfa, const uint8_t* subject, uint32_t limit, bool caseFold,
+                    std::vector<Slot>& slots) {
+  slots.assign(nfa.slotCount, Slot{});
+  return Matcher(nfa, subject, limit, caseFold, slots).Run();
+}
+
+}  // namespace qavz::regex
