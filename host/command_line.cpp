@@ -1,5 +1,6 @@
 #include "host/command_line.h"
 
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -17,12 +18,15 @@ const char kUsageText[] =
 
 namespace {
 
-bool HasExtension(const fs::path& path, const char* extension) {
-  std::string e = path.extension().string();
-  if (e.size() != std::strlen(extension)) return false;
-  for (size_t i = 0; i < e.size(); ++i)
-    if (std::tolower(uint8_t(e[i])) != extension[i]) return false;
+bool SameIgnoringCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(uint8_t(a[i])) != std::tolower(uint8_t(b[i]))) return false;
   return true;
+}
+
+bool HasExtension(const fs::path& path, const char* extension) {
+  return SameIgnoringCase(path.extension().string(), extension);
 }
 
 // Files of `dir` with the extension, any letter case.
@@ -39,7 +43,7 @@ std::vector<fs::path> FilesWith(const fs::path& dir, const char* extension) {
 std::string ExecutableFor(const fs::path& config) {
   fs::path stem = config.parent_path() / config.stem();
   for (const fs::path& exe : FilesWith(config.parent_path().empty() ? "." : config.parent_path(), ".exe"))
-    if (exe.stem() == config.stem()) return fs::absolute(exe).lexically_normal().string();
+    if (SameIgnoringCase(exe.stem().string(), config.stem().string())) return fs::absolute(exe).lexically_normal().string();
   return fs::absolute(stem.string() + ".exe").lexically_normal().string();
 }
 

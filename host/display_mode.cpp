@@ -11,10 +11,12 @@ bool gDisplayModeObject = false;
 bool gFullScreen = false;
 }  // namespace
 
-void CreateDisplayModeObject() {
-  gDisplayModeObject = true;
+void ResetDisplayMode() {
+  gDisplayModeObject = false;
   gFullScreen = false;
 }
+
+void CreateDisplayModeObject() { gDisplayModeObject = true; }
 
 // The state stays as it was: the write-back after the loop records the mode
 // that was in force at exit.

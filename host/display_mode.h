@@ -3,6 +3,8 @@
 
 namespace qavz {
 
+// A new run starts windowed, without the object.
+void ResetDisplayMode();
 // Start-up and exit steps for "Draw".
 void CreateDisplayModeObject();
 void ReleaseDisplayModeObject();

@@ -11,6 +11,7 @@
 #include "host/report_error.h"
 #include "host/script_threads.h"
 #include "platform/instance_lock.h"
+#include "platform/path_map.h"
 #include "platform/video.h"
 
 namespace qavz {
@@ -27,6 +28,7 @@ void OpenWindowThread(bool headless) {
   platform::SelectVideoDriver(std::getenv("QAVZ_VIDEO"), headless);
   if (platform::VideoIsNull()) SetHeadless(true);
   ResetMainWindow();
+  ResetDisplayMode();
   BindMainThread();
   SetMessageHandler(MainWindowProcedure);
   SetMainWake([] { platform::Video().wake(); });
@@ -72,6 +74,8 @@ int RunRuntime(const TitlePaths& paths, const RunOptions& options) {
   ObserveStep("current directory");  // 6
   std::error_code ignored;
   std::filesystem::current_path(paths.baseDir, ignored);
+  // The main script as a host path, relative to the base directory.
+  ThePaths().mainScript = platform::MapPath(ThePaths().mainScript);
 
   OpenWindowThread(headless);  // 7
   ObserveStep("create window");  // 8

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <iterator>
 
+#include "host/config.h"
 #include "host/main_window.h"
 #include "host/runtime.h"
 #include "host/script_threads.h"
@@ -33,9 +34,9 @@ int32_t OnLoadMain(const Message& message) {
   return 0;
 }
 
-// Without a display the debug output window is standard output.
+// Standard output stands in for the debug output window (see debug_log.cpp).
 int32_t OnDebugLine(const Message& message) {
-  if (!Headless()) return 0;
+  if (!Headless() && TheConfig().debugMode == 0) return 0;
   std::string line = platform::ToUtf8(message.text);
   std::fprintf(stdout, "%s\n", line.c_str());
   std::fflush(stdout);

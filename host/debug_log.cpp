@@ -1,0 +1,39 @@
+// The debug output natives. A line travels to the window thread as message
+// 1026 and the script thread waits until it is shown.
+//
+// The debug output window itself comes with the main window's dialogs; until
+// then, and always without a display, its lines go to standard output, so
+// the window "exists" when "DebugMode" is on or the run is headless.
+#include "host/config.h"
+#include "host/message_queue.h"
+#include "stdlib/formatter.h"
+#include "vm/native_table.h"
+
+namespace qavz {
+
+namespace {
+
+constexpr size_t kLineBuffer = 4096;  // the formatted line, terminator included
+
+bool DebugOutputExists() { return Headless() || TheConfig().debugMode != 0; }
+
+}  // namespace
+
+// log_out(format, ...): one line, formatted as sprintf does.
+int32_t Native_log_out(Addr args) noexcept {
+  if (!DebugOutputExists()) return 0;
+  std::string line;
+  try {
+    line = FormatScriptText(ArgAddr(args, 0), args + 4);
+  } catch (...) {
+    return 0;  // out of memory: nothing is shown
+  }
+  if (line.size() >= kLineBuffer) line.resize(kLineBuffer - 1);
+  SendMainMessage(Message{kMsgDebugLine, 0, 0, std::move(line)});
+  return 1;
+}
+
+// log_clear(): empties the debug output; standard output keeps its lines.
+int32_t Native_log_clear(Addr) noexcept { return DebugOutputExists() ? 1 : 0; }
+
+}  // namespace qavz

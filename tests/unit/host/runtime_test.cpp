@@ -1,0 +1,127 @@
+// The whole start-up and exit of a headless run, in this process, and the
+// runtime's command line as a user meets it.
+#include "host/runtime.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/message_queue.h"
+#include "host_test_support.h"
+
+namespace qavz {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+std::vector<std::string> gSteps;
+void Record(const char* step) { gSteps.push_back(step); }
+
+class Runtime : public testing::Test {
+ protected:
+  void SetUp() override {
+    gSteps.clear();
+    SetStepObserver(Record);
+    cwd = std::filesystem::current_path();
+  }
+  void TearDown() override {
+    SetStepObserver(nullptr);
+    std::filesystem::current_path(cwd);
+  }
+  int Run(const std::string& config) {
+    WriteFile(dir / "GAME.cfg", config);
+    RunOptions options;
+    options.headless = true;
+    return RunRuntime(DerivePaths(dir / "GAME.EXE"), options);
+  }
+  int Count(const std::string& step) { return int(std::count(gSteps.begin(), gSteps.end(), step)); }
+
+  TempDir dir;
+  std::filesystem::path cwd;
+};
+
+TEST_F(Runtime, StartsAndStopsEveryDeviceInOrder) {
+  std::string config = "[General]\nDraw=1\nSound=1\nMusic=1\nInput=1\nCD=1\nNet=1\nFullScreen=1\n";
+  EXPECT_EQ(Run(config), 0);
+  std::vector<std::string> expected = {
+      "read configuration", "current directory", "create window", "math tables", "Net", "Draw",
+      "Sound", "Music", "Input", "CD", "external data", "services", "thread table", "colour tables",
+      "random seed", "full screen", "message loop", "stop media", "stop threads", "shut services",
+      "free external data", "release CD", "release Input", "release Music", "release Sound",
+      "release Draw", "release Net", "free math tables", "write back"};
+  EXPECT_EQ(gSteps, expected);
+  EXPECT_EQ(ReadFile(dir / "GAME.cfg"), config) << "full screen at exit is written back as 1";
+  EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(dir.path())) << "the base directory";
+}
+
+TEST_F(Runtime, WithoutDevicesOnlyTheFixedStepsRunAndJoysticksArePolled) {
+  EXPECT_EQ(Run(""), 0);
+  std::vector<std::string> expected = {
+      "read configuration", "current directory", "create window", "math tables", "joystick",
+      "external data", "services", "thread table", "colour tables", "random seed", "message loop",
+      "stop media", "stop threads", "shut services", "free external data", "release joystick",
+      "free math tables", "write back"};
+  EXPECT_EQ(gSteps, expected);
+}
+
+TEST_F(Runtime, ClosingTwiceShutsDownOnce) {
+  PostMainMessage(Message{kMsgClose, 0, 0, {}});
+  PostMainMessage(Message{kMsgClose, 0, 0, {}});
+  EXPECT_EQ(Run("[General]\nSound=1\n"), 0);
+  EXPECT_EQ(Count("stop threads"), 1);
+  EXPECT_EQ(Count("release Sound"), 1);
+  EXPECT_EQ(Count("free math tables"), 1);
+}
+
+TEST_F(Runtime, FullScreenWithoutTheDisplayModeObjectStaysWindowed) {
+  std::string config = "[General]\r\nFullScreen=1\r\n";
+  EXPECT_EQ(Run(config), 0);
+  EXPECT_EQ(ReadFile(dir / "GAME.cfg"), "[General]\r\nFullScreen=0\r\n");
+}
+
+// The binary, as a user runs it.
+struct Outcome {
+  int status;
+  std::string out;
+};
+
+Outcome Shell(const std::string& command) {
+  TempDir dir;
+  std::string full = command + " >" + (dir / "out") + " 2>&1";
+  int raw = std::system(full.c_str());
+  return {WEXITSTATUS(raw), ReadFile(dir / "out")};
+}
+
+const std::string kQavz = QAVZ_BINARY;
+
+TEST(CommandLineProcess, HelpVersionAndUsage) {
+  EXPECT_EQ(Shell(kQavz + " --version").out, "qavz " QAVZ_VERSION "\n");
+  Outcome help = Shell(kQavz + " --help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("qavz run"), std::string::npos);
+  Outcome bare = Shell(kQavz);
+  EXPECT_EQ(bare.status, 2);
+  EXPECT_NE(bare.out.find("usage:"), std::string::npos);
+  EXPECT_EQ(Shell(kQavz + " run").status, 2);
+}
+
+TEST(CommandLineProcess, RunOfAProgramThatDoesNotCompileExitsWithOne) {
+  TempDir dir;
+  WriteFile(dir / "broken.c", "this is not a program {\n");
+  EXPECT_EQ(Shell(kQavz + " run --headless --timeout 20000 " + (dir / "broken.c")).status, 1);
+  EXPECT_EQ(Shell(kQavz + " run --headless " + (dir / "missing.c")).status, 1);
+}
+
+TEST(CommandLineProcess, AHeadlessTitleStartsAndStops) {
+  TempDir dir;
+  WriteFile(dir / "DEMO.cfg", "[General]\nTitle=Demo\nFullScreen=0\n");
+  WriteFile(dir / "DEMO/DEMO.c", "int main() { return 0; }\n");
+  EXPECT_EQ(Shell("timeout 20 " + kQavz + " " + dir.path()).status, 0);
+  EXPECT_EQ(ReadFile(dir / "DEMO.cfg"), "[General]\nTitle=Demo\nFullScreen=0\n");
+}
+
+}  // namespace
+}  // namespace qavz
