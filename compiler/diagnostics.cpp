@@ -1,0 +1,145 @@
+// Numbered errors, missing-token warnings and the error text shown once at
+// the end of a compile.
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "compiler/internal.h"
+#include "host/config.h"
+#include "host/report_error.h"
+#include "platform/text_encoding.h"
+
+namespace qavz::compiler {
+
+namespace {
+
+// Code -> message, as the system shows them.
+const char* const kMessages[25] = {
+    "内部エラー",                                   // 0
+    "メモリの確保に失敗しました",                   // 1
+    "ファイルのオープンに失敗しました",             // 2
+    "ファイルの読み込みに失敗しました",             // 3
+    "ディレクティプ命令でエラーが発生しました",     // 4
+    "インクルードファイルの指定が間違ってます",     // 5
+    "インクルードファイルのネスト回数が多すぎます", // 6
+    "マクロの参照回数が１６回を超えました",         // 7
+    "変数（関数）の宣言に誤りがあります",           // 8
+    "式の記述に誤りがあります",                     // 9
+    "０で除算しました",                             // 10
+    "定数がありません",                             // 11
+    "文法エラー",                                   // 12
+    "変数がありません",                             // 13
+    "型の指定が間違っています",                     // 14
+    "定義されていない文字列です",                   // 15
+    "文字列は一行内に記述してください",             // 16
+    "クォーテーションがありません",                 // 17
+    "グローバルシンボルの数が多すぎます",           // 18
+    "ローカルシンボルの数が多すぎます",             // 19
+    "シンボルバッファの長さをオーバーしました",     // 20
+    "一行の長さが長すぎます",                       // 21
+    "ヒープ領域が溢れました",                       // 22
+    "プログラム領域が足りません",                   // 23
+    "コンパイル途中で EOF が現れました",            // 24
+};
+
+char ErrorText[kErrorTextBytes];
+bool Collecting = false;
+uint32_t ErrorLength = 0;
+
+// Converted texts live until the next few conversions.
+std::string Converted[4];
+int ConvertedNext = 0;
+
+}  // namespace
+
+bool BetweenDeclarations = false;
+
+const char* MessageErrorText(int code) { return code >= 0 && code < 25 ? kMessages[code] : ""; }
+
+void ResetDiagnostics(bool collect) {
+  Collecting = collect;
+  ErrorLength = 0;
+  ErrorText[0] = 0;
+  BetweenDeclarations = false;
+}
+
+const char* MessageText(const char* sjis, int length) {
+  std::string& out = Converted[ConvertedNext++ & 3];
+  std::string in = length < 0 ? std::string(sjis) : std::string(sjis, size_t(length));
+  out = platform::ToUtf8(in);
+  return out.c_str();
+}
+
+// Each message is formatted into 1,024 bytes; the text stops at its bound
+// instead of running past it.
+void Message(const char* format, ...) {
+  if (!Collecting) return;
+  char line[kMessageBytes];
+  va_list args;
+  va_start(args, format);
+  int n = std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  if (n < 0) return;
+  uint32_t len = std::strlen(line);
+  if (ErrorLength + len >= kErrorTextBytes) len = kErrorTextBytes - 1 - ErrorLength;
+  std::memcpy(ErrorText + ErrorLength, line, len);
+  ErrorLength += len;
+  ErrorText[ErrorLength] = 0;
+}
+
+static const char* TopPath() { return FrameTop >= 0 ? Frames[FrameTop].path : ""; }
+static int TopLine() { return FrameTop >= 0 ? Frames[FrameTop].line : 0; }
+
+void MissingToken(const char* what) {
+  Message("%s(%d) : %s がありません\n", MessageText(TopPath()), TopLine(), what);
+}
+
+// Appends the source line with tabs widened to multiples of 4 and a caret
+// under the place the reader had reached.
+static void AppendSourceLine() {
+  int caret = CaretColumn();
+  char widened[kMessageBytes];
+  char marks[kMessageBytes];
+  int w = 0, col = 0, m = 0;
+  for (int i = 0; LineBuffer[i] && LineBuffer[i] != '\n' && w < kMessageBytes - 8; ++i) {
+    char c = LineBuffer[i];
+    int next = c == '\t' ? (col / 4 + 1) * 4 : col + 1;
+    if (c == '\t') {
+      while (col < next && w < kMessageBytes - 8) widened[w++] = ' ', ++col;
+    } else {
+      widened[w++] = c;
+      col = next;
+    }
+    if (i < caret) m = col;
+  }
+  widened[w] = 0;
+  if (m > kMessageBytes - 8) m = kMessageBytes - 8;
+  std::memset(marks, ' ', size_t(m));
+  marks[m] = 0;
+  Message("%s\n", MessageText(widened));
+  Message("%s^\n", marks);
+}
+
+[[noreturn]] void Fail(int code) {
+  if (code == kErrEof && BetweenDeclarations) NormalEnd();
+  Message("%s(%d) : %s。\n", MessageText(TopPath()), TopLine(), MessageErrorText(code));
+  if (TopLine() != 0) AppendSourceLine();
+  throw CompileAbort{-1};
+}
+
+// Headless runs and command-line checks have no box: the text goes whole to
+// standard error. Otherwise it is shown once through the error box.
+void ShowErrorText(bool toStderr) {
+  if (ErrorLength == 0) return;
+  if (toStderr || Headless()) {
+    std::fputs(ErrorText, stderr);
+    std::fflush(stderr);
+  } else {
+    ReportError(kLevelFault, "%s", ErrorText);
+  }
+  ErrorLength = 0;
+  ErrorText[0] = 0;
+}
+
+}  // namespace qavz::compiler

@@ -1,0 +1,294 @@
+// State and helpers shared by the compiler's files. Compiles never overlap, so
+// the whole compiler is one set of globals, reset at every compile start and
+// dropped at once through the abort point.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "vm/arena.h"
+
+namespace qavz::compiler {
+
+// ---- limits ---------------------------------------------------------------
+constexpr int kFrameCount = 16;             // main file + 15 nested includes
+constexpr int kPathBytes = 260;
+constexpr int kIncludeListBytes = 4096;
+constexpr int kLineBytes = 4096;
+constexpr int kMaxLine = 4094;              // bytes before the line feed
+constexpr int kMaxIdent = 4094;
+constexpr int kMacroDepth = 16;
+constexpr uint32_t kNameBufferBytes = 262144;
+constexpr uint32_t kMacroArgBytes = 16384;
+constexpr int kGlobalSymbols = 7168;
+constexpr int kLocalSymbols = 1024;
+constexpr int kSymbolCount = kGlobalSymbols + kLocalSymbols;
+constexpr int kNodeWords = 4096;
+constexpr int kLabelCount = 65536;          // numbered from 1
+constexpr int kSpillDepth = 4096;           // deeper than any tree the pool can hold
+constexpr int kErrorTextBytes = 8192;
+constexpr int kMessageBytes = 1024;
+constexpr int kNestingLimit = 200;          // parser recursion (parentheses, blocks)
+constexpr uint64_t kMacroBudget = 32u << 20;  // characters read from macro bodies
+
+// ---- error codes (messages in diagnostics.cpp) ----------------------------
+enum ErrorCode {
+  kErrInternal = 0, kErrMemory = 1, kErrOpen = 2, kErrRead = 3, kErrDirective = 4,
+  kErrIncludeName = 5, kErrIncludeDepth = 6, kErrMacroDepth = 7, kErrDeclaration = 8,
+  kErrExpression = 9, kErrDivideByZero = 10, kErrNoConstant = 11, kErrSyntax = 12,
+  kErrNoVariable = 13, kErrType = 14, kErrUndefined = 15, kErrStringLine = 16,
+  kErrQuote = 17, kErrGlobalFull = 18, kErrLocalFull = 19, kErrNameBuffer = 20,
+  kErrLineLength = 21, kErrHeap = 22, kErrProgramArea = 23, kErrEof = 24,
+};
+
+// Thrown to the one abort point in the driver: 1 success, -1 failure.
+struct CompileAbort {
+  int value;
+};
+
+// ---- diagnostics (diagnostics.cpp) ----------------------------------------
+[[noreturn]] void Fail(int code);
+// "%s(%d) : %s がありません": does not stop or fail the compile.
+void MissingToken(const char* what);
+// Appends one formatted message (at most 1,024 bytes) to the error text.
+void Message(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Shift-JIS bytes as UTF-8 for messages (bounded, in a rotating buffer).
+const char* MessageText(const char* sjis, int length = -1);
+void ResetDiagnostics(bool collect);
+void ShowErrorText(bool toStderr);
+extern bool BetweenDeclarations;  // end of file here is the normal end
+
+// ---- characters and source reader (source_reader.cpp) ---------------------
+enum CharClass : uint8_t {
+  kClsSpace = 0x01, kClsDigit = 0x02, kClsHex = 0x04, kClsLower = 0x08,
+  kClsUpper = 0x10, kClsIdent = 0x20, kClsLead = 0x80,
+};
+extern uint8_t CharClasses[256];
+inline bool Is(int c, uint8_t cls) { return (CharClasses[uint8_t(c)] & cls) != 0; }
+
+struct SourceFrame {
+  char path[kPathBytes];
+  char* text;
+  uint32_t pos;
+  uint32_t size;  // file size + 1 (the appended line feed)
+  int line;
+};
+extern SourceFrame Frames[kFrameCount];
+extern int FrameTop;                // index of the top frame, -1 before the main file
+extern char LineBuffer[kLineBytes];
+extern const char* ReadPtr;         // next character of the line or macro body
+extern int Ch;                      // current character
+extern int CommentDepth;
+extern int MacroDepth;
+extern int PendingTrap;
+
+void ResetReader();
+void BuildCharClasses();
+void OpenMainFile(const char* path);
+void FreeFrames();
+int ReadChar();
+int SkipWhite();
+// Reads an identifier at the current character into `out` (zero-ended, at
+// most kMaxIdent bytes kept); false when it cannot start one.
+bool ReadIdentifier(char* out);
+// Macro call for symbol `sym` whose name was just read.
+void ExpandMacro(int sym);
+// Byte offset of the caret in the line buffer.
+int CaretColumn();
+int MainLineCount();
+
+// ---- symbols and tokens (tokenizer.cpp) -----------------------------------
+enum SymKind : int32_t {
+  kSymEmpty = 0, kSymUndefined, kSymKeyword, kSymMacro, kSymGlobal, kSymLocal,
+  kSymFunction, kSymTag, kSymMember, kSymTypedef, kSymLabel, kSymLabelUsed,
+};
+enum SymFlag : int32_t {
+  kFlagStatic = 1, kFlagExtern = 2, kFlagParams = 4, kFlagParam = 8, kFlagDefined = 16,
+};
+struct SymbolEntry {
+  const char* name;
+  const char* text;  // macro body
+  int32_t kind;
+  int32_t type;      // type; parameter count for macros
+  int32_t value;     // data address, frame offset, label number, member offset
+  int32_t flags;
+};
+
+enum Token : int32_t {
+  kTokEof = 0, kTokIdent, kTokNumber, kTokString,
+  // keywords
+  kTokInt, kTokVoid, kTokChar, kTokStruct, kTokUnion, kTokSigned, kTokUnsigned,
+  kTokStatic, kTokGoto, kTokReturn, kTokBreak, kTokContinue, kTokIf, kTokElse,
+  kTokFor, kTokDo, kTokWhile, kTokSwitch, kTokCase, kTokDefault, kTokTypedef,
+  kTokSizeof, kTokLong, kTokShort, kTokExtern,
+  // operators
+  kTokNot, kTokNe, kTokMod, kTokModEq, kTokAnd, kTokAndEq, kTokLAnd, kTokMul, kTokMulEq,
+  kTokAdd, kTokAddEq, kTokInc, kTokSub, kTokSubEq, kTokDec, kTokArrow, kTokDiv, kTokDivEq,
+  kTokLt, kTokLe, kTokShl, kTokShlEq, kTokGt, kTokGe, kTokShr, kTokShrEq, kTokAssign,
+  kTokEq, kTokXor, kTokXorEq, kTokOr, kTokOrEq, kTokLOr, kTokCompl, kTokQuestion,
+  kTokColon, kTokLParen, kTokRParen, kTokLBracket, kTokRBracket, kTokLBrace, kTokRBrace,
+  kTokComma, kTokSemi, kTokDot,
+};
+
+struct WorkBlock {
+  char names[kNameBufferBytes];
+  char macroArgs[kMacroArgBytes];
+  SymbolEntry symbols[kSymbolCount];
+};
+extern WorkBlock* Work;
+extern uint32_t NameTop;
+extern uint32_t MacroArgTop;
+inline SymbolEntry& Sym(int index) { return Work->symbols[index]; }
+
+extern int32_t Tok;          // current token
+extern int32_t TokValue;     // number value
+extern int TokSym;           // current symbol (global or local entry)
+extern int TokGlobal;        // global entry of the identifier
+extern int TokLocal;         // local entry, -1 outside functions
+extern uint32_t TokText;     // string literal: offset in the name buffer
+extern int32_t TokLength;    // string literal length with the zero byte
+extern char TokName[kMaxIdent + 16];
+extern bool InFunction;      // parameter lists, local declarations, statements
+extern bool InDeclaration;   // declarator names are local entries
+extern int MemberScope;      // member names get the "_%d" suffix while set
+extern int MemberScopeCount;
+
+void ResetSymbols();
+void EnterKeywords();
+void Next();
+int FindGlobal(const char* name, bool make);
+int FindLocal(const char* name);
+void ClearLocals();
+// Copies `len` bytes (and a zero) to the name buffer; error 20 when full.
+const char* StoreName(const char* text, uint32_t len);
+bool IsTypeStart();
+
+// ---- types and the node pool (types.cpp) ----------------------------------
+enum BasicType : int32_t {
+  kTLong = -1, kTShort = -2, kTChar = -3, kTULong = -4, kTUShort = -5, kTUChar = -6,
+};
+enum RecordKind : int32_t { kRecPointer = 1, kRecArray, kRecStruct, kRecUnion, kRecFunction };
+
+extern int32_t Pool[kNodeWords];
+extern int PoolLow;   // next free word from the low end
+extern int PoolHigh;  // lowest word used from the high end
+extern bool PoolFromHigh;
+int Alloc(int words);
+int MakeNode(int kind, int32_t a = 0, int32_t b = 0, int32_t c = 0, int operands = 1);
+int32_t MakePointer(int32_t target);
+int32_t MakeArray(int32_t element, int32_t count);
+int32_t MakeStruct(int kind, int32_t size, int32_t scope);
+int32_t MakeFunction(int32_t result);
+inline bool IsBasic(int32_t t) { return t < 0; }
+inline int RecKind(int32_t t) { return t < 0 ? 0 : Pool[t]; }
+inline bool IsPointer(int32_t t) { return RecKind(t) == kRecPointer; }
+inline bool IsArray(int32_t t) { return RecKind(t) == kRecArray; }
+inline bool IsFunction(int32_t t) { return RecKind(t) == kRecFunction; }
+inline bool IsStructType(int32_t t) { return RecKind(t) == kRecStruct || RecKind(t) == kRecUnion; }
+inline bool IsInteger(int32_t t) { return t < 0; }
+inline bool IsUnsigned(int32_t t) { return t <= kTULong || (t >= 0 && RecKind(t) == kRecPointer); }
+inline int32_t Target(int32_t t) { return Pool[t + 1]; }
+int32_t SizeOf(int32_t type);
+int BasicWidth(int32_t type);  // 1, 2 or 4
+int32_t Widen(int32_t type);
+void CheckSameType(int32_t a, int32_t b);
+bool SameType(int32_t a, int32_t b);
+
+// ---- expression nodes (expressions.cpp builds, codegen.cpp compiles) ------
+// Width index of loads, stores and assignments.
+enum Width { kWLong = 0, kWChar, kWUChar, kWShort, kWUShort };
+enum NodeKind : int32_t {
+  kNConst = 1, kNString, kNGlobal, kNLocal, kNIndir, kNFunc, kNAddr,
+  kNLoadG, kNLoadL = kNLoadG + 5, kNLoadI = kNLoadL + 5,   // + width
+  kNCall = kNLoadI + 5, kNArg, kNNeg, kNNot, kNCompl,
+  kNPreStep, kNPostStep,                                  // long/pointer, step
+  kNPreInc8, kNPostInc8, kNPreDec8, kNPostDec8,
+  kNPreInc16, kNPostInc16, kNPreDec16, kNPostDec16,
+  kNAdd, kNSub, kNMul, kNDiv, kNMod, kNShl, kNShr, kNSar, kNAnd, kNOr, kNXor,
+  kNGt, kNGe, kNLt, kNLe, kNGtU, kNGeU, kNLtU, kNLeU, kNEq, kNNe,
+  kNLAnd, kNLOr, kNCond,
+  kNAssign, kNCompound = kNAssign + 5,                   // + width
+  kNComma = kNCompound + 5,
+};
+inline int32_t& Op(int node, int i) { return Pool[node + i]; }
+inline int Kind(int node) { return Pool[node]; }
+int WidthOf(int32_t type);
+
+// Expression parser entry points.
+int ParseExpr();       // comma level
+int ParseAssign();     // assignment level
+int ParseConstant();   // conditional level, must fold to a constant (error 11)
+int RValue(int node);  // load/convert an lvalue or function to a value
+extern int32_t ExprType;
+
+// ---- declarations and statements ------------------------------------------
+void ParseTopDeclaration();
+void ParseLocalDeclaration();
+void ParseCompoundBody(bool functionBody);
+int32_t ParseTypeName();
+extern int NestingDepth;
+void EnterNesting();
+inline void LeaveNesting() { --NestingDepth; }
+
+// ---- code generation (codegen.cpp) ----------------------------------------
+extern uint8_t* OutBase;     // host memory of the block, null in the sizing pass
+extern Addr OutAddr;         // machine address of the block
+extern uint32_t OutCapacity;
+extern uint32_t CodeSize;
+extern uint32_t DataSize;
+extern uint32_t ExternSize;
+extern bool Reachable;
+extern int NextLabel;
+extern int StringCount;
+
+void ResetCodegen();
+int NewLabel();
+void DefineLabel(int label);
+int DefineNewLabel();
+void Jump(int label);
+void JumpIf(int opcode, int label);
+void ResetRegisters();
+int EvalStatement(int node);     // returns A's physical register
+void Branch(int node, bool sense, int label);
+void EmitCompareImm(int reg, int32_t value, bool listSwitch);
+void MoveAToR0();
+int LabelAddressWord(int label);
+void EmitJumpToMain(int mainLabel);
+void EmitPrologue(int* enterPos, int* epilogue);
+void EmitEpilogue(int enterPos, int epilogue, int32_t frameSize);
+void EmitNativeStub(int trapNumber);
+void EmitLocalStore(int32_t offset, int width, int reg, const char* name, int32_t elemOffset,
+                    bool element);
+Addr PlaceData(uint32_t size);
+void WriteData(Addr address, uint32_t value, int bytes);
+Addr PlaceString(uint32_t text, int32_t length);
+void WriteFunctionAddress(Addr address, int label);
+void FillChain(int label, Addr target);
+bool LabelDefined(int label);
+
+// ---- listing (listing.cpp) ------------------------------------------------
+extern bool ListingSwitch;
+extern bool EchoSwitch;
+void OpenListing(const char* sourcePath);
+void CloseListing();
+bool ListingOpen();
+void List(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// ---- linking (linker.cpp) -------------------------------------------------
+[[noreturn]] void NormalEnd();
+bool ExternLookup(const char* name, Addr* address);
+bool ExternRegister(const char* name, Addr address);
+
+// ---- source files and the external area (environment.cpp) -----------------
+// Reads a whole source file into a zero-filled block with a line feed
+// appended; kErrOpen / kErrMemory / kErrRead, or 0 with *text and *size set.
+int LoadSourceFile(const char* path, char** text, uint32_t* size);
+Addr ExternalAreaBase();
+uint32_t ExternalAreaSize();
+
+// ---- driver state (driver.cpp) --------------------------------------------
+extern char IncludeDir[kPathBytes];
+extern char MainName[kPathBytes];
+extern int MainFunction;  // global symbol of `main`
+
+}  // namespace qavz::compiler

@@ -1,0 +1,97 @@
+// The normal end of a compile: external variables in the listing, calls of
+// functions defined in no source resolved through the extern-function table
+// (which lives for the whole run), undefined names reported, the summary.
+#include <cstring>
+#include <mutex>
+
+#include "compiler/compiler.h"
+#include "compiler/internal.h"
+
+namespace qavz {
+
+namespace compiler {
+namespace {
+
+constexpr int kExternEntries = 512;
+constexpr int kExternNameBytes = 32;
+
+struct ExternEntry {
+  char name[kExternNameBytes];
+  Addr address;
+};
+ExternEntry ExternTable[kExternEntries];
+int ExternCount = 0;
+std::mutex ExternMutex;
+
+}  // namespace
+
+// An entry whose image has since been freed no longer names a function: a
+// call through it would reach memory that is gone.
+bool ExternLookup(const char* name, Addr* address) {
+  std::lock_guard<std::mutex> lock(ExternMutex);
+  for (int i = 0; i < ExternCount; ++i) {
+    if (std::strcmp(ExternTable[i].name, name) != 0) continue;
+    if (!TheArena().Live(ExternTable[i].address, 1)) return false;
+    *address = ExternTable[i].address;
+    return true;
+  }
+  return false;
+}
+
+bool ExternRegister(const char* name, Addr address) {
+  std::lock_guard<std::mutex> lock(ExternMutex);
+  size_t n = std::strlen(name);
+  if (n >= size_t(kExternNameBytes)) return false;
+  for (int i = 0; i < ExternCount; ++i) {
+    if (std::strcmp(ExternTable[i].name, name) == 0) {
+      ExternTable[i].address = address;
+      return true;
+    }
+  }
+  if (ExternCount >= kExternEntries) return false;
+  std::memcpy(ExternTable[ExternCount].name, name, n + 1);
+  ExternTable[ExternCount++].address = address;
+  return true;
+}
+
+[[noreturn]] void NormalEnd() {
+  BetweenDeclarations = false;
+  for (int i = 0; i < kGlobalSymbols; ++i) {
+    const SymbolEntry& e = Sym(i);
+    if (e.kind == kSymGlobal && (OutBase || (e.flags & kFlagExtern)))
+      List(".comm %s, %d\n", e.name, SizeOf(e.type));
+  }
+  bool failed = false;
+  for (int i = 0; i < kGlobalSymbols; ++i) {
+    const SymbolEntry& e = Sym(i);
+    if (e.kind == kSymFunction && !LabelDefined(e.value)) {
+      Addr address;
+      if (ExternLookup(e.name, &address)) {
+        FillChain(e.value, address);
+      } else {
+        Message("%s 関数は定義されていません。\n", MessageText(e.name));
+        failed = true;
+      }
+    } else if (e.kind == kSymLabelUsed) {
+      Message("%s ラベルは定義されていません。\n", MessageText(e.name));
+      failed = true;
+    }
+  }
+  if (failed) throw CompileAbort{-1};
+  List("\n;==================================================\n");
+  List("; Compiled %u lines.\n", unsigned(MainLineCount()));
+  List("; Total internal labels  : %u.\n", unsigned(NextLabel - 1));
+  List("; Total program size : %u bytes.\n", CodeSize);
+  List("; Total data size : %u bytes.\n", DataSize);
+  List("; Total external data size : %u bytes.\n\n", ExternSize);
+  throw CompileAbort{1};
+}
+
+}  // namespace compiler
+
+void ClearExternRegistry() {
+  std::lock_guard<std::mutex> lock(compiler::ExternMutex);
+  compiler::ExternCount = 0;
+}
+
+}  // namespace qavz

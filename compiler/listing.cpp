@@ -1,0 +1,49 @@
+// The assembly listing: the generated program in assembler notation with
+// the source interleaved, written to "<base name>.txt" in the current directory.
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "compiler/internal.h"
+
+namespace qavz::compiler {
+
+bool ListingSwitch = false;
+bool EchoSwitch = false;
+
+namespace {
+std::FILE* ListingFile = nullptr;
+}
+
+bool ListingOpen() { return ListingFile != nullptr; }
+
+void OpenListing(const char* sourcePath) {
+  const char* base = sourcePath;
+  for (const char* p = sourcePath; *p; ++p)
+    if (*p == '\\' || *p == '/') base = p + 1;
+  char name[kPathBytes + 8];
+  std::snprintf(name, sizeof name, "%s", base);
+  if (char* dot = std::strrchr(name, '.')) *dot = 0;
+  std::strncat(name, ".txt", sizeof name - std::strlen(name) - 1);
+  ListingFile = std::fopen(name, "w");
+}
+
+void CloseListing() {
+  if (ListingFile) std::fclose(ListingFile);
+  ListingFile = nullptr;
+}
+
+// Each line is formatted into 1,024 bytes and written at once; source echoes
+// (formats starting with '*') only when the echo switch is on.
+void List(const char* format, ...) {
+  if (!ListingFile) return;
+  if (format[0] == '*' && !EchoSwitch) return;
+  char line[kMessageBytes];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  std::fputs(line, ListingFile);
+}
+
+}  // namespace qavz::compiler

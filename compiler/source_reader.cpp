@@ -1,0 +1,508 @@
+// The lowest layer of the compiler: source frames, lines, directives and
+// macro expansion. The tokenizer pulls one character at a time from here.
+#include <cstdlib>
+#include <cstring>
+
+#include "compiler/internal.h"
+
+namespace qavz::compiler {
+
+uint8_t CharClasses[256];
+SourceFrame Frames[kFrameCount];
+int FrameTop = -1;
+char LineBuffer[kLineBytes];
+const char* ReadPtr = LineBuffer;
+int Ch = 0;
+int CommentDepth = 0;
+int MacroDepth = 0;
+int PendingTrap = -1;
+
+namespace {
+
+int TrapCounter = 0;
+bool DirectiveSwitch = true;
+bool AsmBlock = false;
+char IncludeList[kIncludeListBytes];
+uint32_t IncludeListLength = 0;  // bytes used, without the closing empty name
+uint64_t MacroChars = 0;
+
+// One macro expansion in progress; entry 0 is never filled.
+struct MacroFrame {
+  const char* readPtr;  // where reading resumes
+  uint32_t argTop;      // argument area top to restore
+  int ch;               // current character to restore, -1 = read on
+};
+MacroFrame MacroStack[kMacroDepth + 1];
+
+bool StartsWith(const char* text, const char* word) {
+  return std::strncmp(text, word, std::strlen(word)) == 0;
+}
+
+bool SameNameNoCase(const char* a, const char* b, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    int x = uint8_t(a[i]), y = uint8_t(b[i]);
+    if (x >= 'A' && x <= 'Z') x += 32;
+    if (y >= 'A' && y <= 'Z') y += 32;
+    if (x != y) return false;
+  }
+  return true;
+}
+
+bool InIncludeList(const char* name, size_t n) {
+  for (uint32_t i = 0; i < IncludeListLength;) {
+    size_t len = std::strlen(IncludeList + i);
+    if (len == n && SameNameNoCase(IncludeList + i, name, n)) return true;
+    i += uint32_t(len) + 1;
+  }
+  return false;
+}
+
+// The list keeps room for its closing empty name; a name that does not fit
+// ends the compile instead of running past the list.
+void AddToIncludeList(const char* name, size_t n) {
+  if (IncludeListLength + n + 2 > kIncludeListBytes) Fail(kErrIncludeDepth);
+  std::memcpy(IncludeList + IncludeListLength, name, n);
+  IncludeListLength += uint32_t(n) + 1;
+  IncludeList[IncludeListLength - 1] = 0;
+  IncludeList[IncludeListLength] = 0;
+}
+
+// Pushes a frame for include directory + name and reads the whole file.
+void OpenSource(const char* name, size_t n) {
+  AddToIncludeList(name, n);
+  SourceFrame& f = Frames[++FrameTop];
+  f.text = nullptr;
+  f.pos = f.size = 0;
+  f.line = 0;
+  size_t dir = std::strlen(IncludeDir);
+  bool fits = dir + n < kPathBytes;
+  size_t keep = fits ? n : (dir < kPathBytes - 1 ? kPathBytes - 1 - dir : 0);
+  std::memcpy(f.path, IncludeDir, dir < kPathBytes ? dir : kPathBytes - 1);
+  std::memcpy(f.path + (dir < kPathBytes ? dir : kPathBytes - 1), name, keep);
+  f.path[dir + keep < kPathBytes ? dir + keep : kPathBytes - 1] = 0;
+  if (!fits) Fail(kErrOpen);
+  int err = LoadSourceFile(f.path, &f.text, &f.size);
+  if (err) Fail(err);
+}
+
+// Echoes a plain line to the listing, without its line feed.
+void ListLine(const char* format, int length) {
+  if (!ListingOpen()) return;
+  char saved = LineBuffer[length];
+  LineBuffer[length] = 0;
+  List(format, LineBuffer);
+  LineBuffer[length] = saved;
+}
+
+void DefineMacro();
+void IncludeDirective();
+
+}  // namespace
+
+void BuildCharClasses() {
+  std::memset(CharClasses, 0, sizeof CharClasses);
+  for (int c : {' ', '\t', '\n', '\r'}) CharClasses[c] |= kClsSpace;
+  for (int c = '0'; c <= '9'; ++c) CharClasses[c] |= kClsDigit | kClsHex;
+  for (int c = 'A'; c <= 'F'; ++c) CharClasses[c] |= kClsHex, CharClasses[c + 32] |= kClsHex;
+  for (int c = 'a'; c <= 'z'; ++c) CharClasses[c] |= kClsLower | kClsIdent;
+  for (int c = 'A'; c <= 'Z'; ++c) CharClasses[c] |= kClsUpper | kClsIdent;
+  CharClasses[int('_')] |= kClsIdent;
+  for (int c = 0x81; c <= 0x9F; ++c) CharClasses[c] |= kClsLead;
+  for (int c = 0xE0; c <= 0xFC; ++c) CharClasses[c] |= kClsLead;
+}
+
+void ResetReader() {
+  FrameTop = -1;
+  LineBuffer[0] = 0;
+  ReadPtr = LineBuffer;
+  Ch = 0;
+  CommentDepth = 0;
+  MacroDepth = 0;
+  PendingTrap = -1;
+  TrapCounter = 0;
+  DirectiveSwitch = true;
+  AsmBlock = false;
+  IncludeListLength = 0;
+  IncludeList[0] = 0;
+  MacroChars = 0;
+}
+
+void OpenMainFile(const char* path) {
+  (void)path;
+  OpenSource(MainName, std::strlen(MainName));
+}
+
+void FreeFrames() {
+  for (int i = 0; i <= FrameTop && i < kFrameCount; ++i) {
+    std::free(Frames[i].text);
+    Frames[i].text = nullptr;
+  }
+  FrameTop = -1;
+}
+
+int MainLineCount() { return Frames[0].line; }
+
+int CaretColumn() {
+  const char* p = MacroDepth > 0 ? MacroStack[1].readPtr : ReadPtr;
+  if (p < LineBuffer || p > LineBuffer + kLineBytes) return 0;
+  int n = int(p - LineBuffer);
+  int len = int(std::strlen(LineBuffer));
+  return n < len ? n : len;
+}
+
+// Reads the next line of the top frame into the line buffer and carries out
+// directives; returns with a line to read from.
+static void ReadLine() {
+  for (;;) {
+    Frames[FrameTop].line++;
+    int n = 0, count = 0;
+    bool eof = false;
+    for (;;) {
+      SourceFrame* f = &Frames[FrameTop];
+      if (f->pos >= f->size) {
+        if (FrameTop == 0) {
+          eof = true;
+          break;
+        }
+        std::free(f->text);
+        f->text = nullptr;
+        --FrameTop;
+        continue;
+      }
+      int c = uint8_t(f->text[f->pos++]);
+      if (c == '\r') continue;
+      if (Is(c, kClsLead)) {
+        if (f->pos >= f->size) {
+          LineBuffer[n] = 0;
+          Fail(kErrEof);
+        }
+        LineBuffer[n++] = char(c);
+        LineBuffer[n++] = f->text[f->pos++];
+        count += 2;
+      } else {
+        LineBuffer[n++] = char(c);
+        if (c == '\n') break;
+        ++count;
+      }
+      if (count > kMaxLine) {
+        LineBuffer[n] = 0;
+        ReadPtr = LineBuffer + n;
+        Fail(kErrLineLength);
+      }
+    }
+    LineBuffer[n] = 0;
+    ReadPtr = LineBuffer;
+    if (eof && n == 0) {
+      Frames[0].line--;  // the attempt past the last line is no line
+      Fail(kErrEof);
+    }
+    if (CommentDepth > 0) return;
+    int bare = n > 0 && LineBuffer[n - 1] == '\n' ? n - 1 : n;
+    if (LineBuffer[0] != '#') {
+      if (AsmBlock) {
+        ListLine("%s\n", bare);
+        continue;
+      }
+      if (bare > 0) ListLine("*\t%s\n", bare);
+      return;
+    }
+    if (!DirectiveSwitch) return;
+    const char* word = LineBuffer + 1;
+    if (StartsWith(word, "define")) {
+      DefineMacro();
+    } else if (StartsWith(word, "include")) {
+      IncludeDirective();
+    } else if (StartsWith(word, "trap")) {
+      PendingTrap = TrapCounter++;
+      ReadPtr = word + 4;
+      return;
+    } else if (StartsWith(word, "asm")) {
+      ReadPtr = word + 3;
+      if (AsmBlock) Fail(kErrDirective);
+      AsmBlock = true;
+    } else if (StartsWith(word, "endasm")) {
+      ReadPtr = word + 6;
+      if (!AsmBlock) Fail(kErrDirective);
+      AsmBlock = false;
+      return;
+    } else if (*word != ' ') {
+      ReadPtr = word;
+      Fail(kErrDirective);
+    }
+  }
+}
+
+// The next character after macro expansion; keeps it in Ch.
+int ReadChar() {
+  for (;;) {
+    if (MacroDepth > 0) {
+      int c = uint8_t(*ReadPtr);
+      if (c == 0) {
+        MacroFrame& m = MacroStack[MacroDepth--];
+        ReadPtr = m.readPtr;
+        MacroArgTop = m.argTop;
+        if (m.ch >= 0) return Ch = m.ch;
+        continue;
+      }
+      if (++MacroChars > kMacroBudget) Fail(kErrMacroDepth);
+      // `##` before an identifier that is a macro pastes its text in place.
+      if (c == '#' && ReadPtr[1] == '#' && Is(ReadPtr[2], kClsIdent | kClsLead)) {
+        char name[kMaxIdent + 1];
+        const char* p = ReadPtr + 2;
+        int n = 0;
+        while (Is(*p, kClsDigit | kClsIdent | kClsLead) && n < kMaxIdent - 1) {
+          if (Is(*p, kClsLead) && p[1]) name[n++] = *p++;
+          name[n++] = *p++;
+        }
+        name[n] = 0;
+        int sym = FindGlobal(name, false);
+        if (sym >= 0 && Sym(sym).kind == kSymMacro) {
+          if (MacroDepth >= kMacroDepth) Fail(kErrMacroDepth);
+          if (p[0] == '#' && p[1] == '#') p += 2;
+          MacroFrame& m = MacroStack[++MacroDepth];
+          m.readPtr = p;
+          m.argTop = MacroArgTop;
+          m.ch = -1;
+          ReadPtr = Sym(sym).text ? Sym(sym).text : "";
+          continue;
+        }
+      }
+      ++ReadPtr;
+      return Ch = c;
+    }
+    int c = uint8_t(*ReadPtr);
+    if (c == 0) {
+      ReadLine();
+      continue;
+    }
+    ++ReadPtr;
+    return Ch = c;
+  }
+}
+
+int SkipWhite() {
+  while (Is(Ch, kClsSpace)) ReadChar();
+  return Ch;
+}
+
+bool ReadIdentifier(char* out) {
+  if (!Is(Ch, kClsIdent | kClsLead)) return false;
+  int n = 0;
+  while (Is(Ch, kClsDigit | kClsIdent | kClsLead)) {
+    if (Is(Ch, kClsLead)) {
+      int lead = Ch;
+      ReadChar();
+      if (n + 2 <= kMaxIdent) out[n++] = char(lead), out[n++] = char(Ch);
+    } else if (n < kMaxIdent) {
+      out[n++] = char(Ch);
+    }
+    ReadChar();
+  }
+  out[n] = 0;
+  return true;
+}
+
+// Copies the arguments of a macro call into the argument area and binds each
+// to its parameter macro "%s_%d". Parentheses or a closing ';' delimit them.
+static void ReadArguments(int sym) {
+  int count = Sym(sym).type;
+  const char* macroName = Sym(sym).name;
+  SkipWhite();
+  bool paren = Ch == '(';
+  if (paren) ReadChar();
+  bool ended = false;
+  uint32_t top = MacroArgTop;
+  for (int i = 0; i < count; ++i) {
+    char name[kMaxIdent + 16];
+    std::snprintf(name, sizeof name, "%s_%d", macroName, i);
+    int param = FindGlobal(name, true);
+    char* start = Work->macroArgs + top;
+    auto put = [&](int c) {
+      if (top + 1 >= kMacroArgBytes) Fail(kErrNameBuffer);
+      Work->macroArgs[top++] = char(c);
+    };
+    if (!ended) {
+      SkipWhite();
+      int depth = 0;
+      for (;;) {
+        int c = Ch;
+        if (depth == 0 && ((c == ',' && i < count - 1) || c == (paren ? ')' : ';'))) break;
+        if (c == '(') ++depth;
+        if (c == ')' && depth > 0) --depth;
+        if (Is(c, kClsIdent | kClsLead)) {
+          char ident[kMaxIdent + 1];
+          ReadIdentifier(ident);
+          for (const char* p = ident; *p; ++p) put(*p);
+          continue;
+        }
+        put(c);
+        ReadChar();
+      }
+      if (Ch != ',' || i == count - 1) ended = true;
+      if (Ch != ';') ReadChar();
+    }
+    put(0);
+    Sym(param).kind = kSymMacro;
+    Sym(param).text = start;
+  }
+  if (count == 0 && paren) {
+    SkipWhite();
+    if (Ch == ')') ReadChar();
+  }
+  MacroArgTop = top;
+}
+
+void ExpandMacro(int sym) {
+  if (MacroDepth >= kMacroDepth) Fail(kErrMacroDepth);
+  uint32_t argTop = MacroArgTop;
+  if (Sym(sym).flags & kFlagParams) ReadArguments(sym);
+  if (MacroDepth >= kMacroDepth) Fail(kErrMacroDepth);
+  MacroFrame& m = MacroStack[++MacroDepth];
+  m.readPtr = ReadPtr;
+  m.argTop = argTop;
+  m.ch = Ch;
+  ReadPtr = Sym(sym).text ? Sym(sym).text : "";
+  ReadChar();
+}
+
+namespace {
+
+// #define NAME body  |  #define NAME(a, b) body with a and b
+void DefineMacro() {
+  DirectiveSwitch = false;
+  ReadPtr = LineBuffer + 7;
+  ReadChar();
+  while (Ch == ' ' || Ch == '\t') ReadChar();
+  char name[kMaxIdent + 16];
+  if (!ReadIdentifier(name)) Fail(kErrDirective);
+  int sym = FindGlobal(name, true);
+  if (Sym(sym).kind != kSymUndefined) Fail(kErrDirective);
+  Sym(sym).kind = kSymMacro;
+  Sym(sym).type = 0;
+  if (Ch != '(') {
+    Sym(sym).text = StoreName(ReadPtr, uint32_t(std::strlen(ReadPtr)));
+    DirectiveSwitch = true;
+    return;
+  }
+  // Parameter names, kept for the body's case-insensitive replacement.
+  char params[kLineBytes];
+  uint32_t paramOffsets[kLineBytes / 2];
+  uint32_t used = 0;
+  int count = 0;
+  ReadChar();
+  for (;;) {
+    SkipWhite();
+    if (Ch == ')' && count == 0) {
+      ReadChar();
+      break;
+    }
+    char param[kMaxIdent + 16];
+    if (!ReadIdentifier(param)) Fail(kErrSyntax);
+    size_t len = std::strlen(param);
+    if (used + len + 1 > sizeof params) Fail(kErrSyntax);
+    paramOffsets[count] = used;
+    std::memcpy(params + used, param, len + 1);
+    used += uint32_t(len) + 1;
+    char full[kMaxIdent + 32];
+    std::snprintf(full, sizeof full, "%s_%d", name, count);
+    int p = FindGlobal(full, true);
+    if (Sym(p).kind != kSymUndefined) Fail(kErrSyntax);
+    Sym(p).kind = kSymMacro;
+    Sym(p).text = "";
+    ++count;
+    SkipWhite();
+    if (Ch == ',') {
+      ReadChar();
+      continue;
+    }
+    if (Ch == ')') {
+      ReadChar();
+      break;
+    }
+    Fail(kErrSyntax);
+  }
+  Sym(sym).type = count;
+  Sym(sym).flags |= kFlagParams;
+  // Body: rest of the line, backslash-newline joins the next line.
+  char* body = Work->names + NameTop;
+  uint32_t n = 0;
+  auto put = [&](const char* text, size_t len) {
+    if (NameTop + n + len + 1 >= kNameBufferBytes) Fail(kErrNameBuffer);
+    std::memcpy(body + n, text, len);
+    n += uint32_t(len);
+  };
+  for (;;) {
+    if (Ch == '\\' && *ReadPtr == '\n') {
+      ReadChar();
+      ReadChar();
+      continue;
+    }
+    if (Ch == '\n') {
+      put("\n", 1);
+      break;
+    }
+    if (Is(Ch, kClsIdent | kClsLead)) {
+      char ident[kMaxIdent + 16];
+      ReadIdentifier(ident);
+      size_t len = std::strlen(ident);
+      int match = -1;
+      for (int i = 0; i < count && match < 0; ++i) {
+        const char* p = params + paramOffsets[i];
+        if (std::strlen(p) == len && SameNameNoCase(p, ident, len)) match = i;
+      }
+      if (match >= 0) {
+        char full[kMaxIdent + 32];
+        int m = std::snprintf(full, sizeof full, "%s_%d", name, match);
+        put(full, size_t(m));
+      } else {
+        put(ident, len);
+      }
+      continue;
+    }
+    if (Is(Ch, kClsDigit)) {
+      while (Is(Ch, kClsDigit | kClsIdent)) {
+        char c = char(Ch);
+        put(&c, 1);
+        ReadChar();
+      }
+      continue;
+    }
+    char c = char(Ch);
+    put(&c, 1);
+    ReadChar();
+  }
+  body[n] = 0;
+  NameTop += n + 1;
+  Sym(sym).text = body;
+  DirectiveSwitch = true;
+}
+
+// #include "name": each file is read once per compile, whoever includes it.
+void IncludeDirective() {
+  ReadPtr = LineBuffer + 8;
+  if (FrameTop >= kFrameCount - 1) Fail(kErrIncludeDepth);
+  const char* p = LineBuffer + 8;
+  while (*p == ' ' || *p == '\t') ++p;
+  ReadPtr = p;
+  if (*p != '"') Fail(kErrIncludeName);
+  const char* name = ++p;
+  while (*p && *p != '"') {
+    if (*p == '\n') {
+      ReadPtr = p;
+      Fail(kErrIncludeName);
+    }
+    p += Is(*p, kClsLead) && p[1] ? 2 : 1;
+  }
+  if (*p != '"') Fail(kErrIncludeName);
+  size_t n = size_t(p - name);
+  if (InIncludeList(name, n)) return;
+  char copy[kLineBytes];
+  std::memcpy(copy, name, n);
+  copy[n] = 0;
+  Frames[FrameTop].line++;
+  OpenSource(copy, n);
+}
+
+}  // namespace
+
+}  // namespace qavz::compiler

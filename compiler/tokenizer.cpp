@@ -1,0 +1,426 @@
+// Tokens and the hashed symbol tables.
+#include <cstdio>
+#include <cstring>
+
+#include "compiler/internal.h"
+
+namespace qavz::compiler {
+
+WorkBlock* Work = nullptr;
+uint32_t NameTop = 0;
+uint32_t MacroArgTop = 0;
+
+int32_t Tok = kTokEof;
+int32_t TokValue = 0;
+int TokSym = -1;
+int TokGlobal = -1;
+int TokLocal = -1;
+uint32_t TokText = 0;
+int32_t TokLength = 0;
+char TokName[kMaxIdent + 16];
+bool InFunction = false;
+bool InDeclaration = false;
+int MemberScope = 0;
+int MemberScopeCount = 0;
+
+namespace {
+
+bool LocalsUsed = false;
+
+struct Keyword {
+  const char* name;
+  Token token;
+};
+const Keyword kKeywords[] = {
+    {"int", kTokInt},         {"void", kTokInt},       {"char", kTokChar},
+    {"struct", kTokStruct},   {"union", kTokUnion},    {"signed", kTokSigned},
+    {"unsigned", kTokUnsigned}, {"static", kTokStatic}, {"goto", kTokGoto},
+    {"return", kTokReturn},   {"break", kTokBreak},    {"continue", kTokContinue},
+    {"if", kTokIf},           {"else", kTokElse},      {"for", kTokFor},
+    {"do", kTokDo},           {"while", kTokWhile},    {"switch", kTokSwitch},
+    {"case", kTokCase},       {"default", kTokDefault}, {"typedef", kTokTypedef},
+    {"sizeof", kTokSizeof},   {"long", kTokLong},      {"short", kTokShort},
+    {"extern", kTokExtern},
+};
+
+// h = (h * 7) XOR b over the name's bytes read as signed.
+uint32_t Hash(const char* s) {
+  uint32_t h = 0;
+  for (; *s; ++s) h = (h * 7u) ^ uint32_t(int32_t(int8_t(*s)));
+  return h;
+}
+
+// A stored name ends at its zero or at a '.', so "x." is found as x.
+bool NameEquals(const char* stored, const char* name) {
+  while (*stored && *stored != '.') {
+    if (*stored != *name) return false;
+    ++stored, ++name;
+  }
+  return *name == 0;
+}
+
+int FindGlobalImpl(const char* name, bool make, const char* constName) {
+  uint32_t home = Hash(name) % kGlobalSymbols;
+  uint32_t i = home;
+  for (;;) {
+    SymbolEntry& e = Sym(int(i));
+    if (e.kind == kSymEmpty) {
+      if (!make) return -1;
+      e.name = constName ? constName : StoreName(name, uint32_t(std::strlen(name)));
+      e.kind = kSymUndefined;
+      return int(i);
+    }
+    if (NameEquals(e.name, name)) return int(i);
+    if (++i == kGlobalSymbols) i = 0;
+    if (i == home) Fail(kErrGlobalFull);
+  }
+}
+
+int Escape();
+
+}  // namespace
+
+const char* StoreName(const char* text, uint32_t len) {
+  if (NameTop + len + 1 > kNameBufferBytes) Fail(kErrNameBuffer);
+  char* p = Work->names + NameTop;
+  std::memcpy(p, text, len);
+  p[len] = 0;
+  NameTop += len + 1;
+  return p;
+}
+
+int FindGlobal(const char* name, bool make) { return FindGlobalImpl(name, make, nullptr); }
+
+int FindLocal(const char* name) {
+  uint32_t h = Hash(name);
+  uint32_t home = h & (kLocalSymbols - 1);
+  uint32_t i = home;
+  for (;;) {
+    SymbolEntry& e = Sym(kGlobalSymbols + int(i));
+    if (e.kind == kSymEmpty) {
+      e.name = name;
+      e.kind = kSymUndefined;
+      LocalsUsed = true;
+      return kGlobalSymbols + int(i);
+    }
+    if (NameEquals(e.name, name)) return kGlobalSymbols + int(i);
+    i = (i + 1) & (kLocalSymbols - 1);
+    if (i == home) Fail(kErrLocalFull);
+  }
+}
+
+void ClearLocals() {
+  if (!LocalsUsed) return;
+  std::memset(&Work->symbols[kGlobalSymbols], 0, sizeof(SymbolEntry) * kLocalSymbols);
+  LocalsUsed = false;
+}
+
+void ResetSymbols() {
+  NameTop = 0;
+  MacroArgTop = 0;
+  Tok = kTokEof;
+  TokSym = TokGlobal = TokLocal = -1;
+  InFunction = InDeclaration = false;
+  MemberScope = MemberScopeCount = 0;
+  LocalsUsed = false;
+}
+
+void EnterKeywords() {
+  for (const Keyword& k : kKeywords) {
+    int i = FindGlobalImpl(k.name, true, k.name);
+    Sym(i).kind = kSymKeyword;
+    Sym(i).value = k.token;
+  }
+}
+
+bool IsTypeStart() {
+  switch (Tok) {
+    case kTokInt: case kTokChar: case kTokStruct: case kTokUnion: case kTokSigned:
+    case kTokUnsigned: case kTokLong: case kTokShort:
+      return true;
+    case kTokIdent:
+      return Sym(TokSym).kind == kSymTypedef;
+    default:
+      return false;
+  }
+}
+
+namespace {
+
+// An identifier: keyword, macro (expanded; returns false), or a name whose
+// global entry, and inside functions local entry, become the current symbol.
+bool Identifier() {
+  ReadIdentifier(TokName);
+  int g = FindGlobal(TokName, MemberScope == 0);
+  if (g >= 0) {
+    if (Sym(g).kind == kSymKeyword) {
+      Tok = Sym(g).value;
+      return true;
+    }
+    if (Sym(g).kind == kSymMacro) {
+      ExpandMacro(g);
+      return false;
+    }
+  }
+  Tok = kTokIdent;
+  if (MemberScope) {
+    size_t n = std::strlen(TokName);
+    std::snprintf(TokName + n, sizeof TokName - n, "_%d", MemberScope);
+    TokSym = TokGlobal = FindGlobal(TokName, true);
+    TokLocal = -1;
+    return true;
+  }
+  TokGlobal = g;
+  if (InFunction) {
+    TokLocal = FindLocal(Sym(g).name);
+    TokSym = Sym(TokLocal).kind != kSymUndefined ? TokLocal : g;
+  } else {
+    TokLocal = -1;
+    TokSym = g;
+  }
+  return true;
+}
+
+void Number() {
+  uint32_t v = 0;
+  if (Ch == '0') {
+    ReadChar();
+    if (Ch == 'x' || Ch == 'X') {
+      ReadChar();
+      while (Is(Ch, kClsHex)) {
+        int d = Is(Ch, kClsDigit) ? Ch - '0' : (Ch | 0x20) - 'a' + 10;
+        v = v * 16 + uint32_t(d);
+        ReadChar();
+      }
+    } else if (Ch == 'b' || Ch == 'B') {
+      ReadChar();
+      while (Ch == '0' || Ch == '1') v = v * 2 + uint32_t(Ch - '0'), ReadChar();
+    }
+  }
+  while (Is(Ch, kClsDigit)) v = v * 10 + uint32_t(Ch - '0'), ReadChar();
+  Tok = kTokNumber;
+  TokValue = int32_t(v);
+}
+
+// After a backslash: the value of the escape (0-255), or -1 for a backslash
+// before a line feed, which continues the constant on the next line.
+int Escape() {
+  int c = Ch, v = 0;
+  switch (c) {
+    case 'n': ReadChar(); return 10;
+    case 't': ReadChar(); return 9;
+    case 'r': ReadChar(); return 13;
+    case 'b': ReadChar(); return 8;
+    case 'f': ReadChar(); return 12;
+    case '\n': ReadChar(); return -1;
+    case 'x':
+      ReadChar();
+      for (int k = 0; k < 2 && Is(Ch, kClsHex); ++k) {
+        v = v * 16 + (Is(Ch, kClsDigit) ? Ch - '0' : (Ch | 0x20) - 'a' + 10);
+        ReadChar();
+      }
+      return v & 255;
+    case '0':
+      ReadChar();
+      for (int k = 0; k < 3 && Ch >= '0' && Ch <= '7'; ++k) v = v * 8 + Ch - '0', ReadChar();
+      return v & 255;
+    default:
+      if (c >= '1' && c <= '9') {
+        for (int k = 0; k < 3 && Is(Ch, kClsDigit); ++k) v = v * 10 + Ch - '0', ReadChar();
+        return v & 255;
+      }
+      ReadChar();
+      return c;
+  }
+}
+
+void CharConstant() {
+  ReadChar();
+  int v;
+  for (;;) {
+    if (Is(Ch, kClsLead)) {
+      v = Ch * 256;
+      ReadChar();
+      v += Ch;
+      ReadChar();
+    } else if (Ch == '\\') {
+      ReadChar();
+      v = Escape();
+      if (v < 0) continue;
+    } else {
+      v = Ch;
+      ReadChar();
+    }
+    break;
+  }
+  if (Ch != '\'') Fail(kErrQuote);
+  ReadChar();
+  Tok = kTokNumber;
+  TokValue = v;
+}
+
+void StringLiteral() {
+  ReadChar();
+  char* out = Work->names + NameTop;
+  uint32_t n = 0;
+  auto put = [&](int c) {
+    if (NameTop + n + 1 >= kNameBufferBytes) Fail(kErrNameBuffer);
+    out[n++] = char(c);
+  };
+  for (;;) {
+    if (Ch == '"') {
+      ReadChar();
+      break;
+    }
+    if (Ch == '\n') Fail(kErrStringLine);
+    if (Is(Ch, kClsLead)) {
+      put(Ch);
+      ReadChar();
+      put(Ch);
+      ReadChar();
+    } else if (Ch == '\\') {
+      ReadChar();
+      int v = Escape();
+      if (v >= 0) put(v);
+    } else {
+      put(Ch);
+      ReadChar();
+    }
+  }
+  put(0);
+  Tok = kTokString;
+  TokText = NameTop;
+  TokLength = int32_t(n);
+  NameTop += n;
+}
+
+void BlockComment() {
+  CommentDepth = 1;
+  ReadChar();
+  while (CommentDepth > 0) {
+    if (Ch == '*') {
+      ReadChar();
+      if (Ch == '/') {
+        --CommentDepth;
+        if (CommentDepth == 0) {
+          ReadChar();
+          break;
+        }
+        ReadChar();
+      }
+    } else if (Ch == '/') {
+      ReadChar();
+      if (Ch == '*') ++CommentDepth, ReadChar();
+    } else {
+      if (Is(Ch, kClsLead)) ReadChar();
+      ReadChar();
+    }
+  }
+}
+
+// One or two-character operator: `second` appended gives `two`, `=` gives `eq`.
+void Operator(int one, int second, int two, int eq) {
+  ReadChar();
+  if (second && Ch == second) {
+    ReadChar();
+    Tok = two;
+  } else if (eq && Ch == '=') {
+    ReadChar();
+    Tok = eq;
+  } else {
+    Tok = one;
+  }
+}
+
+}  // namespace
+
+void Next() {
+  for (;;) {
+    int c = SkipWhite();
+    if (Is(c, kClsIdent | kClsLead)) {
+      if (Identifier()) return;
+      continue;
+    }
+    if (Is(c, kClsDigit)) return Number();
+    switch (c) {
+      case '\'': return CharConstant();
+      case '"': return StringLiteral();
+      case '/':
+        ReadChar();
+        if (Ch == '*') {
+          BlockComment();
+          continue;
+        }
+        if (Ch == '/') {
+          while (Ch != '\n') {
+            if (Is(Ch, kClsLead)) ReadChar();
+            ReadChar();
+          }
+          continue;
+        }
+        if (Ch == '=') {
+          ReadChar();
+          Tok = kTokDivEq;
+        } else {
+          Tok = kTokDiv;
+        }
+        return;
+      case '!': return Operator(kTokNot, 0, 0, kTokNe);
+      case '%': return Operator(kTokMod, 0, 0, kTokModEq);
+      case '&': return Operator(kTokAnd, '&', kTokLAnd, kTokAndEq);
+      case '*': return Operator(kTokMul, 0, 0, kTokMulEq);
+      case '+': return Operator(kTokAdd, '+', kTokInc, kTokAddEq);
+      case '-':
+        ReadChar();
+        if (Ch == '-') ReadChar(), Tok = kTokDec;
+        else if (Ch == '=') ReadChar(), Tok = kTokSubEq;
+        else if (Ch == '>') ReadChar(), Tok = kTokArrow;
+        else Tok = kTokSub;
+        return;
+      case '<':
+        ReadChar();
+        if (Ch == '<') {
+          ReadChar();
+          if (Ch == '=') ReadChar(), Tok = kTokShlEq;
+          else Tok = kTokShl;
+        } else if (Ch == '=') {
+          ReadChar(), Tok = kTokLe;
+        } else {
+          Tok = kTokLt;
+        }
+        return;
+      case '>':
+        ReadChar();
+        if (Ch == '>') {
+          ReadChar();
+          if (Ch == '=') ReadChar(), Tok = kTokShrEq;
+          else Tok = kTokShr;
+        } else if (Ch == '=') {
+          ReadChar(), Tok = kTokGe;
+        } else {
+          Tok = kTokGt;
+        }
+        return;
+      case '=': return Operator(kTokAssign, 0, 0, kTokEq);
+      case '^': return Operator(kTokXor, 0, 0, kTokXorEq);
+      case '|': return Operator(kTokOr, '|', kTokLOr, kTokOrEq);
+      case '~': ReadChar(); Tok = kTokCompl; return;
+      case '?': ReadChar(); Tok = kTokQuestion; return;
+      case ':': ReadChar(); Tok = kTokColon; return;
+      case '(': ReadChar(); Tok = kTokLParen; return;
+      case ')': ReadChar(); Tok = kTokRParen; return;
+      case '[': ReadChar(); Tok = kTokLBracket; return;
+      case ']': ReadChar(); Tok = kTokRBracket; return;
+      case '{': ReadChar(); Tok = kTokLBrace; return;
+      case '}': ReadChar(); Tok = kTokRBrace; return;
+      case ',': ReadChar(); Tok = kTokComma; return;
+      case ';': ReadChar(); Tok = kTokSemi; return;
+      case '.': ReadChar(); Tok = kTokDot; return;
+      default:
+        ReadChar();
+        Fail(kErrSyntax);
+    }
+  }
+}
+
+}  // namespace qavz::compiler

@@ -1,0 +1,109 @@
+// The node pool (a two-ended stack of words shared by type records and
+// expression trees) and the language's types.
+#include <cstring>
+
+#include "compiler/internal.h"
+
+namespace qavz::compiler {
+
+int32_t Pool[kNodeWords];
+int PoolLow = 1;
+int PoolHigh = kNodeWords;
+bool PoolFromHigh = false;
+
+// Records of the outermost level come from the low end and live for the
+// compile; everything from a function's parameter list on comes from the
+// high end, which callers wind back after each expression.
+int Alloc(int words) {
+  if (PoolFromHigh) {
+    if (PoolHigh - words < PoolLow) Fail(kErrHeap);
+    PoolHigh -= words;
+    std::memset(&Pool[PoolHigh], 0, sizeof(int32_t) * size_t(words));
+    return PoolHigh;
+  }
+  if (PoolLow + words > PoolHigh) Fail(kErrHeap);
+  int at = PoolLow;
+  PoolLow += words;
+  std::memset(&Pool[at], 0, sizeof(int32_t) * size_t(words));
+  return at;
+}
+
+int MakeNode(int kind, int32_t a, int32_t b, int32_t c, int operands) {
+  int n = Alloc(1 + operands);
+  Pool[n] = kind;
+  if (operands > 0) Pool[n + 1] = a;
+  if (operands > 1) Pool[n + 2] = b;
+  if (operands > 2) Pool[n + 3] = c;
+  return n;
+}
+
+int32_t MakePointer(int32_t target) { return MakeNode(kRecPointer, target); }
+int32_t MakeArray(int32_t element, int32_t count) {
+  return MakeNode(kRecArray, element, count, 0, 2);
+}
+int32_t MakeStruct(int kind, int32_t size, int32_t scope) {
+  return MakeNode(kind, size, scope, 0, 2);
+}
+int32_t MakeFunction(int32_t result) { return MakeNode(kRecFunction, result); }
+
+// Sizes are capped well below 2 GiB so that no sum of them wraps.
+int32_t SizeOf(int32_t type) {
+  switch (type) {
+    case kTLong: case kTULong: return 4;
+    case kTShort: case kTUShort: return 2;
+    case kTChar: case kTUChar: return 1;
+    default: break;
+  }
+  switch (RecKind(type)) {
+    case kRecPointer: return 4;
+    case kRecArray: {
+      int64_t n = int64_t(Pool[type + 2]) * SizeOf(Pool[type + 1]);
+      if (Pool[type + 2] < 0 || n > 0x3FFFFFFF) Fail(kErrDeclaration);
+      return int32_t(n);
+    }
+    case kRecStruct: case kRecUnion:
+      if (Pool[type + 1] < 0) Fail(kErrDeclaration);
+      return Pool[type + 1];
+    default:
+      Fail(kErrDeclaration);
+  }
+}
+
+int BasicWidth(int32_t type) {
+  if (type == kTChar || type == kTUChar) return 1;
+  if (type == kTShort || type == kTUShort) return 2;
+  return 4;
+}
+
+int32_t Widen(int32_t type) {
+  if (type == kTChar || type == kTShort) return kTLong;
+  if (type == kTUChar || type == kTUShort) return kTULong;
+  return type;
+}
+
+int WidthOf(int32_t type) {
+  switch (type) {
+    case kTChar: return kWChar;
+    case kTUChar: return kWUChar;
+    case kTShort: return kWShort;
+    case kTUShort: return kWUShort;
+    default: return kWLong;
+  }
+}
+
+bool SameType(int32_t a, int32_t b) {
+  for (;;) {
+    if (a < 0 || b < 0) return a == b;
+    int k = Pool[a];
+    if (k != Pool[b]) return false;
+    if (k == kRecStruct || k == kRecUnion) return a == b;
+    a = Pool[a + 1];
+    b = Pool[b + 1];
+  }
+}
+
+void CheckSameType(int32_t a, int32_t b) {
+  if (!SameType(a, b)) Fail(kErrType);
+}
+
+}  // namespace qavz::compiler
