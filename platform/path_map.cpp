@@ -44,20 +44,60 @@ bool SameIgnoringCase(const std::string& a, const char* b) {
   return i == a.size() && !b[i];
 }
 
-// The entry of `dir` that `name` stands for: without regard to letter case,
-// then the name in UTF-8 (a Shift-JIS name whose file was unpacked on Linux).
-// Empty when there is none.
-std::string FindEntry(const std::string& dir, const std::string& name) {
+// The entries of `dir` that `name` may stand for: the same name in another
+// letter case, or the name in UTF-8 (a Shift-JIS name whose file was
+// unpacked on Linux).
+std::vector<std::string> MatchingEntries(const std::string& dir, const std::string& name) {
+  std::vector<std::string> found;
   std::string utf8 = ToUtf8(name);
   DIR* d = opendir(dir.empty() ? "." : dir.c_str());
-  if (!d) return {};
-  std::string found, foundUtf8;
-  while (dirent* e = readdir(d)) {
-    if (found.empty() && SameIgnoringCase(name, e->d_name)) found = e->d_name;
-    if (foundUtf8.empty() && utf8 != name && SameIgnoringCase(utf8, e->d_name)) foundUtf8 = e->d_name;
-  }
+  if (!d) return found;
+  while (dirent* e = readdir(d))
+    if (SameIgnoringCase(name, e->d_name) || (utf8 != name && SameIgnoringCase(utf8, e->d_name)))
+      found.push_back(e->d_name);
   closedir(d);
-  return found.empty() ? foundUtf8 : found;
+  return found;
+}
+
+std::string Join(const std::vector<std::string>& parts, size_t from) {
+  std::string out;
+  for (size_t i = from; i < parts.size(); ++i) out += (i > from ? "/" : "") + parts[i];
+  return out;
+}
+
+// Maps parts[i..] below `dir` (which ends with '/' or is empty) into `out`
+// and returns how many of them exist. Where several entries match a
+// component (Data and data), the one under which most of the rest exists
+// wins; from the first component that matches nothing, the rest keeps its
+// spelling (a file or folder about to be created).
+size_t MapFrom(const std::string& dir, const std::vector<std::string>& parts, size_t i, std::string& out) {
+  if (i == parts.size()) {
+    out = dir;
+    return 0;
+  }
+  const std::string& part = parts[i];
+  const char* separator = i + 1 < parts.size() ? "/" : "";
+  std::vector<std::string> options;
+  bool plain = part.empty() || part == "." || part == "..";
+  if (plain || Exists(dir + part)) options.push_back(part);
+  if (!plain)
+    for (const std::string& entry : MatchingEntries(dir, part))
+      if (entry != part) options.push_back(entry);
+  if (options.empty()) {
+    out = dir + Join(parts, i);
+    return 0;
+  }
+  size_t best = 0;
+  for (size_t k = 0; k < options.size(); ++k) {
+    std::string mapped;
+    size_t found = 1 + MapFrom(dir + options[k] + separator, parts, i + 1, mapped);
+    if (k == 0 || found > best) {
+      best = found;
+      out = mapped;
+    }
+    if (found == parts.size() - i) break;  // all of it exists
+  }
+  return best;
 }
 
 }  // namespace
@@ -72,25 +112,9 @@ std::string MapPath(const std::string& windowsPath) {
     if (end == std::string::npos) break;
     start = end + 1;
   }
-  // `done` is the mapped prefix; once a component is missing, the rest keep
-  // their spelling (a file or folder that is about to be created).
-  std::string done;
-  bool missing = false;
-  for (size_t i = 0; i < parts.size(); ++i) {
-    const std::string& part = parts[i];
-    std::string next = part;
-    if (!missing && !part.empty() && part != "." && part != "..") {
-      std::string candidate = done + part;
-      if (!Exists(candidate)) {
-        std::string entry = FindEntry(done, part);
-        if (entry.empty()) missing = true;
-        else next = entry;
-      }
-    }
-    done += next;
-    if (i + 1 < parts.size()) done += '/';
-  }
-  return done;
+  std::string mapped;
+  MapFrom("", parts, 0, mapped);
+  return mapped;
 }
 
 }  // namespace qavz::platform
