@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Installs every Debian package qavz needs (idempotent, quiet) and builds it.
-# Usage: scripts/setup.sh [build-dir] [extra cmake options...]
+# Usage: scripts/setup.sh [build-dir] [cmake options...] [--target NAME...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
   build-essential cmake ninja-build pkg-config git
   googletest libgtest-dev libbenchmark-dev
-  libsdl2-dev xvfb xauth
+  libsdl2-dev libx11-dev xvfb xauth
   libopenal-dev libvorbis-dev libfluidsynth-dev fluid-soundfont-gm
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev
+  libpcre2-dev
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -25,5 +26,13 @@ fi
 
 build="${1:-build}"
 shift || true
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-cmake --build "$build" -j"$(nproc)"
+options=()
+targets=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --target) targets+=(--target "$2"); shift 2 ;;
+    *) options+=("$1"); shift ;;
+  esac
+done
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release "${options[@]}" >/dev/null
+cmake --build "$build" -j"$(nproc)" "${targets[@]}"
