@@ -14,6 +14,7 @@ const char kUsageText[] =
     "       qavz run [--headless] [--result] [--config FILE.cfg] [--timeout MS] FILE.c\n"
     "       qavz check FILE.c\n"
     "       qavz listing [--echo] FILE.c\n"
+    "       qavz pack DIR | unpack FILE.bin [DIR] | compress IN OUT | expand IN OUT\n"
     "       qavz --help | --version\n";
 
 namespace {
@@ -130,6 +131,10 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, const std::strin
   else if (first == "run") return ParseRun(argc, argv);
   else if (first == "check") return ParseCompile(argc, argv, Command::kCheck);
   else if (first == "listing") return ParseCompile(argc, argv, Command::kListing);
+  else if (first == "pack" || first == "unpack" || first == "compress" || first == "expand") {
+    line.command = Command::kArchiveTool;
+    line.toolArgument = 1;
+  }
   else if (first.size() > 1 && first[0] == '-') line.error = "unknown option " + first;
   else if (argc > 2) line.error = "one title only";
   else if (!(line.title = ResolveTitle(first, line.error)).empty()) line.command = Command::kTitle;

@@ -6,7 +6,7 @@
 
 namespace qavz {
 
-enum class Command { kTitle, kRun, kCheck, kListing, kHelp, kVersion, kUsage };
+enum class Command { kTitle, kRun, kCheck, kListing, kArchiveTool, kHelp, kVersion, kUsage };
 
 struct CommandLine {
   Command command = Command::kUsage;
@@ -17,6 +17,7 @@ struct CommandLine {
   bool printResult = false;
   bool echo = false;       // kListing: --echo
   int64_t timeoutMs = -1;
+  int toolArgument = 0;    // kArchiveTool: argv index of the tool's verb
   std::string error;       // kUsage: what is wrong (empty: nothing was given)
 };
 

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "compiler/command_line.h"
+#include "files/archive_tools.h"
 #include "host/command_line.h"
 #include "host/config.h"
 #include "host/message_queue.h"
@@ -62,10 +64,9 @@ int RunProcess(int argc, char** argv) {
       if (!line.error.empty()) std::fprintf(stderr, "qavz: %s\n", line.error.c_str());
       std::fputs(kUsageText, stderr);
       return kStatusUsage;
-    case Command::kCheck:
-    case Command::kListing:
-      std::fprintf(stderr, "qavz: %s: the compiler is not built yet\n", line.script.c_str());
-      return kStatusCompileFailed;
+    case Command::kCheck: return RunCheckCommand(line.script);
+    case Command::kListing: return RunListingCommand(line.script, line.echo);
+    case Command::kArchiveTool: return RunArchiveTool(argc - line.toolArgument, argv + line.toolArgument);
     case Command::kRun:
     case Command::kTitle: break;
   }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "compiler/compiler.h"
 #include "host/display_mode.h"
 #include "host/main_window.h"
 #include "host/message_queue.h"
@@ -47,8 +48,10 @@ int RunCommandStatus(bool timedOut, bool printResult) {
   RunOutcome outcome = CurrentRunOutcome();
   if (timedOut) return kStatusTimeout;
   if (outcome == RunOutcome::kCompileFailed) return kStatusCompileFailed;
-  if (printResult) std::printf("result: %d\n", MainResult());
-  return outcome == RunOutcome::kFault ? kStatusFault : kStatusOk;
+  if (outcome == RunOutcome::kFault) return kStatusFault;
+  // Only a main that returned has a value to print.
+  if (printResult && outcome == RunOutcome::kEnded) std::printf("result: %d\n", MainResult());
+  return kStatusOk;
 }
 
 }  // namespace
@@ -56,6 +59,7 @@ int RunCommandStatus(bool timedOut, bool printResult) {
 int RunRuntime(const TitlePaths& paths, const RunOptions& options) {
   // Derived paths (step 1) come in; the mutex and class names are fixed (2).
   ThePaths() = paths;
+  InstallCompiler();
   bool headless = options.headless || !platform::DisplayAvailable();
   SetHeadless(headless);
   ObserveStep("read configuration");  // 3

@@ -9,6 +9,7 @@
 
 #include "host/message_queue.h"
 #include "host_test_support.h"
+#include "vm/native_table.h"
 
 namespace qavz {
 namespace {
@@ -114,6 +115,42 @@ TEST(CommandLineProcess, RunOfAProgramThatDoesNotCompileExitsWithOne) {
   EXPECT_EQ(Shell(kQavz + " run --headless --timeout 20000 " + (dir / "broken.c")).status, 1);
   EXPECT_EQ(Shell(kQavz + " run --headless " + (dir / "missing.c")).status, 1);
 }
+
+// A program with every native declared, in table order, before `body`.
+std::string Program(const std::string& body) {
+  std::string text;
+  for (const NativeEntry& row : kNativeTable) text += std::string("#trap\nint ") + row.name + "();\n";
+  return text + body;
+}
+
+struct RunCase {
+  const char* name;
+  const char* body;
+  const char* options;
+  int status;
+  const char* output;  // standard output and error together
+};
+
+class HeadlessRun : public testing::TestWithParam<RunCase> {};
+
+TEST_P(HeadlessRun, EndsWithTheStatusOfHowTheProgramEnded) {
+  TempDir dir;
+  WriteFile(dir / "main.c", Program(GetParam().body));
+  Outcome run = Shell(kQavz + " run --headless " + GetParam().options + " " + (dir / "main.c"));
+  EXPECT_EQ(run.status, GetParam().status);
+  EXPECT_EQ(run.out, GetParam().output);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Endings, HeadlessRun,
+    testing::Values(
+        RunCase{"Return", "int main() { log_out(\"sum %d\", 3 + 4); log_out(\"done\"); return -5; }",
+                "--result", 0, "sum 7\ndone\nresult: -5\n"},
+        RunCase{"ExitNative", "int main() { log_out(\"bye\"); exit(); log_out(\"never\"); return 1; }", "--result", 0,
+                "bye\n"},
+        RunCase{"Fault", "int zero; int main() { return 1 / zero; }", "--result", 2, "０で除算しました\n"},
+        RunCase{"Timeout", "int main() { for (;;) ; return 0; }", "--timeout 300 --result", 3, ""}),
+    [](const testing::TestParamInfo<RunCase>& info) { return std::string(info.param.name); });
 
 TEST(CommandLineProcess, AHeadlessTitleStartsAndStops) {
   TempDir dir;
