@@ -29,10 +29,11 @@ using SteadyClock = std::chrono::steady_clock;
 // An idle thread (suspended or sleeping) waits on its slot's event; stop,
 // resume and run-flag changes wake it. Faults set StopFlag without a wake-up,
 // so the wait is bounded.
-constexpr int kIdleWaitMs = 10;
-// A lone busy thread gives the processor away once per this many slices
-// instead of making a system call per slice.
-constexpr unsigned kYieldEvery = 64;
+constexpr int kIdleWaitMs = 50;
+// A lone busy thread gives the processor away about once a millisecond (the
+// clock is read every kYieldCheck slices) instead of making a system call
+// per slice: a yield is only worth its cost when someone else is waiting.
+constexpr unsigned kYieldCheck = 16;
 
 struct ScriptThread {
   std::thread os;                          // under gTableMutex
@@ -135,20 +136,29 @@ bool Sleeping(ScriptThread& t) {
 
 // Sleep 0 between slices for a lone thread of the active application,
 // otherwise 1 ms, so several threads or an inactive application never spin.
-void Pace(unsigned& passes) {
+struct Pacer {
+  unsigned passes = 0;
+  uint32_t lastYield = 0;
+};
+
+void Pace(Pacer& p) {
   bool alone = ActiveFlag().load(std::memory_order_relaxed) != 0 &&
                gRunning.load(std::memory_order_relaxed) <= 1;
   if (!alone) {
     platform::SleepMilliseconds(1);
-  } else if (++passes % kYieldEvery == 0) {
-    std::this_thread::yield();
+  } else if (++p.passes % kYieldCheck == 0) {
+    uint32_t now = platform::TickCount();
+    if (now != p.lastYield) {
+      p.lastYield = now;
+      std::this_thread::yield();
+    }
   }
 }
 
 enum class LoopEnd { kFinished, kClosed, kStopped };
 
 LoopEnd RunLoop(ScriptThread& t) {
-  unsigned passes = 0;
+  Pacer pacer;
   while (!Stopping() && t.runFlag.load(std::memory_order_relaxed)) {
     int top = t.top.load(std::memory_order_relaxed);
     MachineContext* c = t.contexts[top];
@@ -168,8 +178,9 @@ LoopEnd RunLoop(ScriptThread& t) {
         return LoopEnd::kFinished;
       }
       // A called program returns its r0 to its caller.
+      std::lock_guard lock(NativeLock());
       int32_t result = c->r[0];
-      FreeOwnContext(c);
+      FreeThreadContext(c);
       t.contexts[top] = nullptr;
       t.contexts[top - 1]->r[0] = result;
       t.top.store(top - 1, std::memory_order_relaxed);
@@ -181,7 +192,7 @@ LoopEnd RunLoop(ScriptThread& t) {
       continue;
     }
     RunSlice(c);
-    Pace(passes);
+    Pace(pacer);
   }
   return LoopEnd::kStopped;
 }
@@ -288,7 +299,7 @@ int StartSlot(MachineContext* context, bool suspended, bool isMain) {
 bool WaitForEnd(ScriptThread& t, uint32_t gen) {
   bool onScript = tSlot >= 0;
   bool onMain = !onScript && OnMainThread();
-  MachineContext* caller = CurrentContext;
+  MachineContext* caller = onScript ? CurrentContext : nullptr;
   if (onScript) NativeLock().unlock();
   bool done = false;
   for (;;) {

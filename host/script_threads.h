@@ -51,7 +51,8 @@ int32_t MainResult();
 bool ValidThread(int index);
 // Index of the running context in the slot's context stack; -1 if invalid.
 int ThreadTopIndex(int index);
-// Context at `depth` of a valid slot's stack, or null.
+// Context at `depth` of a valid slot's stack, or null. While the slot's thread
+// runs, its stack changes only under NativeLock: read it there.
 MachineContext* ThreadContextAt(int index, int depth);
 // Frees the contexts above `depth` (called programs abandoned by longjmp).
 // Only the slot's own thread may do this. 1, or 0 when refused.

@@ -187,12 +187,15 @@ TEST_F(ControlNatives, LongJumpOutOfACalledProgramFreesIt) {
   EXPECT_EQ(Shared(1), 9);
   EXPECT_EQ(Shared(0), 0);
   EXPECT_EQ(Shared(2), 0);
-  EXPECT_EQ(ThreadTopIndex(0), 0);
-  MachineContext* main = ThreadContextAt(0, 0);
-  ASSERT_NE(main, nullptr);
-  // Only the main program's image and stack remain.
-  EXPECT_EQ(TheArena().LiveBytes(), before + TheArena().BlockSize(main->imageBase) +
-                                        TheArena().BlockSize(main->stackBase));
+  {
+    std::lock_guard lock(NativeLock());  // the script thread's contexts change only under it
+    EXPECT_EQ(ThreadTopIndex(0), 0);
+    MachineContext* main = ThreadContextAt(0, 0);
+    ASSERT_NE(main, nullptr);
+    // Only the main program's image and stack remain.
+    EXPECT_EQ(TheArena().LiveBytes(), before + TheArena().BlockSize(main->imageBase) +
+                                          TheArena().BlockSize(main->stackBase));
+  }
   SetShared(3, 1);
   ASSERT_TRUE(WaitFor(MainEnded));
 }
@@ -248,6 +251,7 @@ TEST_P(ThreadStack, SizeIsRaisedToOneKilobyteOrInherited) {
   LoadMainProgram("main.c");
   ASSERT_TRUE(WaitFor([&] { return Shared(0) != -2; }));
   ASSERT_EQ(Shared(0), 1);
+  std::lock_guard lock(NativeLock());
   MachineContext* c = ThreadContextAt(1, 0);
   ASSERT_NE(c, nullptr);
   uint32_t expected = GetParam().second ? uint32_t(GetParam().second) : TheConfig().stackSize;

