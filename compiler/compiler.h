@@ -16,13 +16,18 @@ void ClearExternRegistry();
 // The compile driver. dest 0 is the sizing pass (nothing stored); otherwise
 // the program is written at dest with every address final. Code and data
 // sizes come back in *codeSize and *dataSize. True on success; errors are
-// gathered and shown once (error box at level 1, or standard error when
-// headless or when `messagesToStderr` is set).
+// gathered and shown once: an error box at level 1, or standard error when
+// headless or asked for; kCollectOnly only keeps them for LastCompileMessages.
+enum class CompileMessages { kDefault, kStderr, kCollectOnly };
 bool CompileScript(const char* path, Addr dest, uint32_t capacity, uint32_t* codeSize,
-                   uint32_t* dataSize, bool messagesToStderr = false);
+                   uint32_t* dataSize, CompileMessages messages = CompileMessages::kDefault);
 
 // The dropped-file check: one sizing pass; `listing` writes "<base>.txt" in
 // the current directory (Shift held), `echo` adds the source lines (Ctrl).
-bool CheckSourceFile(const char* path, bool listing, bool echo, bool messagesToStderr = false);
+bool CheckSourceFile(const char* path, bool listing, bool echo,
+                     CompileMessages messages = CompileMessages::kDefault);
+
+// The messages of the last compile in UTF-8 (empty when none were gathered).
+const char* LastCompileMessages();
 
 }  // namespace qavz

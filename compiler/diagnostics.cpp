@@ -8,6 +8,7 @@
 #include "compiler/internal.h"
 #include "host/config.h"
 #include "host/report_error.h"
+#include "compiler/compiler.h"
 #include "platform/text_encoding.h"
 
 namespace qavz::compiler {
@@ -44,6 +45,7 @@ const char* const kMessages[25] = {
 };
 
 char ErrorText[kErrorTextBytes];
+char LastText[kErrorTextBytes];
 bool Collecting = false;
 uint32_t ErrorLength = 0;
 
@@ -130,9 +132,12 @@ static void AppendSourceLine() {
 
 // Headless runs and command-line checks have no box: the text goes whole to
 // standard error. Otherwise it is shown once through the error box.
-void ShowErrorText(bool toStderr) {
+void ShowErrorText(int mode) {
+  std::memcpy(LastText, ErrorText, ErrorLength + 1);
   if (ErrorLength == 0) return;
-  if (toStderr || Headless()) {
+  if (mode == 2) {
+    // kept for LastCompileMessages only
+  } else if (mode == 1 || Headless()) {
     std::fputs(ErrorText, stderr);
     std::fflush(stderr);
   } else {
@@ -143,3 +148,7 @@ void ShowErrorText(bool toStderr) {
 }
 
 }  // namespace qavz::compiler
+
+namespace qavz {
+const char* LastCompileMessages() { return compiler::LastText; }
+}  // namespace qavz

@@ -79,8 +79,8 @@ void CompileProgram() {
 }
 
 int Compile(const char* path, Addr dest, uint32_t capacity, uint32_t* codeSize,
-            uint32_t* dataSize, bool toStderr) {
-  ResetDiagnostics(TheConfig().error > 0 || Headless() || toStderr);
+            uint32_t* dataSize, CompileMessages messages) {
+  ResetDiagnostics(TheConfig().error > 0 || Headless() || messages != CompileMessages::kDefault);
   if (ListingSwitch) OpenListing(path);
   OutAddr = dest;
   OutCapacity = dest ? capacity : 0;
@@ -100,7 +100,7 @@ int Compile(const char* path, Addr dest, uint32_t capacity, uint32_t* codeSize,
   FreeFrames();
   std::free(Work);
   Work = nullptr;
-  ShowErrorText(toStderr);
+  ShowErrorText(int(messages));
   CloseListing();
   return result;
 }
@@ -117,20 +117,20 @@ int Entry(CompileRequest& request) {
 }  // namespace compiler
 
 bool CompileScript(const char* path, Addr dest, uint32_t capacity, uint32_t* codeSize,
-                   uint32_t* dataSize, bool messagesToStderr) {
+                   uint32_t* dataSize, CompileMessages messages) {
   std::lock_guard<std::mutex> lock(compiler::CompileMutex);
   uint32_t code = 0, data = 0;
-  int result = compiler::Compile(path ? path : "", dest, capacity, &code, &data, messagesToStderr);
+  int result = compiler::Compile(path ? path : "", dest, capacity, &code, &data, messages);
   if (codeSize) *codeSize = code;
   if (dataSize) *dataSize = data;
   return result >= 1;
 }
 
-bool CheckSourceFile(const char* path, bool listing, bool echo, bool messagesToStderr) {
+bool CheckSourceFile(const char* path, bool listing, bool echo, CompileMessages messages) {
   compiler::ListingSwitch = listing;
   compiler::EchoSwitch = echo;
   uint32_t code, data;
-  bool ok = CompileScript(path, 0, 0, &code, &data, messagesToStderr);
+  bool ok = CompileScript(path, 0, 0, &code, &data, messages);
   compiler::ListingSwitch = compiler::EchoSwitch = false;
   return ok;
 }

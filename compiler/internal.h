@@ -55,7 +55,7 @@ void Message(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Shift-JIS bytes as UTF-8 for messages (bounded, in a rotating buffer).
 const char* MessageText(const char* sjis, int length = -1);
 void ResetDiagnostics(bool collect);
-void ShowErrorText(bool toStderr);
+void ShowErrorText(int mode);  // CompileMessages as int
 extern bool BetweenDeclarations;  // end of file here is the normal end
 
 // ---- characters and source reader (source_reader.cpp) ---------------------
