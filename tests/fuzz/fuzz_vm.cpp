@@ -1,0 +1,52 @@
+// Runs arbitrary bytes as a program image for a bounded number of slices.
+// Whatever the bytes, the machine must stay inside its arena: faults are
+// fine, crashes and sanitizer reports are not.
+//
+// Byte 0 picks the stack size (its low 4 bits, in 16-byte steps, so stack
+// faults are common) and bit 4 the debug-mode argument count check; the rest
+// is the image. pc starts at the image base as for a loaded program.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "host/config.h"
+#include "host/report_error.h"
+#include "vm/interpreter.h"
+#include "vm/machine_context.h"
+#include "vm/native_dispatch.h"
+
+namespace {
+
+using namespace qavz;
+
+// Natives are other subsystems' business (files, devices, sleeps); here a
+// trap only exercises the dispatcher's own checks.
+void FuzzTrap(uint32_t index, MachineContext* context) {
+  if (index >= 261) {
+    DispatchNative(index, context);
+    return;
+  }
+  context->r[0] = PushedArgumentWords(context);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static bool once = [] {
+    SetErrorLevel(0);
+    SetTrapHandler(&FuzzTrap);
+    return true;
+  }();
+  (void)once;
+  if (size < 1 || size > (1 << 16)) return 0;
+  uint32_t stackSize = 16u * (data[0] & 15);
+  TheConfig().debugMode = (data[0] >> 4) & 1;
+  MachineContext* c = CreateContext(uint32_t(size - 1), stackSize);
+  if (!c) return 0;
+  if (size > 1) std::memcpy(TheArena().Span(c->imageBase, uint32_t(size - 1)), data + 1, size - 1);
+  StopFlag().store(0);
+  for (int slice = 0; slice < 64 && c->state == kRunning && !StopFlag().load(); ++slice) RunSlice(c);
+  StopFlag().store(0);
+  FreeContext(c);
+  return 0;
+}
