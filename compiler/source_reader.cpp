@@ -193,7 +193,11 @@ static void ReadLine() {
     LineBuffer[n] = 0;
     ReadPtr = LineBuffer;
     if (eof && n == 0) {
-      Frames[0].line--;  // the attempt past the last line is no line
+      // Neither the attempt past the end nor the empty line made by the
+      // appended line feed of a file that already ended with one is a line.
+      const SourceFrame& m = Frames[0];
+      Frames[0].line -= (m.size < 2 || m.text[m.size - 2] == '\n') ? 2 : 1;
+      if (Frames[0].line < 0) Frames[0].line = 0;
       Fail(kErrEof);
     }
     if (CommentDepth > 0) return;
