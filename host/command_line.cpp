@@ -44,7 +44,8 @@ std::vector<fs::path> FilesWith(const fs::path& dir, const char* extension) {
 std::string ExecutableFor(const fs::path& config) {
   fs::path stem = config.parent_path() / config.stem();
   for (const fs::path& exe : FilesWith(config.parent_path().empty() ? "." : config.parent_path(), ".exe"))
-    if (SameIgnoringCase(exe.stem().string(), config.stem().string())) return fs::absolute(exe).lexically_normal().string();
+    if (SameIgnoringCase(exe.stem().string(), config.stem().string()))
+      return fs::absolute(exe).lexically_normal().string();
   return fs::absolute(stem.string() + ".exe").lexically_normal().string();
 }
 
@@ -66,8 +67,10 @@ CommandLine ParseRun(int argc, const char* const* argv) {
     } else if (a == "--result") {
       line.printResult = true;
     } else if ((a == "--config" || a == "--timeout") && i + 1 < argc) {
-      if (a == "--config") line.configFile = argv[++i];
-      else if (!ParseNumber(argv[++i], line.timeoutMs)) line.error = "--timeout takes milliseconds";
+      if (a == "--config")
+        line.configFile = argv[++i];
+      else if (!ParseNumber(argv[++i], line.timeoutMs))
+        line.error = "--timeout takes milliseconds";
     } else if (a.size() > 1 && a[0] == '-') {
       line.error = "unknown option " + a;
     } else if (line.script.empty()) {
@@ -86,15 +89,55 @@ CommandLine ParseCompile(int argc, const char* const* argv, Command command) {
   line.command = command;
   for (int i = 2; i < argc; ++i) {
     std::string a = argv[i];
-    if (command == Command::kListing && a == "--echo") line.echo = true;
-    else if (a.size() > 1 && a[0] == '-') line.error = "unknown option " + a;
-    else if (line.script.empty()) line.script = a;
-    else line.error = "one FILE.c only";
+    if (command == Command::kListing && a == "--echo") {
+      line.echo = true;
+    } else if (a.size() > 1 && a[0] == '-') {
+      line.error = "unknown option " + a;
+    } else if (line.script.empty()) {
+      line.script = a;
+    } else {
+      line.error = "one FILE.c only";
+    }
   }
   if (line.script.empty() && line.error.empty()) line.error = "needs FILE.c";
   if (!line.error.empty()) line.command = Command::kUsage;
   return line;
 }
+
+CommandLine ParseCheck(int argc, const char* const* argv) {
+  return ParseCompile(argc, argv, Command::kCheck);
+}
+CommandLine ParseListing(int argc, const char* const* argv) {
+  return ParseCompile(argc, argv, Command::kListing);
+}
+
+CommandLine Only(Command command) {
+  CommandLine line;
+  line.command = command;
+  return line;
+}
+CommandLine Help(int, const char* const*) { return Only(Command::kHelp); }
+CommandLine Version(int, const char* const*) { return Only(Command::kVersion); }
+
+// The archive tools read their own arguments, from the verb on.
+CommandLine ArchiveTool(int, const char* const*) {
+  CommandLine line = Only(Command::kArchiveTool);
+  line.toolArgument = 1;
+  return line;
+}
+
+struct Subcommand {
+  const char* word;
+  CommandLine (*parse)(int argc, const char* const* argv);
+};
+
+constexpr Subcommand kSubcommands[] = {
+    {"--help", Help},          {"-h", Help},
+    {"--version", Version},    {"run", ParseRun},
+    {"check", ParseCheck},     {"listing", ParseListing},
+    {"pack", ArchiveTool},     {"unpack", ArchiveTool},
+    {"compress", ArchiveTool}, {"expand", ArchiveTool},
+};
 
 }  // namespace
 
@@ -107,12 +150,16 @@ std::string ResolveTitle(const std::string& argument, std::string& error) {
     error = argument + (configs.empty() ? " holds no .cfg file" : " holds more than one .cfg file");
     return {};
   }
-  if (HasExtension(path, ".cfg")) return ExecutableFor(path);
   if (!path.has_extension()) {
     error = argument + " is not a title: name GAME.EXE, GAME.cfg or the title's folder";
     return {};
   }
-  return fs::absolute(path).lexically_normal().string();
+  fs::path absolute = fs::absolute(path).lexically_normal();
+  if (!fs::is_directory(absolute.parent_path(), ec)) {
+    error = "no folder " + absolute.parent_path().string();
+    return {};
+  }
+  return HasExtension(path, ".cfg") ? ExecutableFor(absolute) : absolute.string();
 }
 
 CommandLine ParseCommandLine(int argc, const char* const* argv, const std::string& argv0Path) {
@@ -126,18 +173,16 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, const std::strin
     return line;
   }
   std::string first = argv[1];
-  if (first == "--help" || first == "-h") line.command = Command::kHelp;
-  else if (first == "--version") line.command = Command::kVersion;
-  else if (first == "run") return ParseRun(argc, argv);
-  else if (first == "check") return ParseCompile(argc, argv, Command::kCheck);
-  else if (first == "listing") return ParseCompile(argc, argv, Command::kListing);
-  else if (first == "pack" || first == "unpack" || first == "compress" || first == "expand") {
-    line.command = Command::kArchiveTool;
-    line.toolArgument = 1;
+  for (const Subcommand& sub : kSubcommands)
+    if (first == sub.word) return sub.parse(argc, argv);
+  if (first.size() > 1 && first[0] == '-') {
+    line.error = "unknown option " + first;
+  } else if (argc > 2) {
+    line.error = "one title only";
+  } else {
+    line.title = ResolveTitle(first, line.error);
+    if (!line.title.empty()) line.command = Command::kTitle;
   }
-  else if (first.size() > 1 && first[0] == '-') line.error = "unknown option " + first;
-  else if (argc > 2) line.error = "one title only";
-  else if (!(line.title = ResolveTitle(first, line.error)).empty()) line.command = Command::kTitle;
   return line;
 }
 

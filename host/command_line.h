@@ -15,10 +15,10 @@ struct CommandLine {
   std::string configFile;  // kRun: --config
   bool headless = false;   // kRun: --headless
   bool printResult = false;
-  bool echo = false;       // kListing: --echo
+  bool echo = false;  // kListing: --echo
   int64_t timeoutMs = -1;
-  int toolArgument = 0;    // kArchiveTool: argv index of the tool's verb
-  std::string error;       // kUsage: what is wrong (empty: nothing was given)
+  int toolArgument = 0;  // kArchiveTool: argv index of the tool's verb
+  std::string error;     // kUsage: what is wrong (empty: nothing was given)
 };
 
 // `argv0` is the path the runtime was started as (found on PATH if needed).

@@ -21,11 +21,11 @@ enum class KeyKind { kInteger, kKilobytes, kText };
 struct ConfigKey {
   const char* name;
   KeyKind kind;
-  int32_t Config::*integer;    // kInteger
-  uint32_t Config::*bytes;     // kKilobytes: bytes = KB * 1024
-  std::string Config::*text;   // kText
-  int32_t defaultValue;        // integers and kilobytes
-  size_t maxLength;            // text: the read buffer less its terminator
+  int32_t Config::*integer;   // kInteger
+  uint32_t Config::*bytes;    // kKilobytes: bytes = KB * 1024
+  std::string Config::*text;  // kText
+  int32_t defaultValue;       // integers and kilobytes
+  size_t maxLength;           // text: the read buffer less its terminator
 };
 
 constexpr ConfigKey Int(const char* name, int32_t Config::*field, int32_t value) {

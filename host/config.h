@@ -8,29 +8,29 @@ namespace qavz {
 
 // Every key in table order with its default; kilobyte keys hold bytes.
 struct Config {
-  int32_t debugMode = 0;        // "DebugMode"
-  int32_t error = 0;            // "Error" (ErrorLevel)
-  std::string title;            // "Title", up to 255 characters (Shift-JIS bytes)
-  int32_t menu = 0;             // "Menu"
-  int32_t autoHideMenu = 1;     // "AutoHideMenu"
-  int32_t resize = 0;           // "Resize"
-  int32_t width = 640;          // "Width"
-  int32_t height = 480;         // "Height"
-  int32_t depth = 24;           // "Depth"
-  int32_t mmx = 1;              // "MMX": read only when the processor has MMX, else 0
-  int32_t draw = 0;             // "Draw"
-  int32_t sound = 0;            // "Sound"
-  int32_t music = 0;            // "Music"
-  int32_t input = 0;            // "Input"
-  int32_t cd = 0;               // "CD"
-  int32_t net = 0;              // "Net"
-  int32_t pause = 1;            // "Pause"
-  int32_t multipleRunning = 0;  // "MultipleRunning"
-  uint32_t programSize = 0;     // "ProgramSize" (KB in the file)
+  int32_t debugMode = 0;           // "DebugMode"
+  int32_t error = 0;               // "Error" (ErrorLevel)
+  std::string title;               // "Title", up to 255 characters (Shift-JIS bytes)
+  int32_t menu = 0;                // "Menu"
+  int32_t autoHideMenu = 1;        // "AutoHideMenu"
+  int32_t resize = 0;              // "Resize"
+  int32_t width = 640;             // "Width"
+  int32_t height = 480;            // "Height"
+  int32_t depth = 24;              // "Depth"
+  int32_t mmx = 1;                 // "MMX": read only when the processor has MMX, else 0
+  int32_t draw = 0;                // "Draw"
+  int32_t sound = 0;               // "Sound"
+  int32_t music = 0;               // "Music"
+  int32_t input = 0;               // "Input"
+  int32_t cd = 0;                  // "CD"
+  int32_t net = 0;                 // "Net"
+  int32_t pause = 1;               // "Pause"
+  int32_t multipleRunning = 0;     // "MultipleRunning"
+  uint32_t programSize = 0;        // "ProgramSize" (KB in the file)
   uint32_t stackSize = 64 * 1024;  // "StackSize" (KB in the file)
   uint32_t heapSize = 64 * 1024;   // "HeapSize" (KB in the file)
-  int32_t fullScreen = -1;      // "FullScreen", -1 when absent
-  std::string execute;          // "Execute", up to 259 characters
+  int32_t fullScreen = -1;         // "FullScreen", -1 when absent
+  std::string execute;             // "Execute", up to 259 characters
 };
 
 // Reads section "General" of `file` (a host path; a missing file gives every

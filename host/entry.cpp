@@ -58,17 +58,25 @@ int RunTitle(const CommandLine& line) {
 int RunProcess(int argc, char** argv) {
   CommandLine line = ParseCommandLine(argc, argv, platform::PathAsStarted(argc > 0 ? argv[0] : nullptr));
   switch (line.command) {
-    case Command::kHelp: std::fputs(kUsageText, stdout); return 0;
-    case Command::kVersion: std::printf("qavz %s\n", QAVZ_VERSION); return 0;
+    case Command::kHelp:
+      std::fputs(kUsageText, stdout);
+      return 0;
+    case Command::kVersion:
+      std::printf("qavz %s\n", QAVZ_VERSION);
+      return 0;
     case Command::kUsage:
       if (!line.error.empty()) std::fprintf(stderr, "qavz: %s\n", line.error.c_str());
       std::fputs(kUsageText, stderr);
       return kStatusUsage;
-    case Command::kCheck: return RunCheckCommand(line.script);
-    case Command::kListing: return RunListingCommand(line.script, line.echo);
-    case Command::kArchiveTool: return RunArchiveTool(argc - line.toolArgument, argv + line.toolArgument);
+    case Command::kCheck:
+      return RunCheckCommand(line.script);
+    case Command::kListing:
+      return RunListingCommand(line.script, line.echo);
+    case Command::kArchiveTool:
+      return RunArchiveTool(argc - line.toolArgument, argv + line.toolArgument);
     case Command::kRun:
-    case Command::kTitle: break;
+    case Command::kTitle:
+      break;
   }
   platform::WatchTerminationSignals(CloseOnSignal);
   return line.command == Command::kRun ? RunScript(line) : RunTitle(line);

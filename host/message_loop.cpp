@@ -35,10 +35,17 @@ void Activate(bool active) {
 
 void HandleEvent(const platform::Event& event) {
   switch (event.kind) {
-    case platform::EventKind::kClose: SendMainMessage(Message{kMsgClose, 0, 0, {}}); break;
-    case platform::EventKind::kActivate: Activate(true); break;
-    case platform::EventKind::kDeactivate: Activate(false); break;
-    default: break;  // kWake: the queue is pumped on the next pass
+    case platform::EventKind::kClose:
+      SendMainMessage(Message{kMsgClose, 0, 0, {}});
+      break;
+    case platform::EventKind::kActivate:
+      Activate(true);
+      break;
+    case platform::EventKind::kDeactivate:
+      Activate(false);
+      break;
+    default:
+      break;  // kWake: the queue is pumped on the next pass
   }
 }
 

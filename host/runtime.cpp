@@ -81,7 +81,7 @@ int RunRuntime(const TitlePaths& paths, const RunOptions& options) {
   // The main script as a host path, relative to the base directory.
   ThePaths().mainScript = platform::MapPath(ThePaths().mainScript);
 
-  OpenWindowThread(headless);  // 7
+  OpenWindowThread(headless);    // 7
   ObserveStep("create window");  // 8
   if (!CreateMainWindow(config)) {
     CloseWindowThread();

@@ -8,11 +8,11 @@
 namespace qavz {
 
 struct RunOptions {
-  bool headless = false;        // no window, sound or input hardware
-  bool exitWhenEnded = false;   // end the run once every script thread has ended
-  bool runCommand = false;      // `qavz run`: exit status from the run's outcome
-  bool printResult = false;     // `qavz run --result`
-  int64_t timeoutMs = -1;       // `qavz run --timeout`; -1 none
+  bool headless = false;       // no window, sound or input hardware
+  bool exitWhenEnded = false;  // end the run once every script thread has ended
+  bool runCommand = false;     // `qavz run`: exit status from the run's outcome
+  bool printResult = false;    // `qavz run --result`
+  int64_t timeoutMs = -1;      // `qavz run --timeout`; -1 none
 };
 
 // Exit statuses of `qavz run`.

@@ -58,11 +58,11 @@ struct MessageRow {
 };
 
 constexpr MessageRow kHostMessages[] = {
-    {kMsgClose, OnClose},                // WM_CLOSE: the exit sequence, once
-    {kMsgLoadMain, OnLoadMain},          // 1025: load and start the main program
-    {kMsgDebugLine, OnDebugLine},        // 1026: a line for the debug output
-    {kMsgRaiseWindow, OnRaiseWindow},    // a second instance wants this window
-    {kMsgErrorBox, OnErrorBox},          // an error box for a script thread
+    {kMsgClose, OnClose},              // WM_CLOSE: the exit sequence, once
+    {kMsgLoadMain, OnLoadMain},        // 1025: load and start the main program
+    {kMsgDebugLine, OnDebugLine},      // 1026: a line for the debug output
+    {kMsgRaiseWindow, OnRaiseWindow},  // a second instance wants this window
+    {kMsgErrorBox, OnErrorBox},        // an error box for a script thread
 };
 
 }  // namespace

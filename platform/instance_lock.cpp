@@ -22,8 +22,8 @@ socklen_t AbstractAddress(const char* name, sockaddr_un* address) {
   std::memset(address, 0, sizeof *address);
   address->sun_family = AF_UNIX;
   // sun_path[0] stays 0: the abstract namespace, no file on disk.
-  int n = std::snprintf(address->sun_path + 1, sizeof address->sun_path - 1, "%s.%u", name,
-                        unsigned(getuid()));
+  int n =
+      std::snprintf(address->sun_path + 1, sizeof address->sun_path - 1, "%s.%u", name, unsigned(getuid()));
   return socklen_t(offsetof(sockaddr_un, sun_path) + 1 + size_t(n));
 }
 

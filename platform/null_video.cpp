@@ -94,8 +94,9 @@ int MessageBox(const char*, const char*) { return 1; }
 }  // namespace
 
 extern const VideoDriver kNullVideo = {
-    "null",       Available,       Init,      Quit, CreateWindow, DestroyWindow, WindowExists,
-    ClientSize,   SetCaption,      RestoreAndRaise, SetFullScreen, WaitEvent, Wake, MessageBox,
+    "null",        Available,    Init,       Quit,       CreateWindow,
+    DestroyWindow, WindowExists, ClientSize, SetCaption, RestoreAndRaise,
+    SetFullScreen, WaitEvent,    Wake,       MessageBox,
 };
 
 }  // namespace qavz::platform

@@ -87,15 +87,20 @@ bool SetFullScreen(bool on) {
 
 EventKind WindowEventKind(const SDL_WindowEvent& e, Event* event) {
   switch (e.event) {
-    case SDL_WINDOWEVENT_CLOSE: return EventKind::kClose;
-    case SDL_WINDOWEVENT_FOCUS_GAINED: return EventKind::kActivate;
-    case SDL_WINDOWEVENT_FOCUS_LOST: return EventKind::kDeactivate;
-    case SDL_WINDOWEVENT_EXPOSED: return EventKind::kExposed;
+    case SDL_WINDOWEVENT_CLOSE:
+      return EventKind::kClose;
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+      return EventKind::kActivate;
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+      return EventKind::kDeactivate;
+    case SDL_WINDOWEVENT_EXPOSED:
+      return EventKind::kExposed;
     case SDL_WINDOWEVENT_SIZE_CHANGED:
       event->width = e.data1;
       event->height = e.data2;
       return EventKind::kResized;
-    default: return EventKind::kNone;
+    default:
+      return EventKind::kNone;
   }
 }
 
@@ -130,8 +135,9 @@ int MessageBox(const char* utf8Caption, const char* utf8Text) {
 }  // namespace
 
 extern const VideoDriver kSdlVideo = {
-    "sdl",      Available,  Init,           Quit,      CreateWindow, DestroyWindow, WindowExists,
-    ClientSize, SetCaption, RestoreAndRaise, SetFullScreen, WaitEvent, Wake,         MessageBox,
+    "sdl",         Available,    Init,       Quit,       CreateWindow,
+    DestroyWindow, WindowExists, ClientSize, SetCaption, RestoreAndRaise,
+    SetFullScreen, WaitEvent,    Wake,       MessageBox,
 };
 
 }  // namespace qavz::platform

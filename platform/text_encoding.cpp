@@ -12,8 +12,11 @@ namespace {
 size_t Utf8Sequence(const std::string& s, size_t i) {
   auto byte = [&](size_t k) { return k < s.size() ? uint8_t(s[k]) : 0u; };
   uint8_t lead = byte(i);
-  size_t n = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : (lead & 0xF0) == 0xE0 ? 3
-           : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+  size_t n = lead < 0x80                    ? 1
+             : lead >= 0xC2 && lead <= 0xDF ? 2
+             : (lead & 0xF0) == 0xE0        ? 3
+             : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                            : 0;
   for (size_t k = 1; k < n; ++k)
     if ((byte(i + k) & 0xC0) != 0x80) return 0;
   if (n == 3 && ((lead == 0xE0 && byte(i + 1) < 0xA0) || (lead == 0xED && byte(i + 1) > 0x9F))) return 0;

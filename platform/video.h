@@ -14,9 +14,9 @@ namespace qavz::platform {
 struct WindowSpec {
   int clientWidth = 640;
   int clientHeight = 480;
-  std::string caption;     // UTF-8; empty with popup
-  bool popup = false;      // no frame and no caption
-  bool sizable = false;    // sizing border
+  std::string caption;   // UTF-8; empty with popup
+  bool popup = false;    // no frame and no caption
+  bool sizable = false;  // sizing border
   bool maximizable = false;
 };
 
@@ -38,21 +38,21 @@ struct Event {
 
 struct VideoDriver {
   const char* name;
-  bool (*available)();              // usable on this machine now
-  bool (*init)();                   // false: the driver cannot start
+  bool (*available)();  // usable on this machine now
+  bool (*init)();       // false: the driver cannot start
   void (*quit)();
   bool (*createWindow)(const WindowSpec& spec);
   void (*destroyWindow)();
   bool (*windowExists)();
   void (*clientSize)(int* width, int* height);
   void (*setCaption)(const char* utf8);
-  void (*restoreAndRaise)();        // un-minimise and bring to the front
+  void (*restoreAndRaise)();  // un-minimise and bring to the front
   // Full screen at the client size, or back to the window; false on failure
   // (the window is then left windowed).
   bool (*setFullScreen)(bool on);
   // Waits at most timeoutMs (-1: no limit) for one event; false on timeout.
   bool (*waitEvent)(Event* event, int timeoutMs);
-  void (*wake)();                   // thread-safe: ends a waitEvent with kWake
+  void (*wake)();  // thread-safe: ends a waitEvent with kWake
   // Modal box with an OK button owned by the window; 1 (OK) when shown.
   int (*messageBox)(const char* utf8Caption, const char* utf8Text);
 };

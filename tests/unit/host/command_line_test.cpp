@@ -90,7 +90,8 @@ TEST(CommandLine, MistakesGiveUsage) {
                                                          {"run", "a.c", "b.c"},
                                                          {"check"},
                                                          {"--nope"},
-                                                         {"noextension"}}) {
+                                                         {"noextension"},
+                                                         {"/no/such/folder/GAME.EXE"}}) {
     EXPECT_EQ(Parse(args).command, Command::kUsage) << args.back();
   }
   EXPECT_EQ(Parse({"--help"}).command, Command::kHelp);

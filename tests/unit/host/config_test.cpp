@@ -90,7 +90,8 @@ TEST(Config, MmxIsIgnoredWithoutMmx) {
 
 TEST(Config, TextKeysKeepTheirBufferLengths) {
   TempDir dir;
-  WriteFile(dir / "L.cfg", "[General]\nTitle=" + std::string(300, 't') + "\nExecute=" + std::string(300, 'e') + "\n");
+  WriteFile(dir / "L.cfg",
+            "[General]\nTitle=" + std::string(300, 't') + "\nExecute=" + std::string(300, 'e') + "\n");
   Config c = ReadConfig(dir / "L.cfg", true);
   EXPECT_EQ(c.title.size(), 255u);
   EXPECT_EQ(c.execute.size(), 259u);
@@ -132,16 +133,15 @@ TEST_P(ConfigWriteBack, FollowsTheValueReadAtStartUp) {
   EXPECT_EQ(after, expected) << "only the FullScreen line of [General] changes";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, ConfigWriteBack,
-    testing::Values(WriteBackCase{"FullScreen=0", true, true, "FullScreen=1"},
-                    WriteBackCase{"FullScreen=0", false, true, "FullScreen=0"},
-                    WriteBackCase{"FullScreen=1", false, true, "FullScreen=0"},
-                    WriteBackCase{"FullScreen = 1", true, true, "FullScreen = 1"},
-                    WriteBackCase{"FullScreen=2", false, false, ""},
-                    WriteBackCase{"FullScreen=2", true, false, ""},
-                    WriteBackCase{"FullScreen=-1", true, false, ""},
-                    WriteBackCase{"", true, false, ""}));
+INSTANTIATE_TEST_SUITE_P(Values, ConfigWriteBack,
+                         testing::Values(WriteBackCase{"FullScreen=0", true, true, "FullScreen=1"},
+                                         WriteBackCase{"FullScreen=0", false, true, "FullScreen=0"},
+                                         WriteBackCase{"FullScreen=1", false, true, "FullScreen=0"},
+                                         WriteBackCase{"FullScreen = 1", true, true, "FullScreen = 1"},
+                                         WriteBackCase{"FullScreen=2", false, false, ""},
+                                         WriteBackCase{"FullScreen=2", true, false, ""},
+                                         WriteBackCase{"FullScreen=-1", true, false, ""},
+                                         WriteBackCase{"", true, false, ""}));
 
 }  // namespace
 }  // namespace qavz

@@ -60,8 +60,8 @@ TEST_P(IniInteger, ReadsSignAndLeadingDigits) {
 INSTANTIATE_TEST_SUITE_P(Texts, IniInteger,
                          testing::Values(IntCase{"42", 42}, IntCase{"-17", -17}, IntCase{"+5", 5},
                                          IntCase{"12abc", 12}, IntCase{"abc", 0}, IntCase{"-", 0},
-                                         IntCase{"0x10", 0}, IntCase{"1 2", 1},
-                                         IntCase{"4294967295", -1}, IntCase{"2147483648", INT32_MIN}));
+                                         IntCase{"0x10", 0}, IntCase{"1 2", 1}, IntCase{"4294967295", -1},
+                                         IntCase{"2147483648", INT32_MIN}));
 
 TEST_F(Ini, QuotedValuesLoseTheirQuotes) {
   Write("[A]\nq=\"  spaced  \"\nh='x'\nodd=\"x\n");
@@ -79,7 +79,8 @@ TEST_F(Ini, WritingReplacesOnlyTheValueAndKeepsEveryOtherByte) {
   std::string before = "; header\r\n[General]\r\nWidth = 320\r\nTitle=Game\r\n\r\n[Other]\r\nWidth=1\r\n";
   Write(before);
   ASSERT_TRUE(IniWriteString(file, "general", "WIDTH", "640"));
-  EXPECT_EQ(ReadFile(file), "; header\r\n[General]\r\nWidth = 640\r\nTitle=Game\r\n\r\n[Other]\r\nWidth=1\r\n");
+  EXPECT_EQ(ReadFile(file),
+            "; header\r\n[General]\r\nWidth = 640\r\nTitle=Game\r\n\r\n[Other]\r\nWidth=1\r\n");
 }
 
 TEST_F(Ini, AKeyMissingFromItsSectionGoesAfterTheSectionsLastLine) {

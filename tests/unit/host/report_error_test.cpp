@@ -44,11 +44,11 @@ TEST_P(ReportErrorLevels, ShowsABoxOnlyUpToTheConfiguredLevel) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ErrorKey, ReportErrorLevels,
-    testing::Values(LevelCase{0, 1, false}, LevelCase{0, 2, false}, LevelCase{1, 1, true},
-                    LevelCase{1, 2, false}, LevelCase{2, 1, true}, LevelCase{2, 2, true},
-                    LevelCase{-1, 1, false}, LevelCase{-1, 2, false}));
+INSTANTIATE_TEST_SUITE_P(ErrorKey, ReportErrorLevels,
+                         testing::Values(LevelCase{0, 1, false}, LevelCase{0, 2, false},
+                                         LevelCase{1, 1, true}, LevelCase{1, 2, false}, LevelCase{2, 1, true},
+                                         LevelCase{2, 2, true}, LevelCase{-1, 1, false},
+                                         LevelCase{-1, 2, false}));
 
 TEST(ReportError, TextIsCutToTheBufferWithoutSplittingACharacter) {
   SetHeadless(false);

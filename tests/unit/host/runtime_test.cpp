@@ -47,12 +47,35 @@ class Runtime : public testing::Test {
 TEST_F(Runtime, StartsAndStopsEveryDeviceInOrder) {
   std::string config = "[General]\nDraw=1\nSound=1\nMusic=1\nInput=1\nCD=1\nNet=1\nFullScreen=1\n";
   EXPECT_EQ(Run(config), 0);
-  std::vector<std::string> expected = {
-      "read configuration", "current directory", "create window", "math tables", "Net", "Draw",
-      "Sound", "Music", "Input", "CD", "external data", "services", "thread table", "colour tables",
-      "random seed", "full screen", "message loop", "stop media", "stop threads", "shut services",
-      "free external data", "release CD", "release Input", "release Music", "release Sound",
-      "release Draw", "release Net", "free math tables", "write back"};
+  std::vector<std::string> expected = {"read configuration",
+                                       "current directory",
+                                       "create window",
+                                       "math tables",
+                                       "Net",
+                                       "Draw",
+                                       "Sound",
+                                       "Music",
+                                       "Input",
+                                       "CD",
+                                       "external data",
+                                       "services",
+                                       "thread table",
+                                       "colour tables",
+                                       "random seed",
+                                       "full screen",
+                                       "message loop",
+                                       "stop media",
+                                       "stop threads",
+                                       "shut services",
+                                       "free external data",
+                                       "release CD",
+                                       "release Input",
+                                       "release Music",
+                                       "release Sound",
+                                       "release Draw",
+                                       "release Net",
+                                       "free math tables",
+                                       "write back"};
   EXPECT_EQ(gSteps, expected);
   EXPECT_EQ(ReadFile(dir / "GAME.cfg"), config) << "full screen at exit is written back as 1";
   EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(dir.path())) << "the base directory";
@@ -61,10 +84,10 @@ TEST_F(Runtime, StartsAndStopsEveryDeviceInOrder) {
 TEST_F(Runtime, WithoutDevicesOnlyTheFixedStepsRunAndJoysticksArePolled) {
   EXPECT_EQ(Run(""), 0);
   std::vector<std::string> expected = {
-      "read configuration", "current directory", "create window", "math tables", "joystick",
-      "external data", "services", "thread table", "colour tables", "random seed", "message loop",
-      "stop media", "stop threads", "shut services", "free external data", "release joystick",
-      "free math tables", "write back"};
+      "read configuration", "current directory", "create window", "math tables",   "joystick",
+      "external data",      "services",          "thread table",  "colour tables", "random seed",
+      "message loop",       "stop media",        "stop threads",  "shut services", "free external data",
+      "release joystick",   "free math tables",  "write back"};
   EXPECT_EQ(gSteps, expected);
 }
 
@@ -146,8 +169,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RunCase{"Return", "int main() { log_out(\"sum %d\", 3 + 4); log_out(\"done\"); return -5; }",
                 "--result", 0, "sum 7\ndone\nresult: -5\n"},
-        RunCase{"ExitNative", "int main() { log_out(\"bye\"); exit(); log_out(\"never\"); return 1; }", "--result", 0,
-                "bye\n"},
+        RunCase{"ExitNative", "int main() { log_out(\"bye\"); exit(); log_out(\"never\"); return 1; }",
+                "--result", 0, "bye\n"},
         RunCase{"Fault", "int zero; int main() { return 1 / zero; }", "--result", 2, "０で除算しました\n"},
         RunCase{"Timeout", "int main() { for (;;) ; return 0; }", "--timeout 300 --result", 3, ""}),
     [](const testing::TestParamInfo<RunCase>& info) { return std::string(info.param.name); });

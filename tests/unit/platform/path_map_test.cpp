@@ -66,7 +66,11 @@ TEST(TextEncoding, Utf8IsKeptAndShiftJisIsConverted) {
   EXPECT_FALSE(IsUtf8("\x83\x51\x81\x5B\x83\x80"));
   EXPECT_EQ(ToUtf8("ゲーム"), "ゲーム");
   EXPECT_EQ(ToUtf8("\x83\x51\x81\x5B\x83\x80"), "ゲーム");
-  EXPECT_EQ(ToUtf8("A\xFF" "B"), "A\xEF\xBF\xBD" "B") << "a byte that is not Shift-JIS";
+  EXPECT_EQ(ToUtf8("A\xFF"
+                   "B"),
+            "A\xEF\xBF\xBD"
+            "B")
+      << "a byte that is not Shift-JIS";
 }
 
 }  // namespace

@@ -88,7 +88,8 @@ class MainWindow : public testing::Test {
     unsigned char* data = nullptr;
     long value = -1;
     if (XGetWindowProperty(display, w, XInternAtom(display, name, False), 0, 1, False, AnyPropertyType, &type,
-                           &format, &count, &after, &data) == Success && data && count == 1)
+                           &format, &count, &after, &data) == Success &&
+        data && count == 1)
       value = *reinterpret_cast<long*>(data);
     if (data) XFree(data);
     return value;
@@ -130,7 +131,8 @@ class MainWindow : public testing::Test {
     std::string value;
     if (XGetWindowProperty(display, w, XInternAtom(display, name, False), 0, 1024, False,
                            XInternAtom(display, "UTF8_STRING", False), &type, &format, &count, &after,
-                           &data) == Success && data)
+                           &data) == Success &&
+        data)
       value.assign(reinterpret_cast<char*>(data), count);
     if (data) XFree(data);
     return value;
@@ -144,7 +146,8 @@ class MainWindow : public testing::Test {
     unsigned char* data = nullptr;
     long decorations = -1;
     if (XGetWindowProperty(display, w, motifHints, 0, 5, False, motifHints, &type, &format, &count, &after,
-                           &data) == Success && data && count >= 3)
+                           &data) == Success &&
+        data && count >= 3)
       decorations = reinterpret_cast<long*>(data)[2];
     if (data) XFree(data);
     return decorations;
@@ -157,7 +160,8 @@ class MainWindow : public testing::Test {
 
 TEST_F(MainWindow, HasTheConfiguredClientAreaAndCaption) {
   // "ゲーム 320" in Shift-JIS, as a title's configuration file holds it.
-  Runtime qavz(Title("GAME", "Title=\x83\x51\x81\x5B\x83\x80 320\r\nWidth=320\r\nHeight=240\r\nMultipleRunning=1\r\n"));
+  Runtime qavz(Title(
+      "GAME", "Title=\x83\x51\x81\x5B\x83\x80 320\r\nWidth=320\r\nHeight=240\r\nMultipleRunning=1\r\n"));
   ::Window w = WaitForWindow(qavz.pid);
   ASSERT_NE(w, 0u) << "no window appeared";
   XWindowAttributes a;
@@ -195,7 +199,8 @@ TEST_F(MainWindow, ASecondInstanceExitsWithoutAWindowAndSignalsCloseNormally) {
 
   kill(first.pid, SIGTERM);
   EXPECT_EQ(first.Wait(20s), 0) << "SIGTERM runs the exit sequence and ends normally";
-  EXPECT_EQ(ReadFile(dir + "/ONE.cfg"), "[General]\r\nTitle=Only one\r\nWidth=160\r\nHeight=120\r\nFullScreen=0\r\n")
+  EXPECT_EQ(ReadFile(dir + "/ONE.cfg"),
+            "[General]\r\nTitle=Only one\r\nWidth=160\r\nHeight=120\r\nFullScreen=0\r\n")
       << "the write-back after the message loop ran";
 }
 
