@@ -61,6 +61,7 @@ void PostQuit(int code) {
 int RunMessageLoop(const LoopOptions& options, bool& timedOut) {
   gQuit.store(false);
   gPaused = false;
+  ActiveFlag().store(1);  // a run starts active
   timedOut = false;
   bool closing = false;
   uint32_t start = platform::TickCount();

@@ -2,6 +2,7 @@
 // come only from other threads, and a message box that answers OK at once.
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 
 #include "platform/video.h"
@@ -14,6 +15,7 @@ struct NullState {
   std::mutex mutex;
   std::condition_variable changed;
   unsigned pendingWakes = 0;
+  std::deque<Event> scripted;  // events a test or a tool queued
   bool windowOpen = false;
   WindowSpec spec;
 };
@@ -30,6 +32,7 @@ void Quit() {
   std::lock_guard lock(S().mutex);
   S().windowOpen = false;
   S().pendingWakes = 0;
+  S().scripted.clear();
 }
 
 bool CreateWindow(const WindowSpec& spec) {
@@ -69,14 +72,19 @@ bool SetFullScreen(bool) {
 
 bool WaitEvent(Event* event, int timeoutMs) {
   std::unique_lock lock(S().mutex);
-  auto ready = [] { return S().pendingWakes > 0; };
+  auto ready = [] { return S().pendingWakes > 0 || !S().scripted.empty(); };
   if (timeoutMs < 0) {
     S().changed.wait(lock, ready);
   } else if (!S().changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready)) {
     return false;
   }
-  --S().pendingWakes;
-  *event = Event{EventKind::kWake};
+  if (S().pendingWakes > 0) {
+    --S().pendingWakes;
+    *event = Event{EventKind::kWake};
+  } else {
+    *event = S().scripted.front();
+    S().scripted.pop_front();
+  }
   return true;
 }
 
@@ -92,6 +100,14 @@ void Wake() {
 int MessageBox(const char*, const char*) { return 1; }
 
 }  // namespace
+
+void PushNullEvent(const Event& event) {
+  {
+    std::lock_guard lock(S().mutex);
+    S().scripted.push_back(event);
+  }
+  S().changed.notify_one();
+}
 
 extern const VideoDriver kNullVideo = {
     "null",        Available,    Init,       Quit,       CreateWindow,

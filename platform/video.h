@@ -68,5 +68,8 @@ bool DisplayAvailable();
 // Shuts the current driver down and falls back to the null driver.
 void QuitVideo();
 bool VideoIsNull();
+// Queues an event for the null driver's window (activation, close), as a
+// user would cause it; thread-safe.
+void PushNullEvent(const Event& event);
 
 }  // namespace qavz::platform

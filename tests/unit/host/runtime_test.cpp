@@ -7,13 +7,19 @@
 #include <string>
 #include <vector>
 
+#include <thread>
+
 #include "host/message_queue.h"
+#include "host/script_threads.h"
 #include "host_test_support.h"
+#include "platform/video.h"
+#include "vm/interpreter.h"
 #include "vm/native_table.h"
 
 namespace qavz {
 namespace {
 
+using namespace std::chrono_literals;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
@@ -105,6 +111,44 @@ TEST_F(Runtime, FullScreenWithoutTheDisplayModeObjectStaysWindowed) {
   EXPECT_EQ(Run(config), 0);
   EXPECT_EQ(ReadFile(dir / "GAME.cfg"), "[General]\r\nFullScreen=0\r\n");
 }
+
+// Focus changes while a script thread runs: with "Pause" on, the first
+// deactivation pauses it and clears ActiveFlag, a repeated one does nothing,
+// activation resumes it; with "Pause" off nothing changes.
+struct FocusCase {
+  int pause;
+  int activeWhileAway, suspendWhileAway;
+};
+
+class RuntimeFocus : public Runtime, public testing::WithParamInterface<FocusCase> {};
+
+TEST_P(RuntimeFocus, PausesOnceAndResumes) {
+  WriteFile(dir / "GAME/GAME.c", "int main() { for (;;) ; return 0; }\n");
+  int activeAway = -1, suspendAway = -1, activeBack = -1, suspendBack = -1;
+  std::thread user([&] {
+    for (int i = 0; i < 1000 && RunningThreadCount() == 0; ++i) std::this_thread::sleep_for(10ms);
+    auto event = [](platform::EventKind kind) {
+      platform::PushNullEvent(platform::Event{kind, 0, 0});
+      std::this_thread::sleep_for(100ms);
+    };
+    event(platform::EventKind::kDeactivate);
+    event(platform::EventKind::kDeactivate);
+    activeAway = ActiveFlag().load();
+    suspendAway = ThreadSuspendCount(0);
+    event(platform::EventKind::kActivate);
+    activeBack = ActiveFlag().load();
+    suspendBack = ThreadSuspendCount(0);
+    event(platform::EventKind::kClose);
+  });
+  EXPECT_EQ(Run("[General]\nPause=" + std::to_string(GetParam().pause) + "\n"), 0);
+  user.join();
+  EXPECT_EQ(activeAway, GetParam().activeWhileAway);
+  EXPECT_EQ(suspendAway, GetParam().suspendWhileAway);
+  EXPECT_EQ(activeBack, 1);
+  EXPECT_EQ(suspendBack, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(PauseKey, RuntimeFocus, testing::Values(FocusCase{1, 0, 1}, FocusCase{0, 1, 0}));
 
 // The binary, as a user runs it.
 struct Outcome {
