@@ -48,6 +48,7 @@ struct Automaton {
   // skips other start positions. Empty matches make every position a start.
   bool anyStart = true;
   std::array<bool, 256> startBytes{}, startBytesFolded{};
+  int singleStart = -1, singleStartFolded = -1;  // the one start byte, if only one
   uint32_t StateCount() const { return uint32_t(firstEdge.size() - 1); }
 };
 
@@ -67,10 +68,20 @@ struct Slot {
 
 enum class SearchResult { kMatch, kNoMatch, kTooDeep };
 
-// Searches `subject` (its terminator is the first zero byte; bytes at or past
-// `limit` read as zero). `caseFold` folds single-byte letters in character
-// items. On a match `slots` holds slotCount entries.
-SearchResult Search(const Automaton& nfa, const uint8_t* subject, uint32_t limit, bool caseFold,
-                    std::vector<Slot>& slots);
+// The bytes a search may read: [bytes, bytes + limit), grown on demand by
+// `extend` (which returns a larger limit, or the same one when no readable
+// byte follows). Bytes past the final limit read as zero, so a subject that
+// runs into unreadable memory ends there.
+struct Subject {
+  const uint8_t* bytes;
+  uint32_t limit;
+  uint32_t (*extend)(const Subject&) = nullptr;
+  uint32_t context = 0;
+};
+
+// Searches the subject up to its first zero byte. `caseFold` folds
+// single-byte letters in character items. On a match `slots` holds
+// slotCount entries.
+SearchResult Search(const Automaton& nfa, Subject subject, bool caseFold, std::vector<Slot>& slots);
 
 }  // namespace qavz::regex

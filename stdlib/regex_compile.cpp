@@ -303,6 +303,7 @@ class Compiler {
       nfa.edges.insert(nfa.edges.end(), b.out[s].rbegin(), b.out[s].rend());
     }
     nfa.firstEdge[b.out.size()] = uint32_t(nfa.edges.size());
+    BypassPassThroughStates(nfa);
     ComputeStartBytes(nfa);
   }
 
@@ -364,6 +365,24 @@ class Compiler {
     }
   }
 
+  // A state whose only edge is a plain epsilon is left the moment it is
+  // entered, so edges into it may go straight on to where it leads: the walk
+  // takes the same steps in the same order, minus one stack frame (a loop's
+  // body end is such a state). Chains are followed; a cycle of such states
+  // is left alone.
+  static void BypassPassThroughStates(Automaton& nfa) {
+    uint32_t states = nfa.StateCount();
+    auto passThrough = [&](uint32_t s) {
+      return s != kFinalState && nfa.firstEdge[s + 1] - nfa.firstEdge[s] == 1 &&
+             nfa.edges[nfa.firstEdge[s]].kind == EdgeKind::kEpsilon;
+    };
+    for (Edge& e : nfa.edges) {
+      uint32_t t = e.target;
+      for (uint32_t hops = 0; passThrough(t) && hops <= states; ++hops) t = nfa.edges[nfa.firstEdge[t]].target;
+      if (!passThrough(t)) e.target = t;
+    }
+  }
+
   // The first bytes of every consuming edge reachable from the start over
   // epsilon edges; any path to the final state over epsilon edges alone
   // allows an empty match, and then every position is a start.
@@ -393,6 +412,14 @@ class Compiler {
         }
       }
     }
+    auto single = [](const std::array<bool, 256>& set) {
+      int found = -1;
+      for (int b = 1; b < 256; ++b)
+        if (set[b]) found = found < 0 ? b : 256;
+      return found == 256 ? -1 : found;
+    };
+    nfa.singleStart = single(nfa.startBytes);
+    nfa.singleStartFolded = single(nfa.startBytesFolded);
   }
 
   std::string_view p_;

@@ -24,39 +24,53 @@ constexpr size_t kMaxDepth = 1u << 21;
 constexpr size_t kMemoWords = 1u << 21;  // 16 MiB of failure bits at most
 
 // Failed (state, position) pairs: pages of 64 positions, one 64-bit word per
-// state, in a direct-mapped cache tagged by page and search generation. A
-// page evicted early costs time, never correctness.
+// state, in a direct-mapped cache tagged by search generation and page. A
+// page lost to a collision costs time, never correctness; the cache doubles
+// when a page still ahead of the current start would be lost.
 class FailureMemo {
  public:
-  void Prepare(uint32_t states, uint64_t positions) {
+  void Prepare(uint32_t states) {
     states_ = states;
-    uint64_t pages = positions / 64 + 1, slots = 1;
-    uint64_t maxSlots = std::max<uint64_t>(1, kMemoWords / states);
-    while (slots < pages && slots * 2 <= maxSlots) slots *= 2;
-    if (slots * states > words_.size()) words_.resize(slots * states);
-    if (slots != tags_.size()) tags_.assign(slots, 0);
-    mask_ = slots - 1;
+    maxSlots_ = std::max<uint64_t>(1, kMemoWords / states);
+    if (tags_.empty()) tags_.assign(64, 0);
+    while (tags_.size() > maxSlots_) tags_.resize(tags_.size() / 2);
+    Fit();
     ++generation_;
+    floor_ = 0;
   }
+  void SetFloor(uint32_t startPos) { floor_ = startPos >> 6; }
   bool Failed(uint32_t state, uint32_t pos) const {
-    uint64_t page = pos >> 6, slot = page & mask_;
+    uint64_t page = pos >> 6, slot = page & (tags_.size() - 1);
     return tags_[slot] == Tag(page) && ((words_[slot * states_ + state] >> (pos & 63)) & 1);
   }
   void Mark(uint32_t state, uint32_t pos) {
-    uint64_t page = pos >> 6, slot = page & mask_;
-    uint64_t* w = &words_[slot * states_];
+    uint64_t page = pos >> 6, slot = page & (tags_.size() - 1);
     if (tags_[slot] != Tag(page)) {
-      std::memset(w, 0, states_ * sizeof(uint64_t));
+      uint64_t old = tags_[slot];
+      if ((old >> 32) == generation_ && (old & 0xFFFFFFFFu) >= floor_ && tags_.size() * 2 <= maxSlots_) {
+        Grow();
+        slot = page & (tags_.size() - 1);
+      }
+      std::memset(&words_[slot * states_], 0, states_ * sizeof(uint64_t));
       tags_[slot] = Tag(page);
     }
-    w[state] |= uint64_t(1) << (pos & 63);
+    words_[slot * states_ + state] |= uint64_t(1) << (pos & 63);
   }
 
  private:
   uint64_t Tag(uint64_t page) const { return (generation_ << 32) | page; }
+  void Fit() {
+    if (tags_.size() * states_ > words_.size()) words_.resize(tags_.size() * states_);
+  }
+  // Doubling drops what is known; a fresh generation keeps it consistent.
+  void Grow() {
+    tags_.assign(tags_.size() * 2, 0);
+    Fit();
+    ++generation_;
+  }
   std::vector<uint64_t> words_, tags_;
-  uint64_t mask_ = 0, generation_ = 0;
-  uint32_t states_ = 1;
+  uint64_t generation_ = 0, maxSlots_ = 1;
+  uint32_t states_ = 1, floor_ = 0;
 };
 
 struct Frame {
@@ -67,8 +81,8 @@ constexpr uint32_t kNowhere = 0xFFFFFFFFu;
 
 class Matcher {
  public:
-  Matcher(const Automaton& nfa, const uint8_t* s, uint32_t limit, bool fold, std::vector<Slot>& slots)
-      : nfa_(nfa), s_(s), limit_(limit), fold_(fold), slots_(slots) {}
+  Matcher(const Automaton& nfa, Subject subject, bool fold, std::vector<Slot>& slots)
+      : nfa_(nfa), subject_(subject), fold_(fold), slots_(slots) {}
 
   SearchResult Run() {
     thread_local FailureMemo memo;
@@ -77,15 +91,12 @@ class Matcher {
     memo_ = &memo;
     stack_ = &stack;
     lastPos_ = &lastPos;
-    memo.Prepare(nfa_.StateCount(), limit_);
+    memo.Prepare(nfa_.StateCount());
     lastPos.assign(nfa_.StateCount(), kNowhere);
-    const auto& starts = fold_ ? nfa_.startBytesFolded : nfa_.startBytes;
     bool skip = !nfa_.anyStart && !nfa_.lineStart;
     for (uint32_t p = 0; At(p) != 0;) {
-      if (skip) {
-        while (At(p) != 0 && !starts[At(p)]) ++p;
-        if (At(p) == 0) break;
-      }
+      if (skip && (p = NextCandidate(p), At(p) == 0)) break;
+      memo.SetFloor(p);
       std::fill(slots_.begin(), slots_.end(), Slot{});
       uint32_t end;
       if (!Walk(p, end)) return SearchResult::kTooDeep;
@@ -99,17 +110,48 @@ class Matcher {
   }
 
  private:
-  uint8_t At(uint32_t p) const { return p < limit_ ? s_[p] : 0; }
+  uint8_t At(uint32_t p) { return p < subject_.limit ? subject_.bytes[p] : SlowAt(p); }
+
+  uint8_t SlowAt(uint32_t p) {
+    while (p >= subject_.limit) {
+      uint32_t more = subject_.extend ? subject_.extend(subject_) : subject_.limit;
+      if (more <= subject_.limit) return 0;
+      subject_.limit = more;
+    }
+    return subject_.bytes[p];
+  }
+
+  // The first position from p whose byte can begin a match, or the
+  // terminator's.
+  uint32_t NextCandidate(uint32_t p) {
+    const auto& starts = fold_ ? nfa_.startBytesFolded : nfa_.startBytes;
+    int single = fold_ ? nfa_.singleStartFolded : nfa_.singleStart;
+    for (;;) {
+      const uint8_t* s = subject_.bytes;
+      if (single >= 0 && p < subject_.limit) {
+        size_t n = subject_.limit - p;
+        const void* hit = std::memchr(s + p, single, n);
+        if (hit) n = size_t(static_cast<const uint8_t*>(hit) - (s + p));
+        const void* zero = std::memchr(s + p, 0, n);
+        if (zero) return uint32_t(static_cast<const uint8_t*>(zero) - s);
+        if (hit) return uint32_t(static_cast<const uint8_t*>(hit) - s);
+        p = subject_.limit;
+      }
+      for (uint32_t end = subject_.limit; p < end; ++p)
+        if (starts[s[p]] || s[p] == 0) return p;
+      if (At(p) == 0 || starts[At(p)]) return p;
+    }
+  }
 
   // Past the next carriage return or up to the next line feed, then past
   // every carriage return and line feed that follows.
-  uint32_t NextLine(uint32_t p) const {
+  uint32_t NextLine(uint32_t p) {
     while (At(p) != 0 && At(p) != '\r' && At(p) != '\n') ++p;
     while (At(p) == '\r' || At(p) == '\n') ++p;
     return p;
   }
 
-  bool FinalAccepts(uint32_t p) const {
+  bool FinalAccepts(uint32_t p) {
     uint8_t c = At(p);
     return !nfa_.lineEnd || c == 0 || c == '\n' || c == '\r';
   }
@@ -117,7 +159,7 @@ class Matcher {
   static uint8_t Fold(uint8_t c) { return (c >= 'A' && c <= 'Z') ? uint8_t(c + 32) : c; }
 
   // Width of the subject character a consuming edge may take at p, or 0.
-  uint32_t Consume(const Edge& e, uint32_t p) const {
+  uint32_t Consume(const Edge& e, uint32_t p) {
     uint8_t c = At(p);
     if (c == 0 || (nfa_.lineEnd && (c == '\n' || c == '\r'))) return 0;
     uint8_t t = At(p + 1);
@@ -184,7 +226,14 @@ class Matcher {
           Unwind();
           return false;
         }
-        stack[top].edge = e + 1;
+        if (e + 1 == stop && next != pos) {
+          // Nothing left to try here and the position moved on, so no
+          // cycle can come back to this frame: reuse its slot.
+          last[state] = stack[top].savedLast;
+          stack.pop_back();
+        } else {
+          stack[top].edge = e + 1;
+        }
         Push(edge.target, next);
         pushed = true;
         break;
@@ -205,8 +254,7 @@ class Matcher {
   }
 
   const Automaton& nfa_;
-  const uint8_t* s_;
-  uint32_t limit_;
+  Subject subject_;
   bool fold_;
   std::vector<Slot>& slots_;
   FailureMemo* memo_ = nullptr;
@@ -216,10 +264,9 @@ class Matcher {
 
 }  // namespace
 
-SearchResult Search(const Automaton& nfa, const uint8_t* subject, uint32_t limit, bool caseFold,
-                    std::vector<Slot>& slots) {
+SearchResult Search(const Automaton& nfa, Subject subject, bool caseFold, std::vector<Slot>& slots) {
   slots.assign(nfa.slotCount, Slot{});
-  return Matcher(nfa, subject, limit, caseFold, slots).Run();
+  return Matcher(nfa, subject, caseFold, slots).Run();
 }
 
 }  // namespace qavz::regex

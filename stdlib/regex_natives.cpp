@@ -3,7 +3,11 @@
 // A script holds an automaton by the address of a small block in script
 // memory; the automaton itself stays in host memory behind the table entry.
 // A result is a block of (start, end) address pairs the script reads itself.
+// Freed result blocks are kept for the next results instead of going back to
+// the arena each time: a script that searches a long text match by match
+// would otherwise spend most of its time mapping and unmapping pages.
 #include <array>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -26,6 +30,7 @@ struct CompiledEntry {
 
 std::array<CompiledEntry, kTableSize> gAutomatons;
 std::array<Addr, kTableSize> gResults{};
+std::array<Addr, kTableSize> gSpareBlocks{};  // freed result blocks, kept live
 // Natives run under NativeLock; this one also covers the host's exit step.
 std::mutex gTableLock;
 
@@ -39,6 +44,36 @@ Addr* FindResult(Addr block) {
   for (Addr& r : gResults)
     if (block != 0 && r == block) return &r;
   return nullptr;
+}
+
+// A result block of at least `bytes`, zero-filled: a kept one or a new one.
+Addr TakeResultBlock(uint32_t bytes) {
+  for (Addr& spare : gSpareBlocks) {
+    if (spare && TheArena().BlockSize(spare) >= bytes) {
+      Addr block = spare;
+      spare = 0;
+      std::memset(TheArena().Span(block, bytes), 0, bytes);
+      return block;
+    }
+  }
+  return TheArena().Alloc(bytes);
+}
+
+void GiveBackResultBlock(Addr block) {
+  for (Addr& spare : gSpareBlocks) {
+    if (spare == 0) {
+      spare = block;
+      return;
+    }
+  }
+  TheArena().Free(block);
+}
+
+// Subject bytes are exposed a page at a time, as far as memory is live.
+uint32_t ExtendSubject(const regex::Subject& s) {
+  uint64_t next = uint64_t(s.context) + s.limit;
+  if (next > 0xFFFFFFFFu || !TheArena().Live(uint32_t(next), 1)) return s.limit;
+  return s.limit + (Arena::kPageSize - uint32_t(next & (Arena::kPageSize - 1)));
 }
 
 int32_t Compile(Addr pattern) {
@@ -70,12 +105,12 @@ int32_t Match(Addr args) {
   Addr* free = nullptr;
   for (Addr& r : gResults)
     if (!free && r == 0) free = &r;
-  uint32_t limit = arena.LiveExtent(subject);
-  if (!entry || !free || limit == 0) return 0;
-  std::vector<regex::Slot> slots;
-  const uint8_t* s = arena.Span(subject, limit);
-  if (regex::Search(*entry->nfa, s, limit, fold, slots) != regex::SearchResult::kMatch) return 0;
-  Addr block = arena.Alloc(uint32_t(slots.size()) * 8);
+  if (!entry || !free || !arena.Live(subject, 1)) return 0;
+  regex::Subject view{arena.Base() + subject, Arena::kPageSize - (subject & (Arena::kPageSize - 1)), ExtendSubject,
+                      subject};
+  thread_local std::vector<regex::Slot> slots;
+  if (regex::Search(*entry->nfa, view, fold, slots) != regex::SearchResult::kMatch) return 0;
+  Addr block = TakeResultBlock(uint32_t(slots.size()) * 8);
   if (block == 0) return 0;
   for (size_t k = 0; k < slots.size(); ++k) {
     Addr start = slots[k].start == regex::kUnset ? 0 : subject + slots[k].start;
@@ -119,7 +154,7 @@ int32_t Native_rex_free(Addr args) noexcept {
   std::lock_guard lock(gTableLock);
   Addr* r = FindResult(ArgAddr(args, 0));
   if (!r) return 0;
-  TheArena().Free(*r);
+  GiveBackResultBlock(*r);
   *r = 0;
   return 1;
 }
@@ -130,9 +165,11 @@ void FreeAllPatterns() {
     if (e.handle) TheArena().Free(e.handle);
     e = CompiledEntry{};
   }
-  for (Addr& r : gResults) {
-    if (r) TheArena().Free(r);
-    r = 0;
+  for (auto* table : {&gResults, &gSpareBlocks}) {
+    for (Addr& r : *table) {
+      if (r) TheArena().Free(r);
+      r = 0;
+    }
   }
 }
 
