@@ -185,3 +185,21 @@ TEST_F(Loader, FailsWithoutACompiler) {
 
 }  // namespace
 }  // namespace qavz
+
+namespace qavz {
+namespace {
+
+TEST_F(Loader, PathsTooLongForTheBufferAreRefusedNotCut) {
+  std::string longPath(300, 'a');
+  longPath += ".c";
+  EXPECT_EQ(LoadProgram(longPath.c_str(), 0, 256), nullptr);
+  EXPECT_TRUE(FakeCompiler::calls.empty());
+  std::string fits(257, 'b');
+  fits += ".c";  // 259 characters and the terminator
+  MachineContext* c = LoadProgram(fits.c_str(), 0, 256);
+  EXPECT_NE(c, nullptr);
+  FreeContext(c);
+}
+
+}  // namespace
+}  // namespace qavz
