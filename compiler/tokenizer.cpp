@@ -417,7 +417,6 @@ void Next() {
       case ';': ReadChar(); Tok = kTokSemi; return;
       case '.': ReadChar(); Tok = kTokDot; return;
       default:
-        ReadChar();
         Fail(kErrSyntax);
     }
   }

@@ -46,3 +46,10 @@ class CompilerFixture {
 };
 
 }  // namespace qavz::test
+
+namespace qavz::test {
+
+// The message of each numbered compile error, as shown.
+extern const char* const kCompileErrors[25];
+
+}  // namespace qavz::test
