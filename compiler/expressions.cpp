@@ -375,6 +375,8 @@ int ParseUnary() {
         int32_t t = ParseTypeName();
         Expect(kTokRParen, "')'");
         n = ParseUnary();
+        // An array or function has no width to reread: it is cast as its address.
+        if (IsArray(ExprType) || IsFunction(ExprType)) n = RValue(n);
         ExprType = t;
       } else {
         n = ParseExpr();
