@@ -30,6 +30,19 @@ struct MachineContext {
 static_assert(sizeof(MachineContext) == 64, "the context record is 64 bytes");
 static_assert(offsetof(MachineContext, pc) == 8 && offsetof(MachineContext, r) == 32);
 
+// A compiled program's block as the contexts sharing it see it: code from
+// offset 0, global data downward from programSize, then the signed 32-bit
+// reference count (the image is freed when it drops to 0 or below).
+struct ProgramImage {
+  Addr base;
+  uint32_t programSize;
+  Addr RefCountAddress() const noexcept { return base + programSize; }
+  int32_t RefCount() const noexcept { return TheArena().Word(RefCountAddress()); }
+};
+inline ProgramImage ImageOf(const MachineContext& context) noexcept {
+  return ProgramImage{context.imageBase, context.programSize};
+}
+
 // Create context (program size, stack size): image block of programSize + 4
 // bytes with the reference count 1 at its end, a stack, pc at the image base,
 // r7 at the stack end. Null on failure, nothing left allocated.

@@ -18,11 +18,6 @@ const char* const kSystemVariableNames[kSystemVariableCount] = {
 
 namespace {
 
-enum : int {
-  kFullscreen, kWidth, kHeight, kDepth, kCpuClock, kCpuVender, kCpuSupport,
-  kOsPlatform, kOsMajor, kOsMinor, kOsBuild, kPause, kColorMapping, kSpCount,
-};
-
 // The platform identifier of the version query: the family of current
 // desktop systems.
 constexpr int32_t kPlatformId = 2;
@@ -105,20 +100,20 @@ int FindSystemVariable(const char* name) noexcept {
 int32_t GetSystemVariable(int index) noexcept {
   const platform::CpuIdentity& cpu = platform::QueryCpuIdentity();
   switch (index) {
-    case kFullscreen: return FullScreenMode() ? 1 : 0;
-    case kWidth: return Screen().width;
-    case kHeight: return Screen().height;
-    case kDepth: return Screen().depth;
-    case kCpuClock: return CpuClock();
-    case kCpuVender: return cpu.hasCpuid ? VendorCode(cpu.vendor) : 0;
-    case kCpuSupport: return cpu.hasCpuid ? int32_t(cpu.featureEdx) : 0;
-    case kOsPlatform: return kPlatformId;
-    case kOsMajor: return int32_t(OsVersion().major);
-    case kOsMinor: return int32_t(OsVersion().minor);
-    case kOsBuild: return int32_t(OsVersion().build);
-    case kPause: return std::atomic_ref<int32_t>(TheConfig().pause).load();
-    case kColorMapping: return ColorMapping().load();
-    case kSpCount: {
+    case kSysFullscreen: return FullScreenMode() ? 1 : 0;
+    case kSysWidth: return Screen().width;
+    case kSysHeight: return Screen().height;
+    case kSysDepth: return Screen().depth;
+    case kSysCpuClock: return CpuClock();
+    case kSysCpuVender: return cpu.hasCpuid ? VendorCode(cpu.vendor) : 0;
+    case kSysCpuSupport: return cpu.hasCpuid ? int32_t(cpu.featureEdx) : 0;
+    case kSysOsPlatform: return kPlatformId;
+    case kSysOsMajor: return int32_t(OsVersion().major);
+    case kSysOsMinor: return int32_t(OsVersion().minor);
+    case kSysOsBuild: return int32_t(OsVersion().build);
+    case kSysPause: return std::atomic_ref<int32_t>(TheConfig().pause).load();
+    case kSysColorMapping: return ColorMapping().load();
+    case kSysSpCount: {
       SpriteCountSource source = gSpriteCount.load();
       return source ? source() : 0;
     }
@@ -128,15 +123,15 @@ int32_t GetSystemVariable(int index) noexcept {
 
 int32_t SetSystemVariable(int index, int32_t value) noexcept {
   switch (index) {
-    case kFullscreen: {
+    case kSysFullscreen: {
       if (value == FullScreenMode()) return 0;
       FullScreenSwitch change = gFullScreenSwitch.load();
       return change ? change(value) : 0;
     }
-    case kPause:
+    case kSysPause:
       std::atomic_ref<int32_t>(TheConfig().pause).store(value);
       return 1;
-    case kColorMapping:
+    case kSysColorMapping:
       ColorMapping().store(value);
       return 1;
   }

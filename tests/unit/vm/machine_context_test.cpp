@@ -62,7 +62,8 @@ TEST(MachineContext, ClonesShareTheImageUntilTheLastIsFreed) {
   EXPECT_EQ(same->pc, parent->imageBase) << "pc at the image base, for the caller to set";
   EXPECT_EQ(uint32_t(sized->r[7]), sized->stackBase + 1024);
   EXPECT_NE(same->stackBase, parent->stackBase);
-  EXPECT_EQ(arena.Word(parent->refCountAddr), 4);
+  EXPECT_EQ(ImageOf(*parent).RefCount(), 4);
+  EXPECT_EQ(ImageOf(*parent).RefCountAddress(), parent->refCountAddr);
   Addr image = parent->imageBase;
   FreeContext(parent);
   FreeContext(same);
