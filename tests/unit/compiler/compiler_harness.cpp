@@ -62,7 +62,7 @@ std::string CompilerFixture::Write(const std::map<std::string, std::string>& fil
     std::filesystem::create_directories(p.parent_path());
     std::ofstream(p, std::ios::binary) << text;
   }
-  return dir_ + "/" + main;
+  return main;  // the fixture runs in its directory; messages name paths as given
 }
 
 RunResult CompilerFixture::RunFiles(const std::map<std::string, std::string>& files,

@@ -28,7 +28,8 @@ class CompilerFixture {
  public:
   CompilerFixture();
   ~CompilerFixture();
-  // Writes `files` (name -> text) and returns the path of `main`.
+  // Writes `files` (name -> text) and returns the path of `main`, relative to
+  // the fixture's directory, which is the current directory while it lives.
   std::string Write(const std::map<std::string, std::string>& files, const std::string& main = "main.c");
   std::string Dir() const { return dir_; }
   // Compiles (two passes through LoadProgram) and runs until the end.

@@ -42,7 +42,7 @@ TEST_F(Preprocessor, IncludeIsReadOnceAndLineNumbersStayPhysical) {
   f.Write({{"a.h", "#include \"b.h\"\nint fa() { return 1; }\n"},
            {"b.h", "int fb() { return 2; }\n"},
            {"main.c", "#include \"a.h\"\n#include \"B.H\"\n#include \"b.h\"\nint main() { return fa() + fb(); }\n$\n"}});
-  EXPECT_FALSE(f.CheckPath(f.Dir() + "/main.c", &messages));
+  EXPECT_FALSE(f.CheckPath("main.c", &messages));
   EXPECT_NE(messages.find("main.c(5) : " + std::string(kCompileErrors[12])), std::string::npos) << messages;
   RunResult r = f.RunFiles({{"main.c", "#include \"a.h\"\n#include \"B.H\"\nint main() { return fa() + fb(); }\n"}});
   EXPECT_EQ(r.result, 3);
@@ -58,7 +58,7 @@ TEST_F(Preprocessor, SixteenthNestedFileOpensAndItsIncludeFails) {
   files["n16.h"] = "int deeper;\n";
   std::string messages;
   f.Write(files);
-  EXPECT_FALSE(f.CheckPath(f.Dir() + "/main.c", &messages));
+  EXPECT_FALSE(f.CheckPath("main.c", &messages));
   EXPECT_NE(messages.find(std::string("n15.h(1) : ") + kCompileErrors[6]), std::string::npos) << messages;
 }
 
@@ -151,7 +151,7 @@ TEST_F(Preprocessor, IncludeListStopsAtItsBound) {
   files["main.c"] = main + "int main() { return 0; }\n";
   f.Write(files);
   std::string messages;
-  EXPECT_FALSE(f.CheckPath(f.Dir() + "/main.c", &messages));
+  EXPECT_FALSE(f.CheckPath("main.c", &messages));
   EXPECT_NE(messages.find(kCompileErrors[6]), std::string::npos) << messages;
 }
 
