@@ -277,9 +277,10 @@ int StartSlot(MachineContext* context, bool suspended, bool isMain) {
       // Counted from here, not from inside the thread, so nobody sees no
       // thread running while this one is about to start.
       gRunning.fetch_add(1);
+      // Valid before it runs: its first native may already ask about itself.
+      t.inUse.store(true, std::memory_order_release);
       try {
         t.os = std::thread(ThreadProc, index);
-        t.inUse.store(true, std::memory_order_release);
       } catch (...) {
         gRunning.fetch_sub(1);
         ZeroSlot(t);

