@@ -376,3 +376,28 @@ TEST_F(Interpreter, FlagsLiveInTheArena) {
 
 }  // namespace
 }  // namespace qavz::test
+
+namespace qavz::test {
+namespace {
+
+TEST_F(Interpreter, DeepFramesOfALargeStack) {
+  MachineContext* c = Build("enter 200000\nmovl r1, $7\nmovl -199000(r6), r1\nmovl r2, -199000(r6)\n"
+                            "push r2\npop r3\nleave 200000\n",
+                            1 << 20);
+  RunToEnd(c);
+  EXPECT_EQ(c->state, kEnded);
+  EXPECT_EQ(c->r[2], 7);
+  EXPECT_EQ(c->r[3], 7);
+  EXPECT_TRUE(Reports().empty());
+}
+
+TEST_F(Interpreter, UnalignedStackPointerPastTheEndFaultsInsteadOfTouchingTheGuardPage) {
+  MachineContext* c = Build("push $1\n", 4096);
+  c->r[7] = int32_t(c->stackBase + 4096 + 2);  // the push's word would straddle the end
+  RunToEnd(c);
+  EXPECT_EQ(c->state, kStopped);
+  EXPECT_EQ(Reports().at(0), "プログラム領域をオーバーしました");
+}
+
+}  // namespace
+}  // namespace qavz::test
