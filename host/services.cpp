@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 
+#include "compiler/compiler.h"
 #include "host/config.h"
 #include "host/service_hooks.h"
 #include "platform/process.h"
@@ -241,9 +242,8 @@ void CaptureSystemFileBefore(const MachineContext* context) {
 
 void StartServices() {
   ShutdownServices();
-  // Empty the registry of external functions. The compiler does not offer
-  // ClearExternRegistry() yet; call it here once compiler/compiler.h has it.
-  // ClearExternRegistry();
+  // Programs compiled from now on must not link to functions of the last run.
+  ClearExternRegistry();
   // NativeLock is a process-wide mutex: nothing to create.
   gSubclassed.store(true);
   ResetDllTable();
