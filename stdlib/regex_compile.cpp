@@ -371,15 +371,33 @@ class Compiler {
   // body end is such a state). Chains are followed; a cycle of such states
   // is left alone.
   static void BypassPassThroughStates(Automaton& nfa) {
+    constexpr uint32_t kOpen = 0xFFFFFFFFu, kCycle = 0xFFFFFFFEu;
     uint32_t states = nfa.StateCount();
     auto passThrough = [&](uint32_t s) {
       return s != kFinalState && nfa.firstEdge[s + 1] - nfa.firstEdge[s] == 1 &&
              nfa.edges[nfa.firstEdge[s]].kind == EdgeKind::kEpsilon;
     };
+    // where[s]: the first state on s's chain that does real work, once known.
+    std::vector<uint32_t> where(states, kOpen), path;
+    std::vector<uint8_t> onPath(states, 0);
+    auto resolve = [&](uint32_t s) {
+      uint32_t t = s;
+      path.clear();
+      while (passThrough(t) && where[t] == kOpen && !onPath[t]) {
+        onPath[t] = 1;
+        path.push_back(t);
+        t = nfa.edges[nfa.firstEdge[t]].target;
+      }
+      uint32_t end = !passThrough(t) ? t : where[t] != kOpen ? where[t] : kCycle;
+      for (uint32_t p : path) {
+        where[p] = end;
+        onPath[p] = 0;
+      }
+      return end;
+    };
     for (Edge& e : nfa.edges) {
-      uint32_t t = e.target;
-      for (uint32_t hops = 0; passThrough(t) && hops <= states; ++hops) t = nfa.edges[nfa.firstEdge[t]].target;
-      if (!passThrough(t)) e.target = t;
+      uint32_t t = resolve(e.target);
+      if (t != kCycle) e.target = t;
     }
   }
 

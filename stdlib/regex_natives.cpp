@@ -30,7 +30,11 @@ struct CompiledEntry {
 
 std::array<CompiledEntry, kTableSize> gAutomatons;
 std::array<Addr, kTableSize> gResults{};
-std::array<Addr, kTableSize> gSpareBlocks{};  // freed result blocks, kept live
+struct SpareBlock {
+  Addr block = 0;
+  uint32_t size = 0;
+};
+std::array<SpareBlock, kTableSize> gSpareBlocks{};  // freed result blocks, kept live
 // Natives run under NativeLock; this one also covers the host's exit step.
 std::mutex gTableLock;
 
@@ -46,13 +50,12 @@ Addr* FindResult(Addr block) {
   return nullptr;
 }
 
-// A result block of at least `bytes`, zero-filled: a kept one or a new one.
+// A result block of at least `bytes`: a kept one or a new one.
 Addr TakeResultBlock(uint32_t bytes) {
-  for (Addr& spare : gSpareBlocks) {
-    if (spare && TheArena().BlockSize(spare) >= bytes) {
-      Addr block = spare;
-      spare = 0;
-      std::memset(TheArena().Span(block, bytes), 0, bytes);
+  for (SpareBlock& spare : gSpareBlocks) {
+    if (spare.block && spare.size >= bytes) {
+      Addr block = spare.block;
+      spare = SpareBlock{};
       return block;
     }
   }
@@ -60,9 +63,9 @@ Addr TakeResultBlock(uint32_t bytes) {
 }
 
 void GiveBackResultBlock(Addr block) {
-  for (Addr& spare : gSpareBlocks) {
-    if (spare == 0) {
-      spare = block;
+  for (SpareBlock& spare : gSpareBlocks) {
+    if (spare.block == 0) {
+      spare = SpareBlock{block, TheArena().BlockSize(block)};
       return;
     }
   }
@@ -165,11 +168,13 @@ void FreeAllPatterns() {
     if (e.handle) TheArena().Free(e.handle);
     e = CompiledEntry{};
   }
-  for (auto* table : {&gResults, &gSpareBlocks}) {
-    for (Addr& r : *table) {
-      if (r) TheArena().Free(r);
-      r = 0;
-    }
+  for (Addr& r : gResults) {
+    if (r) TheArena().Free(r);
+    r = 0;
+  }
+  for (SpareBlock& spare : gSpareBlocks) {
+    if (spare.block) TheArena().Free(spare.block);
+    spare = SpareBlock{};
   }
 }
 

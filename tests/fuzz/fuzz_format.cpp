@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t formatLen = zero ? size_t(zero - data) : size;
   std::memcpy(host, data, formatLen);
   Addr text = block + 3 * 4096 - 64;
-  std::memcpy(host + 3 * 4096 - 64, "some text \x82\xA0\x82\xA2 and more", 26);
+  static const char kText[] = "some text \x82\xA0\x82\xA2 and more";
+  std::memcpy(host + 3 * 4096 - 64, kText, sizeof kText);
 
   Addr args = block + 8192;  // [dst, format, words...]
   arena.Write<uint32_t>(args, block + 4 * 4096 - 40);
