@@ -1,0 +1,3 @@
+int level1 = 1;
+#include "include/level2.h"
+int after_level2;

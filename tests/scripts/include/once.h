@@ -1,0 +1,1 @@
+int once_counter = 1;
