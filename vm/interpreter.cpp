@@ -102,6 +102,7 @@ int SetTrapHandler(TrapHandler handler) {
 }
 
 void RaiseFault(MachineContext* context, FaultKind kind) {
+  if (unsigned(kind) > kFaultOpcode) kind = kFaultOpcode;
   ReportError(kLevelFault, "%s", kFaultMessages[kind]);
   context->state = kStopped;
   StopFlag().store(1);

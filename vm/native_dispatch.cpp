@@ -34,6 +34,7 @@ int32_t PushedArgumentWords(const MachineContext* context) noexcept {
 }
 
 void DispatchNative(uint32_t index, MachineContext* context) {
+  if (!context) return;
   if (index >= uint32_t(kNativeCount)) {
     ReportError(kLevelFault, "不正な命令コード - #%d", int(index));
     StopContext(context);
