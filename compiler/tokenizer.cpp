@@ -25,7 +25,9 @@ int MemberScopeCount = 0;
 
 namespace {
 
-bool LocalsUsed = false;
+// Local slots handed out since the last clear, so clearing touches only them.
+int UsedLocals[kLocalSymbols];
+int UsedLocalCount = 0;
 
 struct Keyword {
   const char* name;
@@ -100,7 +102,7 @@ int FindLocal(const char* name) {
     if (e.kind == kSymEmpty) {
       e.name = name;
       e.kind = kSymUndefined;
-      LocalsUsed = true;
+      UsedLocals[UsedLocalCount++] = kGlobalSymbols + int(i);
       return kGlobalSymbols + int(i);
     }
     if (NameEquals(e.name, name)) return kGlobalSymbols + int(i);
@@ -110,9 +112,8 @@ int FindLocal(const char* name) {
 }
 
 void ClearLocals() {
-  if (!LocalsUsed) return;
-  std::memset(&Work->symbols[kGlobalSymbols], 0, sizeof(SymbolEntry) * kLocalSymbols);
-  LocalsUsed = false;
+  for (int i = 0; i < UsedLocalCount; ++i) Work->symbols[UsedLocals[i]] = SymbolEntry{};
+  UsedLocalCount = 0;
 }
 
 void ResetSymbols() {
@@ -122,7 +123,7 @@ void ResetSymbols() {
   TokSym = TokGlobal = TokLocal = -1;
   InFunction = InDeclaration = false;
   MemberScope = MemberScopeCount = 0;
-  LocalsUsed = false;
+  UsedLocalCount = 0;
 }
 
 void EnterKeywords() {
