@@ -392,141 +392,91 @@ int ParseUnary() {
   return n;
 }
 
-// mul = unary (("*" | "/" | "%") unary)*
-int ParseMul() {
-  int l = ParseUnary();
-  if (Tok != kTokMul && Tok != kTokDiv && Tok != kTokMod) return l;
-  l = RValue(l);
-  int32_t lt = ExprType;
-  while (Tok == kTokMul || Tok == kTokDiv || Tok == kTokMod) {
-    int kind = Tok == kTokMul ? kNMul : Tok == kTokDiv ? kNDiv : kNMod;
-    Next();
-    int r = RValue(ParseUnary());
-    int32_t rt = ExprType;
-    RequireInteger(lt);
-    RequireInteger(rt);
-    lt = Wider(lt, rt);
-    l = Arith(kind, l, r, IsUnsigned(lt));
-  }
-  ExprType = lt;
-  return l;
-}
-
-// add = mul (("+" | "-") mul)*
-int ParseAdd() {
-  int l = ParseMul();
-  if (Tok != kTokAdd && Tok != kTokSub) return l;
-  l = RValue(l);
-  int32_t lt = ExprType;
-  while (Tok == kTokAdd || Tok == kTokSub) {
-    bool add = Tok == kTokAdd;
-    Next();
-    int r = RValue(ParseMul());
-    l = AddSub(add, l, lt, r, ExprType);
-    lt = ExprType;
-  }
-  return l;
-}
-
-// Left-associative levels of integer operators: shift, and, xor, or.
-int ParseShift() {
-  int l = ParseAdd();
-  if (Tok != kTokShl && Tok != kTokShr) return l;
-  l = RValue(l);
-  int32_t lt = ExprType;
-  while (Tok == kTokShl || Tok == kTokShr) {
-    bool left = Tok == kTokShl;
-    Next();
-    int r = RValue(ParseAdd());
-    int32_t rt = ExprType;
-    RequireInteger(lt);
-    RequireInteger(rt);
-    lt = Wider(lt, rt);
-    l = Arith(left ? kNShl : (IsUnsigned(lt) ? kNShr : kNSar), l, r, IsUnsigned(lt));
-  }
-  ExprType = lt;
-  return l;
-}
-
 bool Signed(int32_t t) { return IsInteger(t) && !IsUnsigned(t); }
 
-// relational = shift (("<" | "<=" | ">" | ">=") shift)*
-int ParseRelational() {
-  int l = ParseShift();
-  if (Tok != kTokLt && Tok != kTokLe && Tok != kTokGt && Tok != kTokGe) return l;
+// Binding strength of the two-operand operators, from || (4) to * / % (13);
+// 0 for anything else.
+int Precedence(int token) {
+  switch (token) {
+    case kTokLOr: return 4;
+    case kTokLAnd: return 5;
+    case kTokOr: return 6;
+    case kTokXor: return 7;
+    case kTokAnd: return 8;
+    case kTokEq: case kTokNe: return 9;
+    case kTokLt: case kTokLe: case kTokGt: case kTokGe: return 10;
+    case kTokShl: case kTokShr: return 11;
+    case kTokAdd: case kTokSub: return 12;
+    case kTokMul: case kTokDiv: case kTokMod: return 13;
+    default: return 0;
+  }
+}
+
+// The type rule and node of one two-operand operator; the result type is
+// left in ExprType.
+int Combine(int op, int l, int32_t lt, int r, int32_t rt) {
+  switch (op) {
+    case kTokAdd:
+    case kTokSub:
+      return AddSub(op == kTokAdd, l, lt, r, rt);
+    case kTokLt: case kTokLe: case kTokGt: case kTokGe: {
+      int kind = op == kTokLt ? kNLt : op == kTokLe ? kNLe : op == kTokGt ? kNGt : kNGe;
+      if (!(Signed(lt) && Signed(rt))) kind += kNGtU - kNGt;
+      ExprType = kTLong;
+      return MakeNode(kind, l, r, 0, 2);
+    }
+    case kTokEq: case kTokNe: case kTokLAnd: case kTokLOr: {
+      int kind = op == kTokEq ? kNEq : op == kTokNe ? kNNe : op == kTokLAnd ? kNLAnd : kNLOr;
+      ExprType = kTLong;
+      return MakeNode(kind, l, r, 0, 2);
+    }
+    default:
+      break;
+  }
+  // * / % << >> & ^ |: integers; the wider type, the unsigned one at equal width.
+  RequireInteger(lt);
+  RequireInteger(rt);
+  int32_t t = Wider(lt, rt);
+  bool u = IsUnsigned(t);
+  int kind;
+  switch (op) {
+    case kTokMul: kind = kNMul; break;
+    case kTokDiv: kind = kNDiv; break;
+    case kTokMod: kind = kNMod; break;
+    case kTokShl: kind = kNShl; break;
+    case kTokShr: kind = u ? kNShr : kNSar; break;
+    case kTokAnd: kind = kNAnd; break;
+    case kTokXor: kind = kNXor; break;
+    default: kind = kNOr; break;
+  }
+  int n = Arith(kind, l, r, u);
+  ExprType = t;
+  return n;
+}
+
+// binary = unary (op binary)*, by precedence climbing over the levels
+// logor, logand, bitor, bitxor, bitand, equality, relational, shift, add, mul.
+// An operand without an operator stays as it was (it may be an lvalue).
+int ParseBinary(int minPrec) {
+  int l = ParseUnary();
+  int p = Precedence(Tok);
+  if (p == 0 || p < minPrec) return l;
   l = RValue(l);
   int32_t lt = ExprType;
-  while (Tok == kTokLt || Tok == kTokLe || Tok == kTokGt || Tok == kTokGe) {
+  while ((p = Precedence(Tok)) != 0 && p >= minPrec) {
     int op = Tok;
     Next();
-    int r = RValue(ParseShift());
-    bool s = Signed(lt) && Signed(ExprType);
-    int kind = op == kTokLt ? kNLt : op == kTokLe ? kNLe : op == kTokGt ? kNGt : kNGe;
-    if (!s) kind += kNGtU - kNGt;
-    l = MakeNode(kind, l, r, 0, 2);
-    lt = ExprType = kTLong;
-  }
-  return l;
-}
-
-// equality = relational (("==" | "!=") relational)*
-int ParseEquality() {
-  int l = ParseRelational();
-  if (Tok != kTokEq && Tok != kTokNe) return l;
-  l = RValue(l);
-  while (Tok == kTokEq || Tok == kTokNe) {
-    int kind = Tok == kTokEq ? kNEq : kNNe;
-    Next();
-    int r = RValue(ParseRelational());
-    l = MakeNode(kind, l, r, 0, 2);
-  }
-  ExprType = kTLong;
-  return l;
-}
-
-int ParseBitLevel(int level);
-
-// bitand = equality ("&" equality)*, bitxor = bitand ("^" bitand)*, bitor = bitxor ("|" bitxor)*
-int ParseBitLevel(int level) {
-  static const int kTokens[3] = {kTokAnd, kTokXor, kTokOr};
-  static const int kKinds[3] = {kNAnd, kNXor, kNOr};
-  auto lower = [level]() { return level == 0 ? ParseEquality() : ParseBitLevel(level - 1); };
-  int l = lower();
-  if (Tok != kTokens[level]) return l;
-  l = RValue(l);
-  int32_t lt = ExprType;
-  while (Tok == kTokens[level]) {
-    Next();
-    int r = RValue(lower());
-    int32_t rt = ExprType;
-    RequireInteger(lt);
-    RequireInteger(rt);
-    lt = Wider(lt, rt);
-    l = Arith(kKinds[level], l, r, IsUnsigned(lt));
+    int r = RValue(ParseBinary(p + 1));
+    l = Combine(op, l, lt, r, ExprType);
+    lt = ExprType;
   }
   ExprType = lt;
-  return l;
-}
-
-// logand = bitor ("&&" bitor)*, logor = logand ("||" logand)*
-int ParseLogical(bool orLevel) {
-  auto lower = [orLevel]() { return orLevel ? ParseLogical(false) : ParseBitLevel(2); };
-  int token = orLevel ? kTokLOr : kTokLAnd;
-  int l = lower();
-  if (Tok != token) return l;
-  l = RValue(l);
-  while (Tok == token) {
-    Next();
-    int r = RValue(lower());
-    l = MakeNode(orLevel ? kNLOr : kNLAnd, l, r, 0, 2);
-  }
-  ExprType = kTLong;
   return l;
 }
 
 // cond = logor ("?" expr ":" cond)?
 int ParseCond() {
-  int c = ParseLogical(true);
+  int c = ParseBinary(4);
   if (Tok != kTokQuestion) return c;
   c = RValue(c);
   Next();

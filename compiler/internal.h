@@ -86,8 +86,17 @@ void ResetReader();
 void BuildCharClasses();
 void OpenMainFile(const char* path);
 void FreeFrames();
-int ReadChar();
-int SkipWhite();
+// The next character: the common case (plain text of the current line) is
+// inline; line ends, macro bodies and pasting take the slow path.
+int ReadCharSlow();
+inline int ReadChar() {
+  if (MacroDepth == 0 && *ReadPtr) return Ch = uint8_t(*ReadPtr++);
+  return ReadCharSlow();
+}
+inline int SkipWhite() {
+  while (Is(Ch, kClsSpace)) ReadChar();
+  return Ch;
+}
 // Reads an identifier at the current character into `out` (zero-ended, at
 // most kMaxIdent bytes kept); false when it cannot start one.
 bool ReadIdentifier(char* out);
@@ -272,7 +281,13 @@ extern bool EchoSwitch;
 void OpenListing(const char* sourcePath);
 void CloseListing();
 bool ListingOpen();
-void List(const char* format, ...) __attribute__((format(printf, 1, 2)));
+extern bool ListingActive;
+void ListFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// One listing line; nothing is formatted while no listing is open.
+template <typename... Args>
+inline void List(const char* format, Args... args) {
+  if (ListingActive) ListFormat(format, args...);
+}
 
 // ---- linking (linker.cpp) -------------------------------------------------
 [[noreturn]] void NormalEnd();

@@ -10,6 +10,7 @@ namespace qavz::compiler {
 
 bool ListingSwitch = false;
 bool EchoSwitch = false;
+bool ListingActive = false;
 
 namespace {
 std::FILE* ListingFile = nullptr;
@@ -26,16 +27,18 @@ void OpenListing(const char* sourcePath) {
   if (char* dot = std::strrchr(name, '.')) *dot = 0;
   std::strncat(name, ".txt", sizeof name - std::strlen(name) - 1);
   ListingFile = std::fopen(name, "w");
+  ListingActive = ListingFile != nullptr;
 }
 
 void CloseListing() {
   if (ListingFile) std::fclose(ListingFile);
   ListingFile = nullptr;
+  ListingActive = false;
 }
 
 // Each line is formatted into 1,024 bytes and written at once; source echoes
 // (formats starting with '*') only when the echo switch is on.
-void List(const char* format, ...) {
+void ListFormat(const char* format, ...) {
   if (!ListingFile) return;
   if (format[0] == '*' && !EchoSwitch) return;
   char line[kMessageBytes];

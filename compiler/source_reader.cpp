@@ -237,7 +237,7 @@ static void ReadLine() {
 }
 
 // The next character after macro expansion; keeps it in Ch.
-int ReadChar() {
+int ReadCharSlow() {
   for (;;) {
     if (MacroDepth > 0) {
       int c = uint8_t(*ReadPtr);
@@ -284,14 +284,21 @@ int ReadChar() {
   }
 }
 
-int SkipWhite() {
-  while (Is(Ch, kClsSpace)) ReadChar();
-  return Ch;
-}
-
 bool ReadIdentifier(char* out) {
   if (!Is(Ch, kClsIdent | kClsLead)) return false;
   int n = 0;
+  if (MacroDepth == 0 && !Is(Ch, kClsLead)) {
+    // Plain text of the line buffer: the name ends before the line feed.
+    out[n++] = char(Ch);
+    const char* p = ReadPtr;
+    while (Is(*p, kClsDigit | kClsIdent) && n < kMaxIdent) out[n++] = *p++;
+    ReadPtr = p;
+    ReadChar();
+    if (!Is(Ch, kClsDigit | kClsIdent | kClsLead)) {
+      out[n] = 0;
+      return true;
+    }
+  }
   while (Is(Ch, kClsDigit | kClsIdent | kClsLead)) {
     if (Is(Ch, kClsLead)) {
       int lead = Ch;

@@ -18,13 +18,11 @@ int Alloc(int words) {
   if (PoolFromHigh) {
     if (PoolHigh - words < PoolLow) Fail(kErrHeap);
     PoolHigh -= words;
-    std::memset(&Pool[PoolHigh], 0, sizeof(int32_t) * size_t(words));
     return PoolHigh;
   }
   if (PoolLow + words > PoolHigh) Fail(kErrHeap);
   int at = PoolLow;
   PoolLow += words;
-  std::memset(&Pool[at], 0, sizeof(int32_t) * size_t(words));
   return at;
 }
 
