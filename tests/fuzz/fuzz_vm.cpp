@@ -4,7 +4,8 @@
 //
 // Byte 0 picks the stack size (its low 4 bits, in 16-byte steps, so stack
 // faults are common) and bit 4 the debug-mode argument count check; the rest
-// is the image. pc starts at the image base as for a loaded program.
+// is the image. pc starts at the image base as for a loaded program; r1, r2,
+// r3 and r6 start pointing into the image and the stack.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -44,6 +45,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MachineContext* c = CreateContext(uint32_t(size - 1), stackSize);
   if (!c) return 0;
   if (size > 1) std::memcpy(TheArena().Span(c->imageBase, uint32_t(size - 1)), data + 1, size - 1);
+  // Registers that point into live memory, so loads, stores and register
+  // calls succeed often enough to reach the code behind them.
+  c->r[1] = int32_t(c->imageBase);
+  c->r[2] = int32_t(c->stackBase);
+  c->r[3] = int32_t(c->imageBase + uint32_t(size - 1) / 2);
+  c->r[6] = int32_t(c->stackBase + stackSize / 2);
   StopFlag().store(0);
   for (int slice = 0; slice < 64 && c->state == kRunning && !StopFlag().load(); ++slice) RunSlice(c);
   StopFlag().store(0);
