@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <ctime>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -124,7 +125,7 @@ int main(int argc, char** argv) {
     arena.WriteString(pattern, c.ours, std::strlen(c.ours));
     arena.Write<uint32_t>(args, pattern);
     int32_t nfa = Native_nfa_compile(args);
-    constexpr int kRounds = 5;
+    const int kRounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     long ours = 0, theirs = 0;
     std::clock_t t0 = std::clock();
     for (int r = 0; r < kRounds; ++r) ours = OursAll(args, block, uint32_t(text.size()), var, nfa, c.caseless);

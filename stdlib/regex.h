@@ -41,6 +41,7 @@ struct Automaton {
   std::vector<uint32_t> firstEdge;  // edges of state s: [firstEdge[s], firstEdge[s + 1]) in try order
   std::vector<Edge> edges;
   std::vector<CharClass> classes;
+  std::vector<uint8_t> chain;  // per state: its only edge consumes
   uint32_t slotCount = 1;  // groups + 1
   bool lineStart = false;  // anchored at line start
   bool lineEnd = false;    // anchored at line end

@@ -304,6 +304,12 @@ class Compiler {
     }
     nfa.firstEdge[b.out.size()] = uint32_t(nfa.edges.size());
     BypassPassThroughStates(nfa);
+    nfa.chain.assign(b.out.size(), 0);
+    for (uint32_t st = 0; st < b.out.size(); ++st) {
+      if (st == kFinalState || nfa.firstEdge[st + 1] - nfa.firstEdge[st] != 1) continue;
+      EdgeKind k = nfa.edges[nfa.firstEdge[st]].kind;
+      nfa.chain[st] = k == EdgeKind::kChar || k == EdgeKind::kClass;
+    }
     ComputeStartBytes(nfa);
   }
 

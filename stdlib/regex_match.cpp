@@ -180,6 +180,23 @@ class Matcher {
     return hit != cls.negated ? width : 0;
   }
 
+  // States whose only edge consumes need no frame: nothing is left to try
+  // there if that edge fails. Walks through a chain of them (a literal run)
+  // in place; false when the chain fails.
+  bool RunChain(uint32_t& state, uint32_t& pos) {
+    while (nfa_.chain[state]) {
+      const Edge& only = nfa_.edges[nfa_.firstEdge[state]];
+      uint32_t width = Consume(only, pos);
+      if (width == 0) {
+        memo_->Mark(state, pos);
+        return false;
+      }
+      state = only.target;
+      pos += width;
+    }
+    return true;
+  }
+
   void Push(uint32_t state, uint32_t pos) {
     std::vector<uint32_t>& last = *lastPos_;
     stack_->push_back(Frame{state, pos, nfa_.firstEdge[state], last[state]});
@@ -213,7 +230,9 @@ class Matcher {
             next = pos + width;
           }
         }
-        if (edge.target == kFinalState) {
+        uint32_t target = edge.target;
+        if (!RunChain(target, next)) continue;
+        if (target == kFinalState) {
           if (FinalAccepts(next)) {
             end = next;
             Unwind();
@@ -221,7 +240,7 @@ class Matcher {
           }
           continue;
         }
-        if (last[edge.target] == next || memo_->Failed(edge.target, next)) continue;
+        if (last[target] == next || memo_->Failed(target, next)) continue;
         if (stack.size() >= kMaxDepth) {
           Unwind();
           return false;
@@ -234,7 +253,7 @@ class Matcher {
         } else {
           stack[top].edge = e + 1;
         }
-        Push(edge.target, next);
+        Push(target, next);
         pushed = true;
         break;
       }

@@ -29,12 +29,12 @@ struct CompiledEntry {
 };
 
 std::array<CompiledEntry, kTableSize> gAutomatons;
-std::array<Addr, kTableSize> gResults{};
-struct SpareBlock {
+struct ResultBlock {
   Addr block = 0;
   uint32_t size = 0;
 };
-std::array<SpareBlock, kTableSize> gSpareBlocks{};  // freed result blocks, kept live
+std::array<ResultBlock, kTableSize> gResults{};
+std::array<ResultBlock, kTableSize> gSpareBlocks{};  // freed result blocks, kept live
 // Natives run under NativeLock; this one also covers the host's exit step.
 std::mutex gTableLock;
 
@@ -44,32 +44,32 @@ CompiledEntry* FindAutomaton(Addr handle) {
   return nullptr;
 }
 
-Addr* FindResult(Addr block) {
-  for (Addr& r : gResults)
-    if (block != 0 && r == block) return &r;
+ResultBlock* FindResult(Addr block) {
+  for (ResultBlock& r : gResults)
+    if (block != 0 && r.block == block) return &r;
   return nullptr;
 }
 
 // A result block of at least `bytes`: a kept one or a new one.
-Addr TakeResultBlock(uint32_t bytes) {
-  for (SpareBlock& spare : gSpareBlocks) {
+ResultBlock TakeResultBlock(uint32_t bytes) {
+  for (ResultBlock& spare : gSpareBlocks) {
     if (spare.block && spare.size >= bytes) {
-      Addr block = spare.block;
-      spare = SpareBlock{};
-      return block;
+      ResultBlock taken = spare;
+      spare = ResultBlock{};
+      return taken;
     }
   }
-  return TheArena().Alloc(bytes);
+  return ResultBlock{TheArena().Alloc(bytes), bytes};
 }
 
-void GiveBackResultBlock(Addr block) {
-  for (SpareBlock& spare : gSpareBlocks) {
+void GiveBackResultBlock(const ResultBlock& result) {
+  for (ResultBlock& spare : gSpareBlocks) {
     if (spare.block == 0) {
-      spare = SpareBlock{block, TheArena().BlockSize(block)};
+      spare = result;
       return;
     }
   }
-  TheArena().Free(block);
+  TheArena().Free(result.block);
 }
 
 // Subject bytes are exposed a page at a time, as far as memory is live.
@@ -105,23 +105,25 @@ int32_t Match(Addr args) {
   arena.Write<int32_t>(variable, 0);
   std::lock_guard lock(gTableLock);
   CompiledEntry* entry = FindAutomaton(handle);
-  Addr* free = nullptr;
-  for (Addr& r : gResults)
-    if (!free && r == 0) free = &r;
+  ResultBlock* free = nullptr;
+  for (ResultBlock& r : gResults)
+    if (!free && r.block == 0) free = &r;
   if (!entry || !free || !arena.Live(subject, 1)) return 0;
   regex::Subject view{arena.Base() + subject, Arena::kPageSize - (subject & (Arena::kPageSize - 1)), ExtendSubject,
                       subject};
   thread_local std::vector<regex::Slot> slots;
   if (regex::Search(*entry->nfa, view, fold, slots) != regex::SearchResult::kMatch) return 0;
-  Addr block = TakeResultBlock(uint32_t(slots.size()) * 8);
-  if (block == 0) return 0;
-  for (size_t k = 0; k < slots.size(); ++k) {
-    Addr start = slots[k].start == regex::kUnset ? 0 : subject + slots[k].start;
-    Addr end = slots[k].end == regex::kUnset ? 0 : subject + slots[k].end;
-    arena.Write<uint32_t>(block + uint32_t(8 * k), start);
-    arena.Write<uint32_t>(block + uint32_t(8 * k + 4), end);
+  ResultBlock result = TakeResultBlock(uint32_t(slots.size()) * 8);
+  Addr block = result.block;
+  uint8_t* out = arena.Span(block, uint32_t(slots.size()) * 8);
+  if (!out) return 0;
+  for (const regex::Slot& slot : slots) {
+    Addr pair[2] = {slot.start == regex::kUnset ? 0 : subject + slot.start,
+                    slot.end == regex::kUnset ? 0 : subject + slot.end};
+    std::memcpy(out, pair, sizeof pair);
+    out += sizeof pair;
   }
-  *free = block;
+  *free = result;
   arena.Write<int32_t>(variable, int32_t(block));
   return int32_t(slots.size());
 }
@@ -155,10 +157,10 @@ int32_t Native_rex_match(Addr args) noexcept {
 
 int32_t Native_rex_free(Addr args) noexcept {
   std::lock_guard lock(gTableLock);
-  Addr* r = FindResult(ArgAddr(args, 0));
+  ResultBlock* r = FindResult(ArgAddr(args, 0));
   if (!r) return 0;
   GiveBackResultBlock(*r);
-  *r = 0;
+  *r = ResultBlock{};
   return 1;
 }
 
@@ -168,13 +170,11 @@ void FreeAllPatterns() {
     if (e.handle) TheArena().Free(e.handle);
     e = CompiledEntry{};
   }
-  for (Addr& r : gResults) {
-    if (r) TheArena().Free(r);
-    r = 0;
-  }
-  for (SpareBlock& spare : gSpareBlocks) {
-    if (spare.block) TheArena().Free(spare.block);
-    spare = SpareBlock{};
+  for (auto* table : {&gResults, &gSpareBlocks}) {
+    for (ResultBlock& r : *table) {
+      if (r.block) TheArena().Free(r.block);
+      r = ResultBlock{};
+    }
   }
 }
 
