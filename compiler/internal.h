@@ -121,6 +121,7 @@ struct SymbolEntry {
   int32_t type;      // type; parameter count for macros
   int32_t value;     // data address, frame offset, label number, member offset
   int32_t flags;
+  uint32_t hash;     // of the name up to any '.', compared before the name
 };
 
 enum Token : int32_t {

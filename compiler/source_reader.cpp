@@ -159,6 +159,27 @@ static void ReadLine() {
     bool eof = false;
     for (;;) {
       SourceFrame* f = &Frames[FrameTop];
+      // Plain ASCII up to the line feed is copied in one tight loop.
+      const uint8_t* src = reinterpret_cast<const uint8_t*>(f->text) + f->pos;
+      const uint8_t* end = reinterpret_cast<const uint8_t*>(f->text) + f->size;
+      bool done = false;
+      while (src < end) {
+        uint8_t c = *src;
+        if (c >= 0x80 || c == '\r') break;
+        ++src;
+        LineBuffer[n++] = char(c);
+        if (c == '\n') {
+          done = true;
+          break;
+        }
+        if (++count > kMaxLine) {
+          LineBuffer[n] = 0;
+          ReadPtr = LineBuffer + n;
+          Fail(kErrLineLength);
+        }
+      }
+      f->pos = uint32_t(src - reinterpret_cast<const uint8_t*>(f->text));
+      if (done) break;
       if (f->pos >= f->size) {
         if (FrameTop == 0) {
           eof = true;
@@ -171,17 +192,16 @@ static void ReadLine() {
       }
       int c = uint8_t(f->text[f->pos++]);
       if (c == '\r') continue;
+      // A Shift-JIS lead byte brings its trail byte with it.
+      if (f->pos >= f->size) {
+        LineBuffer[n] = 0;
+        Fail(kErrEof);
+      }
+      LineBuffer[n++] = char(c);
       if (Is(c, kClsLead)) {
-        if (f->pos >= f->size) {
-          LineBuffer[n] = 0;
-          Fail(kErrEof);
-        }
-        LineBuffer[n++] = char(c);
         LineBuffer[n++] = f->text[f->pos++];
         count += 2;
       } else {
-        LineBuffer[n++] = char(c);
-        if (c == '\n') break;
         ++count;
       }
       if (count > kMaxLine) {

@@ -61,8 +61,8 @@ bool NameEquals(const char* stored, const char* name) {
   return *name == 0;
 }
 
-int FindGlobalImpl(const char* name, bool make, const char* constName) {
-  uint32_t home = Hash(name) % kGlobalSymbols;
+int FindGlobalImpl(const char* name, uint32_t hash, bool make, const char* constName) {
+  uint32_t home = hash % kGlobalSymbols;
   uint32_t i = home;
   for (;;) {
     SymbolEntry& e = Sym(int(i));
@@ -70,9 +70,10 @@ int FindGlobalImpl(const char* name, bool make, const char* constName) {
       if (!make) return -1;
       e.name = constName ? constName : StoreName(name, uint32_t(std::strlen(name)));
       e.kind = kSymUndefined;
+      e.hash = hash;
       return int(i);
     }
-    if (NameEquals(e.name, name)) return int(i);
+    if (e.hash == hash && NameEquals(e.name, name)) return int(i);
     if (++i == kGlobalSymbols) i = 0;
     if (i == home) Fail(kErrGlobalFull);
   }
@@ -81,6 +82,8 @@ int FindGlobalImpl(const char* name, bool make, const char* constName) {
 int Escape();
 
 }  // namespace
+
+int FindLocalHashed(const char* name, uint32_t h);
 
 const char* StoreName(const char* text, uint32_t len) {
   if (NameTop + len + 1 > kNameBufferBytes) Fail(kErrNameBuffer);
@@ -91,10 +94,11 @@ const char* StoreName(const char* text, uint32_t len) {
   return p;
 }
 
-int FindGlobal(const char* name, bool make) { return FindGlobalImpl(name, make, nullptr); }
+int FindGlobal(const char* name, bool make) { return FindGlobalImpl(name, Hash(name), make, nullptr); }
 
-int FindLocal(const char* name) {
-  uint32_t h = Hash(name);
+int FindLocal(const char* name) { return FindLocalHashed(name, Hash(name)); }
+
+int FindLocalHashed(const char* name, uint32_t h) {
   uint32_t home = h & (kLocalSymbols - 1);
   uint32_t i = home;
   for (;;) {
@@ -102,10 +106,11 @@ int FindLocal(const char* name) {
     if (e.kind == kSymEmpty) {
       e.name = name;
       e.kind = kSymUndefined;
+      e.hash = h;
       UsedLocals[UsedLocalCount++] = kGlobalSymbols + int(i);
       return kGlobalSymbols + int(i);
     }
-    if (NameEquals(e.name, name)) return kGlobalSymbols + int(i);
+    if (e.hash == h && NameEquals(e.name, name)) return kGlobalSymbols + int(i);
     i = (i + 1) & (kLocalSymbols - 1);
     if (i == home) Fail(kErrLocalFull);
   }
@@ -128,7 +133,7 @@ void ResetSymbols() {
 
 void EnterKeywords() {
   for (const Keyword& k : kKeywords) {
-    int i = FindGlobalImpl(k.name, true, k.name);
+    int i = FindGlobalImpl(k.name, Hash(k.name), true, k.name);
     Sym(i).kind = kSymKeyword;
     Sym(i).value = k.token;
   }
@@ -152,7 +157,8 @@ namespace {
 // global entry, and inside functions local entry, become the current symbol.
 bool Identifier() {
   ReadIdentifier(TokName);
-  int g = FindGlobal(TokName, MemberScope == 0);
+  uint32_t hash = Hash(TokName);
+  int g = FindGlobalImpl(TokName, hash, MemberScope == 0, nullptr);
   if (g >= 0) {
     if (Sym(g).kind == kSymKeyword) {
       Tok = Sym(g).value;
@@ -173,7 +179,7 @@ bool Identifier() {
   }
   TokGlobal = g;
   if (InFunction) {
-    TokLocal = FindLocal(Sym(g).name);
+    TokLocal = FindLocalHashed(Sym(g).name, hash);
     TokSym = Sym(TokLocal).kind != kSymUndefined ? TokLocal : g;
   } else {
     TokLocal = -1;
