@@ -70,6 +70,20 @@ TEST_F(Dispatch, DebugModeChecksTheArgumentCount) {
   EXPECT_EQ(StopFlag().load(), 1);
 }
 
+TEST_F(Dispatch, DebugModeSleepWithoutArgumentsIsReportedExitIsNot) {
+  TheConfig().debugMode = 1;
+  MachineContext* sleepCall = Build(CallNative(kNative_sleep, "", 0));
+  RunToEnd(sleepCall);
+  ASSERT_EQ(Reports().size(), 1u);
+  EXPECT_EQ(Reports()[0], "sleep - 引数の数が違います。");
+  EXPECT_EQ(sleepCall->state, kStopped);
+  StopFlag().store(0);
+  Reports().clear();
+  MachineContext* exitCall = Build(CallNative(kNative_exit, "", 0));
+  RunToEnd(exitCall);
+  EXPECT_TRUE(Reports().empty()) << "no add follows the call: count 0, as exit takes";
+}
+
 TEST_F(Dispatch, DebugModePassesMatchingCounts) {
   TheConfig().debugMode = 1;
   MachineContext* none = Build(CallNative(kNative_menu_init, "", 0));
