@@ -283,7 +283,7 @@ void OpenListing(const char* sourcePath);
 void CloseListing();
 bool ListingOpen();
 extern bool ListingActive;
-void ListFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void ListFormat(const char* format, ...);
 // One listing line; nothing is formatted while no listing is open.
 template <typename... Args>
 inline void List(const char* format, Args... args) {
