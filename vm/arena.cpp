@@ -107,7 +107,7 @@ Arena::Arena() {
   pages_ = new std::atomic<uint8_t>[kPageCount]();
   impl_ = new Impl;
   uint32_t first = kLowest >> kPageShift;
-  impl_->AddFree(first, kPageCount - first);
+  impl_->AddFree(first, uint32_t(kHighest >> kPageShift) - first);
 }
 
 Arena::~Arena() {

@@ -25,6 +25,10 @@ class Arena {
   static constexpr uint32_t kPageSize = 1u << kPageShift;
   static constexpr uint32_t kPageCount = 1u << (32 - kPageShift);
   static constexpr Addr kLowest = 0x10000;  // nothing lives below 64 KiB
+  // Nothing is handed out at or above 2 GiB: scripts hold addresses in
+  // signed ints and compare them with signed jumps, as they could on the
+  // system they were written for, so every address stays positive.
+  static constexpr uint64_t kHighest = uint64_t(1) << 31;
 
   // A zero-filled block of at least `size` bytes (size 0 counts as 1), or 0
   // when the address space or the host cannot supply it. Thread-safe.

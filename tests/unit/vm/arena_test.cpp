@@ -89,6 +89,19 @@ TEST(Arena, ReuseDoesNotGrowTheAddressSpace) {
 namespace qavz {
 namespace {
 
+TEST(Arena, AddressesStayPositiveAsSignedInts) {
+  Arena& arena = TheArena();
+  Addr big = arena.Alloc(1u << 30);
+  Addr refused = arena.Alloc(1u << 30);  // the second GiB cannot fit below 2 GiB
+  EXPECT_NE(big, 0u);
+  EXPECT_LT(uint64_t(big) + (1u << 30), Arena::kHighest);
+  EXPECT_EQ(refused, 0u);
+  arena.Free(big);
+  Addr small = arena.Alloc(140);
+  EXPECT_GT(int32_t(small), 0);
+  arena.Free(small);
+}
+
 TEST(Arena, FreedAddressesAreNotHandedOutAgainAtOnce) {
   Arena& arena = TheArena();
   Addr old = arena.Alloc(4096);
