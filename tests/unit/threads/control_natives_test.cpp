@@ -1,5 +1,7 @@
 // The control-transfer and thread natives, run by assembled scripts through
-// the real thread loop and the native dispatcher.
+// the real thread loop and the native dispatcher. The plain scenarios (call
+// results, nested calls, stale buffers, suspended starts) are script tests:
+// tests/scripts/threads_*.c.
 #include <chrono>
 #include <string>
 #include <thread>
@@ -21,33 +23,6 @@ std::string Record(int word) {
 }
 
 bool MainEnded() { return CurrentRunOutcome() != RunOutcome::kRunning && RunningThreadCount() == 0; }
-
-TEST_F(ControlNatives, CalledProgramReturnsItsResultToTheCaller) {
-  RegisterProgram("ret42.c", "  jmp main\nmain:\n  enter 0\n  movl r0, $42\n  leave 0\n");
-  RegisterProgram("main.c", "  jmp main\nmain:\n  enter 0\n  push $path\n  call n_call\n"
-                            "  add r7, $4\n" + Record(0) + "  leave 0\npath: .ascii \"ret42.c\\0\"\n");
-  LoadMainProgram("main.c");
-  ASSERT_TRUE(WaitFor(MainEnded));
-  EXPECT_EQ(Shared(0), 42);
-  EXPECT_EQ(CurrentRunOutcome(), RunOutcome::kEnded);
-  EXPECT_EQ(MainResult(), 42);
-  EXPECT_EQ(Closes(), 0);  // a main that returns leaves the window open
-}
-
-TEST_F(ControlNatives, ThirtySecondNestedCallFails) {
-  // Each level counts itself in word 0, calls the next; the failing call
-  // records the depth in word 1.
-  RegisterProgram("nest.c",
-                  "  jmp main\nmain:\n  enter 0\n  movl r1, $%S%\n  movl r2, (r1)\n  add r2, $1\n"
-                  "  movl (r1), r2\n  push $path\n  call n_call\n  add r7, $4\n  cmp r0, $0\n"
-                  "  jne done\n  movl r1, $%S%\n  movl r2, (r1)\n  add r1, $4\n  movl (r1), r2\n"
-                  "  movl r0, $5\ndone:\n  leave 0\npath: .ascii \"nest.c\\0\"\n");
-  LoadMainProgram("nest.c");
-  ASSERT_TRUE(WaitFor(MainEnded, 10000));
-  EXPECT_EQ(Shared(0), 32);
-  EXPECT_EQ(Shared(1), 32);
-  EXPECT_EQ(MainResult(), 5);
-}
 
 TEST_F(ControlNatives, CallOrJumpToAMissingProgramReturnsZero) {
   RegisterProgram("main.c", "  jmp main\nmain:\n  enter 0\n  movl r0, $9\n  push $path\n"
@@ -153,20 +128,6 @@ TEST_P(LongJump, ReturnsTheValueOrOne) {
 INSTANTIATE_TEST_SUITE_P(Values, LongJump,
                          ::testing::Values(std::pair{0, 1}, std::pair{5, 5}, std::pair{-3, -3}));
 
-TEST_F(ControlNatives, LongJumpToAReturnedFunctionDoesNothing) {
-  RegisterProgram("main.c",
-                  "  jmp main\nmain:\n  enter 0\n  call g\n  push $7\n  push $buf\n"
-                  "  call n_longjmp\n  add r7, $8\n" + Record(2) +
-                  "  leave 0\ng:\n  enter 0\n  push $buf\n  call n_setjmp\n  add r7, $4\n"
-                  "  movl r1, $%S%\n  movl r2, (r1)\n  add r2, $1\n  movl (r1), r2\n  leave 0\n"
-                  "  ret\n.comm buf, 64\n");
-  SetShared(2, -1);
-  LoadMainProgram("main.c");
-  ASSERT_TRUE(WaitFor(MainEnded));
-  EXPECT_EQ(Shared(0), 1);
-  EXPECT_EQ(Shared(2), 0);
-}
-
 TEST_F(ControlNatives, LongJumpOutOfACalledProgramFreesIt) {
   // main: setjmp, hand the buffer over in word 5, call jumper.c, which
   // longjmps back with 9; main then idles until word 3 is set.
@@ -262,28 +223,6 @@ INSTANTIATE_TEST_SUITE_P(Sizes, ThreadStack,
                                            std::pair{1023, 1024}, std::pair{1024, 1024},
                                            std::pair{5000, 5000}, std::pair{0, 0},
                                            std::pair{-8, 0}));
-
-TEST_F(ControlNatives, ThreadStartedSuspendedRunsAfterOneResume) {
-  RegisterProgram("main.c", "  jmp main\nmain:\n  enter 0\n  push $0\n  push $1\n  push $7\n"
-                            "  push $f\n  call n_thd_begin\n  add r7, $16\n" + Record(0) +
-                            "  leave 0\nf:\n  enter 0\n  movl r0, 8(r6)\n" + Record(1) +
-                            "  leave 0\n  ret\n");
-  SetShared(0, -2);
-  LoadMainProgram("main.c");
-  ASSERT_TRUE(WaitFor([&] { return Shared(0) != -2; }));
-  int index = Shared(0);
-  ASSERT_EQ(index, 1);
-  PumpFor(40);
-  EXPECT_EQ(Shared(1), 0);
-  SetShared(20, index);
-  {
-    std::lock_guard lock(NativeLock());
-    EXPECT_EQ(Native_thd_resume(SharedAddr(20)), 0);
-  }
-  ASSERT_TRUE(WaitFor([&] { return Shared(1) == 7; }));
-  ASSERT_TRUE(WaitFor([] { return RunningThreadCount() == 0; }));
-  EXPECT_EQ(CurrentRunOutcome(), RunOutcome::kEnded);
-}
 
 TEST_F(ControlNatives, ThreadNativesRejectInvalidIndices) {
   std::lock_guard lock(NativeLock());
