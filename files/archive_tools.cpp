@@ -23,10 +23,14 @@ int Fail(const char* verb, const std::string& text) {
 }
 
 bool ReadWhole(const fs::path& path, std::vector<uint8_t>& out) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  std::streamoff size = in.tellg();
+  if (size < 0) return false;
+  out.resize(size_t(size));
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(out.data()), std::streamsize(size));
+  return in.gcount() == size;
 }
 
 bool WriteWhole(const fs::path& path, const uint8_t* data, size_t size) {

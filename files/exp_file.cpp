@@ -103,6 +103,10 @@ bool LoadExpFile(const char* path, std::vector<uint8_t>& out) {
   if (!file) return false;
   int32_t size = ExpFileSize(file.get());
   if (size < 0) return false;
+  if (file->expanded && file->data.size() == file->length) {
+    out.swap(file->data);  // the expanded block is the result
+    return true;
+  }
   try {
     out.resize(uint32_t(size));
   } catch (...) {

@@ -61,19 +61,7 @@ bool BitWriter::Flush(const char* failMessage) {
   return ok;
 }
 
-bool BitWriter::Write(uint32_t value, uint32_t width) {
-  if (!buffer_ || failed_) return false;
-  // Whole bytes leave the accumulator as soon as they are complete, which is
-  // the same byte sequence as filling each byte's free bits from the top.
-  pending_ = (pending_ << width) | (value & ((uint64_t(1) << width) - 1));
-  pendingBits_ += width;
-  while (pendingBits_ >= 8) {
-    pendingBits_ -= 8;
-    buffer_[used_++] = uint8_t(pending_ >> pendingBits_);
-    if (used_ == kBitBufferSize && !Flush(msg::kBitWriteFailed)) return false;
-  }
-  return true;
-}
+bool BitWriter::FlushFull() { return Flush(msg::kBitWriteFailed); }
 
 bool BitWriter::Close() {
   bool ok = buffer_ != nullptr && !failed_;
@@ -117,8 +105,16 @@ bool BitReader::Open(const char* path) {
 bool BitReader::OpenInMemory(const uint8_t* data, size_t size) {
   Close();
   memory_ = data;
-  memoryLeft_ = size;
+  memoryLeft_ = memorySize_ = size;
   return true;
+}
+
+uint64_t BitReader::SourceSize() const {
+  if (file_) {
+    int32_t size = FastFileSize(file_);
+    return size < 0 ? 0 : uint64_t(uint32_t(size));
+  }
+  return memorySize_;
 }
 
 // Takes the next block: up to 16 KiB from the file; nothing read is failure.
@@ -146,7 +142,7 @@ void BitReader::Close() {
   buffer_ = nullptr;
   data_ = nullptr;
   memory_ = nullptr;
-  memoryLeft_ = 0;
+  memoryLeft_ = memorySize_ = 0;
   count_ = position_ = 0;
   acc_ = 0;
   bits_ = 0;
@@ -156,34 +152,38 @@ void BitReader::Close() {
 
 namespace {
 
-struct EncodeEntry {
-  int32_t code;  // -1 when free
-  uint16_t parent;
-  uint8_t character;
-};
+// The dictionary maps (parent code, character) to a code. Which strings it
+// holds and their codes decide the output; where they sit in the table does
+// not. So instead of the classic 35,023-entry double-hashed table, which is
+// 93% full before each flush and probes long chains, it is a
+// table of 69,001 entries, under half full, probed the same way from an
+// index that spreads over all of it: the same codes, in fewer steps.
+constexpr uint32_t kTableSize = 69001;  // a prime
 
-struct EncodeState {
-  EncodeEntry* table;
-  uint32_t nextCode, width, bumpLimit;
+constexpr uint32_t kFree = 0xFFFFFFFFu;
 
-  void Reset() {
-    for (uint32_t i = 0; i < kLzwHashSize; ++i) table[i].code = -1;
-    nextCode = kLzwFirstFree;
-    width = kLzwMinWidth;
-    bumpLimit = 511;
-  }
+// Keys (character << 16 | parent, kFree when free) apart from the codes, so
+// the probes walk a compact array and only a hit reads a code.
+struct EncodeTable {
+  uint32_t key[kTableSize];
+  uint16_t code[kTableSize];
 
-  // Open addressing with a step that depends on the first index.
+  void Clear() { std::memset(key, 0xFF, sizeof key); }
+
+  // Index of the entry holding `key`, or of the free entry where it goes.
   uint32_t Probe(uint32_t parent, uint32_t character) const {
-    uint32_t index = (character << 7) ^ parent;
-    uint32_t step = index == 0 ? 1 : kLzwHashSize - index;
+    uint32_t want = character << 16 | parent;
+    uint32_t index = (character << 8) ^ parent;
+    uint32_t k = key[index];
+    if (k == want || k == kFree) return index;
+    uint32_t step = index == 0 ? 1 : kTableSize - index;
     for (;;) {
-      const EncodeEntry& e = table[index];
-      if (e.code == -1 || (e.parent == parent && e.character == character)) return index;
       if (index >= step)
         index -= step;
       else
-        index += kLzwHashSize - step;
+        index += kTableSize - step;
+      k = key[index];
+      if (k == want || k == kFree) return index;
     }
   }
 };
@@ -192,50 +192,52 @@ struct EncodeState {
 
 bool LzwEncode(BitWriter& writer, const uint8_t* data, uint32_t length) {
   if (!data || length == 0) return false;
-  std::unique_ptr<EncodeEntry[]> table(new (std::nothrow) EncodeEntry[kLzwHashSize]);
+  std::unique_ptr<EncodeTable> table(new (std::nothrow) EncodeTable);
   if (!table) {
     ReportError(kLevelData, msg::kDictionaryFailed);
     return false;
   }
-  EncodeState st{table.get(), 0, 0, 0};
-  st.Reset();
+  EncodeTable& t = *table;
+  t.Clear();
+  uint32_t nextCode = kLzwFirstFree, width = kLzwMinWidth, bumpLimit = 511;
   uint32_t s = data[0];
   for (uint32_t i = 1; i < length; ++i) {
     uint32_t c = data[i];
-    uint32_t index = st.Probe(s, c);
-    EncodeEntry& e = st.table[index];
-    if (e.code != -1) {
-      s = uint32_t(e.code);
+    uint32_t index = t.Probe(s, c);
+    if (t.key[index] != kFree) {
+      s = t.code[index];
       continue;
     }
-    e.code = int32_t(st.nextCode++);
-    e.parent = uint16_t(s);
-    e.character = uint8_t(c);
-    if (!writer.Write(s, st.width)) return false;
+    t.key[index] = c << 16 | s;
+    t.code[index] = uint16_t(nextCode++);
+    if (!writer.Write(s, width)) return false;
     s = c;
-    if (st.nextCode > kLzwMaxCode) {
-      if (!writer.Write(kLzwFlush, st.width)) return false;
-      st.Reset();
-    } else if (st.nextCode > st.bumpLimit) {
-      if (!writer.Write(kLzwBump, st.width)) return false;
-      st.width++;
-      st.bumpLimit = st.bumpLimit * 2 + 1;
+    if (nextCode > kLzwMaxCode) {
+      if (!writer.Write(kLzwFlush, width)) return false;
+      t.Clear();
+      nextCode = kLzwFirstFree;
+      width = kLzwMinWidth;
+      bumpLimit = 511;
+    } else if (nextCode > bumpLimit) {
+      if (!writer.Write(kLzwBump, width)) return false;
+      width++;
+      bumpLimit = bumpLimit * 2 + 1;
     }
   }
-  return writer.Write(s, st.width) && writer.Write(kLzwEnd, st.width);
+  return writer.Write(s, width) && writer.Write(kLzwEnd, width);
 }
 
 // ---- decoder ----
 
 namespace {
 
-// Decoder dictionary, indexed by code. Every string also knows its length and
-// first byte, so it is written back to front straight into the output.
+// The decoder's dictionary, indexed by code. A code's string always stands
+// somewhere in the output already (the previous string plus the first byte
+// of the one after it), so an entry is just that place and a length, and
+// decoding a code is one copy instead of a walk down its parents.
 struct DecodeTable {
-  uint16_t parent[kLzwMaxCode + 1];
+  uint32_t position[kLzwMaxCode + 1];
   uint16_t length[kLzwMaxCode + 1];
-  uint8_t character[kLzwMaxCode + 1];
-  uint8_t first[kLzwMaxCode + 1];
 };
 
 // Output block that grows as decoding proceeds, never past the declared
@@ -246,8 +248,9 @@ struct Output {
   uint32_t limit;
   uint32_t size = 0;
 
-  uint8_t* Reserve(uint32_t n) {
-    if (n > limit - size) return nullptr;
+  // Offset of `n` fresh bytes, or false when they would pass the limit.
+  bool Reserve(uint32_t n, uint32_t& at) {
+    if (n > limit - size) return false;
     if (size + n > bytes.size()) {
       uint64_t want = uint64_t(bytes.size()) * 2;
       if (want < size + uint64_t(n)) want = size + uint64_t(n);
@@ -256,21 +259,21 @@ struct Output {
       try {
         bytes.resize(size_t(want));
       } catch (...) {
-        return nullptr;
+        return false;
       }
     }
-    uint8_t* at = bytes.data() + size;
+    at = size;
     size += n;
-    return at;
+    return true;
   }
 };
 
-void WriteString(const DecodeTable& t, uint32_t code, uint8_t* end) {
-  while (code > 255) {
-    *--end = t.character[code];
-    code = t.parent[code];
+inline void CopyBytes(uint8_t* dst, const uint8_t* src, uint32_t n) {
+  if (n <= 16) {
+    for (uint32_t i = 0; i < n; ++i) dst[i] = src[i];
+  } else {
+    std::memcpy(dst, src, n);
   }
-  *--end = uint8_t(code);
 }
 
 }  // namespace
@@ -282,25 +285,27 @@ bool LzwDecode(BitReader& reader, uint32_t length, std::vector<uint8_t>& out) {
     return false;
   }
   DecodeTable& t = *table;
-  for (uint32_t c = 0; c < 256; ++c) {
-    t.parent[c] = 0;
-    t.length[c] = 1;
-    t.character[c] = t.first[c] = uint8_t(c);
-  }
   out.clear();
+  // Room for what the stream will likely give, so the block is rarely
+  // moved; a header that claims more does not get it up front.
+  uint64_t guess = reader.SourceSize() * 8 + (1u << 16);
+  try {
+    out.resize(size_t(guess < length ? guess : length));
+  } catch (...) {
+    out.clear();
+  }
   Output output{out, length};
   bool ok = true;
   for (;;) {  // one dictionary generation per pass
-    uint32_t nextCode = kLzwFirstFree, width = kLzwMinWidth, code;
+    uint32_t nextCode = kLzwFirstFree, width = kLzwMinWidth, code, at;
     if (!reader.Read(code, width) || code == kLzwEnd) break;
     // Each generation starts with a literal byte; anything else is corruption.
-    uint8_t* at = code < 256 ? output.Reserve(1) : nullptr;
-    if (!at) {
+    if (code > 255 || !output.Reserve(1, at)) {
       ok = false;
       break;
     }
-    *at = uint8_t(code);
-    uint32_t last = code, old = code;
+    out[at] = uint8_t(code);
+    uint32_t prevAt = at, prevLength = 1;  // where the previous string stands
     bool flushed = false;
     for (;;) {
       if (!reader.Read(code, width) || code == kLzwEnd) break;
@@ -321,25 +326,26 @@ bool LzwDecode(BitReader& reader, uint32_t length, std::vector<uint8_t>& out) {
         ok = false;
         break;
       }
-      uint32_t n = code == nextCode ? t.length[old] + 1u : t.length[code];
-      uint8_t* dst = output.Reserve(n);
-      if (!dst) {
+      uint32_t n = code < 256 ? 1 : code == nextCode ? prevLength + 1u : t.length[code];
+      if (!output.Reserve(n, at)) {
         ok = false;
         break;
       }
-      if (code == nextCode) {
-        dst[n - 1] = uint8_t(last);
-        WriteString(t, old, dst + n - 1);
+      uint8_t* base = out.data();
+      if (code < 256) {
+        base[at] = uint8_t(code);
+      } else if (code == nextCode) {
+        // The previous string and its own first byte.
+        CopyBytes(base + at, base + prevAt, prevLength);
+        base[at + prevLength] = base[prevAt];
       } else {
-        WriteString(t, code, dst + n);
+        CopyBytes(base + at, base + t.position[code], n);
       }
-      last = dst[0];
-      t.parent[nextCode] = uint16_t(old);
-      t.character[nextCode] = uint8_t(last);
-      t.length[nextCode] = uint16_t(t.length[old] + 1);
-      t.first[nextCode] = t.first[old];
+      t.position[nextCode] = prevAt;
+      t.length[nextCode] = uint16_t(prevLength + 1);
       nextCode++;
-      old = code;
+      prevAt = at;
+      prevLength = n;
     }
     if (!ok || !flushed) break;
   }

@@ -36,13 +36,26 @@ class BitWriter {
   bool Create(const char* path);
   // Collects the bytes in `out` instead of a file.
   bool CreateInMemory(std::vector<uint8_t>* out);
-  bool Write(uint32_t value, uint32_t width);
+  bool Write(uint32_t value, uint32_t width) {
+    if (!buffer_ || failed_) return false;
+    // Whole bytes leave the accumulator as soon as they are complete: the
+    // same bytes as filling each byte's free bits from the top.
+    pending_ = (pending_ << width) | (value & ((uint64_t(1) << width) - 1));
+    pendingBits_ += width;
+    while (pendingBits_ >= 8) {
+      pendingBits_ -= 8;
+      buffer_[used_++] = uint8_t(pending_ >> pendingBits_);
+      if (used_ == kBitBufferSize && !FlushFull()) return false;
+    }
+    return true;
+  }
   // Writes the partial last byte and the rest of the buffer; closes the file
   // in every case. False when a write failed.
   bool Close();
 
  private:
   bool Flush(const char* failMessage);
+  bool FlushFull();
 
   std::FILE* file_ = nullptr;
   std::vector<uint8_t>* memory_ = nullptr;
@@ -74,6 +87,8 @@ class BitReader {
     return true;
   }
   void Close();
+  // Bytes the source holds in all (for sizing the output), 0 if unknown.
+  uint64_t SourceSize() const;
 
  private:
   bool TakeByte() {
@@ -87,6 +102,7 @@ class BitReader {
   FastFile* file_ = nullptr;
   const uint8_t* memory_ = nullptr;
   size_t memoryLeft_ = 0;
+  size_t memorySize_ = 0;
   uint8_t* buffer_ = nullptr;      // owned block for file reads
   const uint8_t* data_ = nullptr;  // the block being read: buffer_ or memory
   uint32_t count_ = 0;     // bytes in the block

@@ -103,14 +103,19 @@ std::string_view PackEntryName(const uint8_t* entry) {
 
 PackLookup FindPackMember(const uint8_t* entries, int32_t count, uint64_t archiveSize,
                           std::string_view name, PackMember& member) {
-  for (int32_t i = 0; i < count; ++i)
-    if (PackEntryName(entries + size_t(i) * kPackEntrySize).size() == kPackNameSize)
-      return PackLookup::kBadArchive;
+  // Only the entries the search touches are examined, so a lookup stays
+  // O(log N); a name that fills its 32 bytes marks a broken archive.
+  auto nameAt = [&](int32_t i, bool& broken) {
+    std::string_view n = PackEntryName(entries + size_t(i) * kPackEntrySize);
+    broken = broken || n.size() == kPackNameSize;
+    return n;
+  };
+  bool broken = false;
   int32_t found = -1;
   int32_t low = 0, high = count - 1;
-  while (low <= high) {
+  while (low <= high && !broken) {
     int32_t middle = low + (high - low) / 2;
-    int r = PackNameCompare(name, PackEntryName(entries + size_t(middle) * kPackEntrySize));
+    int r = PackNameCompare(name, nameAt(middle, broken));
     if (r < 0) {
       high = middle - 1;
     } else if (r > 0) {
@@ -120,8 +125,10 @@ PackLookup FindPackMember(const uint8_t* entries, int32_t count, uint64_t archiv
       break;
     }
   }
-  for (int32_t i = 0; found < 0 && i < count; ++i)
-    if (PackNameEqual(name, PackEntryName(entries + size_t(i) * kPackEntrySize))) found = i;
+  // An archive sorted by another collation: confirm with a scan.
+  for (int32_t i = 0; found < 0 && !broken && i < count; ++i)
+    if (PackNameEqual(name, nameAt(i, broken)) && !broken) found = i;
+  if (broken) return PackLookup::kBadArchive;
   if (found < 0) return PackLookup::kNotFound;
   const uint8_t* e = entries + size_t(found) * kPackEntrySize;
   std::memcpy(&member.offset, e + 32, 4);

@@ -36,8 +36,8 @@ enum class PackLookup { kFound, kNotFound, kBadArchive };
 
 // Finds `name` in the `count` entries at `entries` by binary search, then,
 // when that misses (an archive sorted by another collation), by a scan.
-// kBadArchive for a name without terminator or a found member whose data
-// runs past `archiveSize`.
+// kBadArchive when an entry the search reads has a name without terminator,
+// or the member's data runs past `archiveSize`.
 PackLookup FindPackMember(const uint8_t* entries, int32_t count, uint64_t archiveSize,
                           std::string_view name, PackMember& member);
 
