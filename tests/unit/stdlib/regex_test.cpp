@@ -73,7 +73,11 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"(a*)*b", "aaab", 0, 4}, MatchCase{"(a*)*", "b", 0, 0}, MatchCase{"(a|)*c", "aac", 0, 3},
         MatchCase{"a]", "a]", 0, 2}, MatchCase{"a}", "a}", 0, 2}, MatchCase{"x^", "x", -1, -1},
         MatchCase{"$x", "x", -1, -1}, MatchCase{"+a", "a", -1, -1}, MatchCase{"*a", "a", 0, 1},
-        MatchCase{"(ab", "xab", 1, 3}, MatchCase{"[ab", "b", 0, 1}, MatchCase{"a)", "a)", 0, 2}));
+        MatchCase{"(ab", "xab", 1, 3}, MatchCase{"[ab", "b", 0, 1}, MatchCase{"a)", "a)", 0, 2},
+        // A lead byte before the terminator is one byte: no walk steps past the end.
+        MatchCase{"x.", "x\x82", 0, 2}, MatchCase{"x..", "x\x82", -1, -1},
+        // Escaped bytes in a class stay literal.
+        MatchCase{"[\\^]", "a^", 1, 2}, MatchCase{"[a\\-z]+", "bm-a", 2, 4}));
 
 TEST(Regex, GroupsFillSlotsInOrderOfTheirParenthesis) {
   Found f = Search("(a)(b)", "zab");
