@@ -151,6 +151,7 @@ struct SystemFileBinding {
   uint32_t size = 0;
   std::string saved;
   bool haveSaved = false;
+  bool detached = false;  // its memory was freed: `saved` is final
 };
 
 SystemFileBinding& Binding() {
@@ -160,7 +161,7 @@ SystemFileBinding& Binding() {
 
 // Caller holds the binding's mutex.
 void CaptureLocked(SystemFileBinding& b) {
-  if (b.path.empty()) return;
+  if (b.path.empty() || b.detached) return;
   const uint8_t* bytes = TheArena().Span(b.block, b.size);
   if (!bytes) return;
   b.saved.assign(reinterpret_cast<const char*>(bytes), b.size);
@@ -182,6 +183,7 @@ void WriteSystemFile() {
   b.size = 0;
   b.saved.clear();
   b.haveSaved = false;
+  b.detached = false;
 }
 
 }  // namespace
@@ -228,16 +230,22 @@ void BindSystemFile(const std::string& hostPath, Addr block, uint32_t size) {
   b.size = hostPath.empty() ? 0 : size;
   b.saved.clear();
   b.haveSaved = false;
+  b.detached = false;
 }
 
+// Once the memory is really freed its addresses may be handed out again, so
+// the copy taken now is the one that gets written.
 void CaptureSystemFileBefore(const MachineContext* context) {
   if (!context) return;
   SystemFileBinding& b = Binding();
   std::lock_guard lock(b.mutex);
-  if (b.path.empty()) return;
-  if (Inside(b.block, b.size, context->imageBase, uint64_t(context->programSize) + 4) ||
-      Inside(b.block, b.size, context->stackBase, context->stackSize))
+  if (b.path.empty() || b.detached) return;
+  bool imageGoes = TheArena().Word(context->refCountAddr, 0) <= 1;
+  if ((imageGoes && Inside(b.block, b.size, context->imageBase, uint64_t(context->programSize) + 4)) ||
+      Inside(b.block, b.size, context->stackBase, context->stackSize)) {
     CaptureLocked(b);
+    b.detached = true;
+  }
 }
 
 void StartServices() {

@@ -156,6 +156,29 @@ TEST_P(SystemFileSave, BlockInAnEndedProgramIsStillWritten) {
 }
 INSTANTIATE_TEST_SUITE_P(RestartOrExit, SystemFileSave, ::testing::Bool());
 
+TEST_P(SystemFileSave, ImageSharedWithALaterThreadKeepsItsLastWrite) {
+  // main starts f and ends at once; f, sharing main's image, fills the block
+  // only after main has gone.
+  RegisterProgram("late.c",
+                  "  jmp main\nmain:\n  enter 0\n  movl r1, $%S%\n  movl r2, $data\n  movl (r1), r2\n"
+                  "  push $0\n  push $0\n  push $0\n  push $f\n  call n_thd_begin\n  add r7, $16\n"
+                  "  leave 0\nf:\n  enter 0\nwait:\n  push $1\n  call n_sleep\n  add r7, $4\n"
+                  "  movl r1, $%S%\n  add r1, $4\n  movl r3, (r1)\n  cmp r3, $0\n  je wait\n"
+                  "  movl r2, $data\n  movl r3, $0x4554414C\n  movl (r2), r3\n  leave 0\n  ret\n"
+                  ".comm data, 8\n");
+  fs::path file = dir_ / "late.sav";
+  LoadMainProgram("late.c");
+  ASSERT_TRUE(WaitFor([&] { return Shared(0) != 0; }));
+  BindSystemFile(file.string(), Addr(Shared(0)), 8);
+  ASSERT_TRUE(WaitFor([] { return CurrentRunOutcome() == RunOutcome::kEnded; }));
+  PumpFor(20);  // main's context is freed; the image lives on in f
+  SetShared(1, 1);
+  ASSERT_TRUE(WaitFor([] { return RunningThreadCount() == 0; }));
+  StopAllThreads();
+  ShutdownServices();
+  EXPECT_EQ(Contents(file), std::string("LATE\0\0\0\0", 8));
+}
+
 TEST_P(SystemFileSave, UnwritableFileIsDroppedSilently) {
   SetShared(4, 0x41424344);
   BindSystemFile((dir_ / "missing-dir" / "x.sav").string(), SharedAddr(4), 4);
