@@ -17,7 +17,10 @@ Addr StopFlagAddress() noexcept;
 std::atomic<int32_t>& ActiveFlag() noexcept;
 Addr ActiveFlagAddress() noexcept;
 
-// Called by `trap` with the native index; ends the slice afterwards.
+// Called by `trap` with the native index; ends the slice afterwards. The
+// native dispatcher (DispatchNative) is installed from the start, so a
+// machine runs natives even before the services install it again; null
+// makes `trap` do nothing but end the slice.
 using TrapHandler = void (*)(uint32_t index, MachineContext* context);
 int SetTrapHandler(TrapHandler handler);
 

@@ -8,7 +8,7 @@ namespace qavz {
 
 // kChecked false drops the page-map checks of loads, stores and fetches (a
 // wild address then reaches host memory); kThreaded picks computed goto over
-// a switch. RunSlice is RunSliceVariant<true, kDefaultThreaded>.
+// a switch. RunSlice is RunSliceVariant<true, true>.
 template <bool kChecked, bool kThreaded>
 int RunSliceVariant(MachineContext* context);
 
