@@ -69,7 +69,10 @@ int32_t ParseStructSpec() {
       MemberScope = scope;
       bool found;
       int32_t base = ParseTypeSpec(&found);
-      if (!found) Fail(kErrType);
+      if (!found) {
+        bool storage = Tok == kTokStatic || Tok == kTokExtern || Tok == kTokTypedef;
+        Fail(storage ? kErrDeclaration : kErrType);
+      }
       for (;;) {
         Declarator d;
         ReadDeclarator(base, d, kMember);

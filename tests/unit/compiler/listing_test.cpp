@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "compiler/command_line.h"
 #include "compiler/compiler.h"
 #include "compiler_harness.h"
 #include "vm/arena.h"
@@ -60,6 +61,22 @@ TEST(Listing, StringLiteralEscapesInAscii) {
   CompilerFixture f;
   std::string listing = f.Listing("char *s = \"a\\tb\\\"c\\n\\\\\";\nint main() { return 0; }\n");
   EXPECT_NE(listing.find("_s0:\n\t.ascii \"a\\x09b\\\"c\\n\\\0\"\n"), std::string::npos) << listing;
+}
+
+// `qavz check` and `qavz listing`: exit status 0 or 1; the listing named
+// after the source's base name in the current directory.
+TEST(Listing, CommandLineCheckAndListing) {
+  CompilerFixture f;
+  f.Write({{"good.c", "int main() { return 0; }\n"}, {"sub/bad.c", "int main() { return x; }\n"}});
+  EXPECT_EQ(RunCheckCommand("good.c"), 0);
+  EXPECT_EQ(RunCheckCommand("sub/bad.c"), 1);
+  EXPECT_EQ(RunCheckCommand("missing.c"), 1);
+  EXPECT_FALSE(std::filesystem::exists("good.txt")) << "check writes no listing";
+  EXPECT_EQ(RunListingCommand("sub/bad.c", false), 1);
+  EXPECT_TRUE(std::filesystem::exists("bad.txt")) << "the listing is written even when the compile fails";
+  EXPECT_EQ(RunListingCommand("good.c", true), 0);
+  std::string listing = ReadFile("good.txt");
+  EXPECT_NE(listing.find("*\tint main() { return 0; }\n"), std::string::npos) << listing;
 }
 
 // The code of the emitting pass: the jump to main at offset 0, `add r7`
