@@ -130,21 +130,27 @@ static void AppendSourceLine() {
   throw CompileAbort{-1};
 }
 
-// Headless runs and command-line checks have no box: the text goes whole to
-// standard error. Otherwise it is shown once through the error box.
-void ShowErrorText(int mode) {
+// Keeps the gathered text for LastCompileMessages and returns it (empty
+// when nothing was gathered); the error text is then reset.
+std::string TakeErrorText() {
   std::memcpy(LastText, ErrorText, ErrorLength + 1);
-  if (ErrorLength == 0) return;
-  if (mode == 2) {
-    // kept for LastCompileMessages only
-  } else if (mode == 1 || Headless()) {
-    std::fputs(ErrorText, stderr);
-    std::fflush(stderr);
-  } else {
-    ReportError(kLevelFault, "%s", ErrorText);
-  }
+  std::string text(ErrorText, ErrorLength);
   ErrorLength = 0;
   ErrorText[0] = 0;
+  return text;
+}
+
+// Headless runs and command-line checks have no box: the text goes whole to
+// standard error. Otherwise it is shown once through the error box, as text
+// (a '%' in a path is no format).
+void ShowErrorText(const std::string& text, int mode) {
+  if (text.empty() || mode == 2) return;
+  if (mode == 1 || Headless()) {
+    std::fputs(text.c_str(), stderr);
+    std::fflush(stderr);
+  } else {
+    ReportError(kLevelFault, "%s", text.c_str());
+  }
 }
 
 }  // namespace qavz::compiler

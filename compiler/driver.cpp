@@ -79,7 +79,7 @@ void CompileProgram() {
 }
 
 int Compile(const char* path, Addr dest, uint32_t capacity, uint32_t* codeSize,
-            uint32_t* dataSize, CompileMessages messages) {
+            uint32_t* dataSize, CompileMessages messages, std::string* text) {
   ResetDiagnostics(TheConfig().error > 0 || Headless() || messages != CompileMessages::kDefault);
   if (ListingSwitch) OpenListing(path);
   OutAddr = dest;
@@ -100,7 +100,7 @@ int Compile(const char* path, Addr dest, uint32_t capacity, uint32_t* codeSize,
   FreeFrames();
   std::free(Work);
   Work = nullptr;
-  ShowErrorText(int(messages));
+  *text = TakeErrorText();
   CloseListing();
   return result;
 }
@@ -118,9 +118,16 @@ int Entry(CompileRequest& request) {
 
 bool CompileScript(const char* path, Addr dest, uint32_t capacity, uint32_t* codeSize,
                    uint32_t* dataSize, CompileMessages messages) {
-  std::lock_guard<std::mutex> lock(compiler::CompileMutex);
   uint32_t code = 0, data = 0;
-  int result = compiler::Compile(path ? path : "", dest, capacity, &code, &data, messages);
+  std::string text;
+  int result;
+  {
+    std::lock_guard<std::mutex> lock(compiler::CompileMutex);
+    result = compiler::Compile(path ? path : "", dest, capacity, &code, &data, messages, &text);
+  }
+  // Shown outside the lock: the error box may wait for the window thread,
+  // which may itself be about to compile a dropped file.
+  compiler::ShowErrorText(text, int(messages));
   if (codeSize) *codeSize = code;
   if (dataSize) *dataSize = data;
   return result >= 1;

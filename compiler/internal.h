@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "vm/arena.h"
 
@@ -55,7 +56,8 @@ void Message(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Shift-JIS bytes as UTF-8 for messages (bounded, in a rotating buffer).
 const char* MessageText(const char* sjis, int length = -1);
 void ResetDiagnostics(bool collect);
-void ShowErrorText(int mode);  // CompileMessages as int
+std::string TakeErrorText();
+void ShowErrorText(const std::string& text, int mode);  // mode: CompileMessages as int
 extern bool BetweenDeclarations;  // end of file here is the normal end
 
 // ---- characters and source reader (source_reader.cpp) ---------------------
