@@ -150,10 +150,13 @@ int RunSliceVariant(MachineContext* c) {
   uint32_t codeLo = 0, codeSpan = 0;  // fetch window, opened by the first fetch
   FaultKind fault = kFaultProgram;
 
-#define LIVE(a, n)                                                                          \
-  (!kChecked || uint32_t(a) - stackLo < stackWindow ||                                     \
+// LIVE is for accesses of 1 to 4 bytes (the stack window assumes so);
+// LIVE_BLOCK for the 24 bytes that enter and leave move.
+#define LIVE_BLOCK(a, n)                                                                    \
+  (!kChecked ||                                                                            \
    (((a) & 0xFFFu) <= 0x1000u - (n) ? pages[(a) >> 12].load(std::memory_order_relaxed) != 0 \
                                     : arena.Live((a), (n))))
+#define LIVE(a, n) (uint32_t(a) - stackLo < stackWindow || LIVE_BLOCK(a, n))
 #define FAULT(kind)  \
   do {               \
     fault = (kind);  \
@@ -453,7 +456,7 @@ top:
       r[7] = int32_t(sp);
       if (sp - stackBase >= stackSize) FAULT(kFaultStack);
       uint32_t save = sp + n;
-      if (!LIVE(save, 24)) FAULT(kFaultProgram);
+      if (!LIVE_BLOCK(save, 24)) FAULT(kFaultProgram);
       std::memcpy(mem + save, &r[1], 24);
       r[6] = int32_t(save + 20);
       NEXT;
@@ -465,7 +468,7 @@ top:
       uint32_t sp = uint32_t(r[7]);
       if (sp - stackBase + n + 24 < stackSize) {
         uint32_t save = sp + n;
-        if (!LIVE(save, 24)) FAULT(kFaultProgram);
+        if (!LIVE_BLOCK(save, 24)) FAULT(kFaultProgram);
         std::memcpy(&r[1], mem + save, 24);
         r[7] = int32_t(save + 24);
         NEXT;
@@ -762,6 +765,7 @@ done:
   return 1;
 
 #undef LIVE
+#undef LIVE_BLOCK
 #undef FAULT
 #undef REG_D
 #undef REG_S

@@ -401,3 +401,27 @@ TEST_F(Interpreter, UnalignedStackPointerPastTheEndFaultsInsteadOfTouchingTheGua
 
 }  // namespace
 }  // namespace qavz::test
+
+namespace qavz::test {
+namespace {
+
+// r7 forged past the stack end so that enter's range test passes while the
+// 24 saved bytes would straddle the end of the stack block.
+TEST_F(Interpreter, EnterSaveAreaCrossingTheStackEndFaults) {
+  MachineContext* c = Build("enter 10\n", 4096);
+  c->r[7] = int32_t(c->stackBase + 4096 + 14);
+  RunToEnd(c);
+  EXPECT_EQ(c->state, kStopped);
+  EXPECT_EQ(Reports().at(0), "プログラム領域をオーバーしました");
+}
+
+TEST_F(Interpreter, LeaveWithAWrappingSizeReadsOnlyLiveMemory) {
+  MachineContext* c = Build("leave -16\n", 4096);
+  c->r[7] = int32_t(c->stackBase + 4);  // restores from 12 bytes below the stack
+  RunToEnd(c);
+  EXPECT_EQ(c->state, kStopped);
+  EXPECT_EQ(Reports().at(0), "プログラム領域をオーバーしました");
+}
+
+}  // namespace
+}  // namespace qavz::test
