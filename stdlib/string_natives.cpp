@@ -107,6 +107,9 @@ int32_t Native_sprintf(Addr args) noexcept {
     uint8_t* out = TheArena().Span(dst, room);
     uint32_t n = PutText(out, room, reinterpret_cast<const uint8_t*>(text.data()),
                          uint32_t(std::min<size_t>(text.size(), 0xFFFFFFFEu)), true);
+    // mbslen of dst: a %c of 0 ends the string there.
+    const void* zero = std::memchr(out, 0, n);
+    if (zero) n = uint32_t(static_cast<const uint8_t*>(zero) - out);
     return int32_t(MbsLength(out, n));
   } catch (const std::bad_alloc&) {
     return 0;

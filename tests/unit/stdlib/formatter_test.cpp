@@ -75,6 +75,8 @@ TEST(Sprintf, CountsCharactersAndKeepsWithinTheDestination) {
   EXPECT_EQ(Native_sprintf(m.Args({int32_t(dst), int32_t(m.Str("n=%d")), 12345})), 7);
   EXPECT_EQ(m.StringAt(dst), "n=12345");
 
+  EXPECT_EQ(Native_sprintf(m.Args({int32_t(dst), int32_t(m.Str("ab%cd")), 0})), 2) << "counted as mbslen counts";
+
   Addr tail = m.Tail(4);
   EXPECT_EQ(Native_sprintf(m.Args({int32_t(tail), int32_t(m.Str("%d")), 123456})), 3);
   EXPECT_EQ(m.StringAt(tail), "123");
