@@ -336,7 +336,7 @@ class Compiler {
       case NodeKind::kGroupClose:
         return b.AddEdge(from, EdgeKind::kGroupClose, to, node.value);
       case NodeKind::kSequence: {
-        std::vector<int32_t> parts = node.parts;  // nodes_ is stable, but keep the walk simple
+        const std::vector<int32_t>& parts = node.parts;  // the tree is complete: nodes_ no longer grows
         uint32_t at = from;
         for (size_t k = 0; k < parts.size(); ++k) {
           uint32_t next = k + 1 == parts.size() ? to : b.NewState();
@@ -346,7 +346,7 @@ class Compiler {
         return;
       }
       case NodeKind::kChoice: {
-        std::vector<int32_t> parts = node.parts;
+        const std::vector<int32_t>& parts = node.parts;
         for (size_t k = parts.size(); k-- > 0;) BuildNode(b, parts[k], from, to);
         return;
       }
