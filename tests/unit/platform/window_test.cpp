@@ -35,6 +35,7 @@ struct Runtime {
   explicit Runtime(const std::string& title) {
     pid = fork();
     if (pid == 0) {
+      setpgid(0, 0);  // its own group: the message box runs in a child of its own
       unsetenv("QAVZ_HEADLESS");
       execl(QAVZ_BINARY, QAVZ_BINARY, title.c_str(), static_cast<char*>(nullptr));
       _exit(127);
@@ -54,17 +55,22 @@ struct Runtime {
   }
   ~Runtime() {
     if (pid > 0) {
+      kill(-pid, SIGKILL);
       kill(pid, SIGKILL);
       waitpid(pid, nullptr, 0);
     }
   }
 };
 
+// A window that goes away while it is being looked at is not a failure.
+int IgnoreXErrors(Display*, XErrorEvent*) { return 0; }
+
 class MainWindow : public testing::Test {
  protected:
   void SetUp() override {
     display = XOpenDisplay(nullptr);
     if (!display) GTEST_SKIP() << "no X display";
+    XSetErrorHandler(IgnoreXErrors);
     // Created now, so the runtime's window gets its frame hints even on a
     // server without a window manager.
     motifHints = XInternAtom(display, "_MOTIF_WM_HINTS", False);
@@ -186,6 +192,31 @@ TEST_F(MainWindow, AnEmptyTitleGivesAFramelessPopup) {
   ASSERT_NE(w, 0u);
   EXPECT_EQ(Decorations(w), 0);
   EXPECT_EQ(Utf8Property(w, "_NET_WM_NAME"), "");
+}
+
+// A compile error at level 1 with "Error" 1: the box, as the user sees it.
+TEST_F(MainWindow, ErrorBoxIsOwnedByTheMainWindowAndShownUnderTheLevelRule) {
+  fs::create_directories(dir + "/BOX");
+  std::ofstream(dir + "/BOX/BOX.c") << "int main() { return 1 +; }\n";
+  Runtime qavz(Title("BOX", "Title=Box owner\r\nWidth=160\r\nHeight=120\r\nError=1\r\nMultipleRunning=1\r\n"));
+  ::Window owner = WaitForWindow(qavz.pid);
+  ASSERT_NE(owner, 0u);
+  ::Window box = 0;
+  for (auto end = std::chrono::steady_clock::now() + 20s; !box && std::chrono::steady_clock::now() < end;) {
+    ::Window root, parent, *children = nullptr;
+    unsigned count = 0;
+    XSync(display, False);
+    XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
+    for (unsigned i = 0; i < count && !box; ++i) {
+      ::Window transientFor = 0;
+      if (Utf8Property(children[i], "_NET_WM_NAME") == "QAV ERROR : Error" &&
+          XGetTransientForHint(display, children[i], &transientFor))
+        box = transientFor == owner ? children[i] : 0;
+    }
+    if (children) XFree(children);
+    if (!box) std::this_thread::sleep_for(20ms);
+  }
+  EXPECT_NE(box, 0u) << "no box captioned \"QAV ERROR : Error\" owned by the main window";
 }
 
 TEST_F(MainWindow, ASecondInstanceExitsWithoutAWindowAndSignalsCloseNormally) {
