@@ -12,6 +12,7 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev
   libpcre2-dev
+  ncompress
 )
 missing=()
 for p in "${packages[@]}"; do
