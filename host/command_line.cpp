@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "host/config.h"
+
 namespace qavz {
 
 namespace fs = std::filesystem;
@@ -44,9 +46,8 @@ std::vector<fs::path> FilesWith(const fs::path& dir, const char* extension) {
 std::string ExecutableFor(const fs::path& config) {
   fs::path stem = config.parent_path() / config.stem();
   for (const fs::path& exe : FilesWith(config.parent_path().empty() ? "." : config.parent_path(), ".exe"))
-    if (SameIgnoringCase(exe.stem().string(), config.stem().string()))
-      return fs::absolute(exe).lexically_normal().string();
-  return fs::absolute(stem.string() + ".exe").lexically_normal().string();
+    if (SameIgnoringCase(exe.stem().string(), config.stem().string())) return AbsolutePath(exe.string());
+  return AbsolutePath(stem.string() + ".exe");
 }
 
 bool ParseNumber(const char* text, int64_t& out) {
@@ -154,7 +155,7 @@ std::string ResolveTitle(const std::string& argument, std::string& error) {
     error = argument + " is not a title: name GAME.EXE, GAME.cfg or the title's folder";
     return {};
   }
-  fs::path absolute = fs::absolute(path).lexically_normal();
+  fs::path absolute = AbsolutePath(argument);
   if (!fs::is_directory(absolute.parent_path(), ec)) {
     error = "no folder " + absolute.parent_path().string();
     return {};

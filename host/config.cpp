@@ -105,8 +105,14 @@ bool WriteBackFullScreen(const std::string& file, const Config& config, bool ful
   return IniWriteString(file, kSection, "FullScreen", fullScreenNow ? "1" : "0");
 }
 
+std::string AbsolutePath(const std::string& path) {
+  std::error_code error;
+  std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  return (error ? std::filesystem::path(path) : absolute).lexically_normal().string();
+}
+
 TitlePaths DerivePaths(const std::string& executablePath) {
-  std::filesystem::path exe = std::filesystem::absolute(executablePath).lexically_normal();
+  std::filesystem::path exe = AbsolutePath(executablePath);
   TitlePaths paths;
   paths.executable = exe.string();
   paths.baseDir = exe.parent_path().string();

@@ -56,6 +56,10 @@ struct TitlePaths {
   std::string mainScript;  // "Execute" or "%s\%s.c" of the name
 };
 
+// `path` made absolute against the current directory and normalised; never
+// throws (a path that cannot be made absolute is only normalised).
+std::string AbsolutePath(const std::string& path);
+
 // Splits an executable path into base directory, name and extension and
 // forms the configuration file's path. The main script path is left empty.
 TitlePaths DerivePaths(const std::string& executablePath);

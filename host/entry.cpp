@@ -34,9 +34,9 @@ bool HeadlessFromEnvironment() {
 // directory; the configuration is the one given, or none (every default).
 int RunScript(const CommandLine& line) {
   namespace fs = std::filesystem;
-  fs::path script = fs::absolute(line.script).lexically_normal();
+  fs::path script = AbsolutePath(line.script);
   TitlePaths paths = DerivePaths((script.parent_path() / script.stem()).string() + ".exe");
-  paths.configFile = line.configFile.empty() ? "" : fs::absolute(line.configFile).lexically_normal().string();
+  paths.configFile = line.configFile.empty() ? "" : AbsolutePath(line.configFile);
   paths.mainScript = script.filename().string();
   RunOptions options;
   options.headless = line.headless || HeadlessFromEnvironment();
