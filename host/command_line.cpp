@@ -58,58 +58,61 @@ bool ParseNumber(const char* text, int64_t& out) {
   return true;
 }
 
-CommandLine ParseRun(int argc, const char* const* argv) {
-  CommandLine line;
-  line.command = Command::kRun;
-  for (int i = 2; i < argc; ++i) {
-    std::string a = argv[i];
-    if (a == "--headless") {
-      line.headless = true;
-    } else if (a == "--result") {
-      line.printResult = true;
-    } else if ((a == "--config" || a == "--timeout") && i + 1 < argc) {
-      if (a == "--config")
-        line.configFile = argv[++i];
-      else if (!ParseNumber(argv[++i], line.timeoutMs))
-        line.error = "--timeout takes milliseconds";
-    } else if (a.size() > 1 && a[0] == '-') {
-      line.error = "unknown option " + a;
-    } else if (line.script.empty()) {
-      line.script = a;
-    } else {
-      line.error = "one FILE.c only";
-    }
-  }
-  if (line.script.empty() && line.error.empty()) line.error = "run needs FILE.c";
-  if (!line.error.empty()) line.command = Command::kUsage;
-  return line;
+// Options of the commands that take FILE.c, each for one command.
+struct Option {
+  const char* name;
+  Command command;
+  bool takesValue;
+  void (*apply)(CommandLine& line, const char* value);
+};
+
+constexpr Option kOptions[] = {
+    {"--headless", Command::kRun, false, [](CommandLine& l, const char*) { l.headless = true; }},
+    {"--result", Command::kRun, false, [](CommandLine& l, const char*) { l.printResult = true; }},
+    {"--config", Command::kRun, true, [](CommandLine& l, const char* v) { l.configFile = v; }},
+    {"--timeout", Command::kRun, true,
+     [](CommandLine& l, const char* v) {
+       if (!ParseNumber(v, l.timeoutMs)) l.error = "--timeout takes milliseconds";
+     }},
+    {"--echo", Command::kListing, false, [](CommandLine& l, const char*) { l.echo = true; }},
+};
+
+const Option* FindOption(const std::string& name, Command command) {
+  for (const Option& option : kOptions)
+    if (option.command == command && name == option.name) return &option;
+  return nullptr;
 }
 
-CommandLine ParseCompile(int argc, const char* const* argv, Command command) {
+// COMMAND [options] FILE.c, the options in any order.
+CommandLine ParseScriptCommand(int argc, const char* const* argv, Command command) {
   CommandLine line;
   line.command = command;
-  for (int i = 2; i < argc; ++i) {
+  for (int i = 2; i < argc && line.error.empty(); ++i) {
     std::string a = argv[i];
-    if (command == Command::kListing && a == "--echo") {
-      line.echo = true;
+    const Option* option = FindOption(a, command);
+    if (option && (!option->takesValue || i + 1 < argc)) {
+      option->apply(line, option->takesValue ? argv[++i] : nullptr);
     } else if (a.size() > 1 && a[0] == '-') {
-      line.error = "unknown option " + a;
+      line.error = (option ? a + " needs a value" : "unknown option " + a);
     } else if (line.script.empty()) {
       line.script = a;
     } else {
       line.error = "one FILE.c only";
     }
   }
-  if (line.script.empty() && line.error.empty()) line.error = "needs FILE.c";
+  if (line.script.empty() && line.error.empty()) line.error = "FILE.c is missing";
   if (!line.error.empty()) line.command = Command::kUsage;
   return line;
 }
 
+CommandLine ParseRun(int argc, const char* const* argv) {
+  return ParseScriptCommand(argc, argv, Command::kRun);
+}
 CommandLine ParseCheck(int argc, const char* const* argv) {
-  return ParseCompile(argc, argv, Command::kCheck);
+  return ParseScriptCommand(argc, argv, Command::kCheck);
 }
 CommandLine ParseListing(int argc, const char* const* argv) {
-  return ParseCompile(argc, argv, Command::kListing);
+  return ParseScriptCommand(argc, argv, Command::kListing);
 }
 
 CommandLine Only(Command command) {

@@ -88,6 +88,8 @@ TEST(CommandLine, MistakesGiveUsage) {
                                                          {"run", "--timeout", "soon", "x.c"},
                                                          {"run", "--bogus", "x.c"},
                                                          {"run", "a.c", "b.c"},
+                                                         {"run", "x.c", "--timeout"},
+                                                         {"check", "--echo", "x.c"},
                                                          {"check"},
                                                          {"--nope"},
                                                          {"noextension"},
