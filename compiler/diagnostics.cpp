@@ -140,6 +140,18 @@ std::string TakeErrorText() {
   return text;
 }
 
+// The box holds 255 bytes of text: a longer text is cut after its last whole
+// line that fits (or at a character boundary), never inside a character.
+static std::string BoxText(const std::string& text) {
+  constexpr size_t kBoxBytes = 255;
+  if (text.size() <= kBoxBytes) return text;
+  size_t cut = text.rfind('\n', kBoxBytes - 1);
+  if (cut != std::string::npos) return text.substr(0, cut + 1);
+  cut = kBoxBytes;
+  while (cut > 0 && (uint8_t(text[cut]) & 0xC0) == 0x80) --cut;
+  return text.substr(0, cut);
+}
+
 // Headless runs and command-line checks have no box: the text goes whole to
 // standard error. Otherwise it is shown once through the error box, as text
 // (a '%' in a path is no format).
@@ -149,7 +161,7 @@ void ShowErrorText(const std::string& text, int mode) {
     std::fputs(text.c_str(), stderr);
     std::fflush(stderr);
   } else {
-    ReportError(kLevelFault, "%s", text.c_str());
+    ReportError(kLevelFault, "%s", BoxText(text).c_str());
   }
 }
 

@@ -172,6 +172,13 @@ TEST_F(Diagnostics, ShownOnceThroughTheErrorBoxAndNotAtAllWithErrorZero) {
   EXPECT_FALSE(CompileScript("bad.c", 0, 0, &code, &data));
   EXPECT_EQ(boxes, 1);
   EXPECT_EQ(shown.find("bad.c(1) : 定義されていない文字列です。\n"), 0u) << shown;
+  // A text longer than the box's 255 bytes is cut after a whole line.
+  f.Write({{"many.c", "int main() { a1(); a2(); a3(); a4(); a5(); a6(); a7(); a8(); a9(); a10(); return 0; }\n"}});
+  EXPECT_FALSE(CompileScript("many.c", 0, 0, &code, &data));
+  EXPECT_EQ(boxes, 2);
+  EXPECT_LE(shown.size(), 255u);
+  EXPECT_EQ(shown.back(), '\n');
+  EXPECT_NE(shown.find(" 関数は定義されていません。\n"), std::string::npos) << shown;
   TheConfig().error = savedError;
   SetErrorLevel(savedError);
   SetHeadless(headless);
