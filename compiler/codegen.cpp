@@ -319,16 +319,79 @@ void GenCompareValue(int n) {
   DefineLabel(e);
 }
 
+// The allocator's picture of the registers, saved around the branches of ?:.
+struct RegisterState {
+  int slotReg[kSlots];
+  bool busy[kSlots];
+  int a, b;
+};
+
+RegisterState SaveRegisters() {
+  RegisterState s;
+  std::memcpy(s.slotReg, SlotReg, sizeof SlotReg);
+  std::memcpy(s.busy, Busy, sizeof Busy);
+  s.a = A, s.b = B;
+  return s;
+}
+
+void RestoreRegisters(const RegisterState& s) {
+  std::memcpy(SlotReg, s.slotReg, sizeof SlotReg);
+  std::memcpy(Busy, s.busy, sizeof Busy);
+  A = s.a, B = s.b;
+}
+
+// At the end of the false branch, moves the result into `resultReg` and every
+// pending value into the register the true branch left it in, so that both
+// paths meet with the same registers.
+void MeetTrueBranch(const RegisterState& t, int resultReg) {
+  int live[kSpillDepth + 1], target[kSpillDepth + 1], count = 0;
+  for (int i = 0; i < SpillTop; ++i) {
+    if (Spill[i] == kSpilled) continue;
+    live[count] = SlotReg[Spill[i]];
+    target[count++] = t.slotReg[Spill[i]];
+  }
+  live[count] = SlotReg[A];
+  target[count++] = resultReg;
+  for (bool moved = true; moved;) {
+    moved = false;
+    for (int i = 0; i < count; ++i) {
+      if (live[i] == target[i]) continue;
+      int other = -1;
+      for (int j = 0; j < count; ++j)
+        if (live[j] == target[i]) other = j;
+      if (other >= 0) {
+        EmitOp(2, target[i], live[i]);
+        List("\txchg\tr%d, r%d\n", target[i], live[i]);
+        live[other] = live[i];
+      } else {
+        EmitOp(3, target[i], live[i]);
+        List("\tmovl\tr%d, r%d\n", target[i], live[i]);
+      }
+      live[i] = target[i];
+      moved = true;
+    }
+  }
+  RestoreRegisters(t);
+}
+
+// c ? x : y. A call in either branch may move pending values out of r0 on
+// its path only: the false branch is then compiled from the registers as
+// they were before the true branch, and its end brought in line with the
+// true branch's, so both paths meet with the same registers.
 void GenConditional(int n) {
   int f = NewLabel();
   Branch(Op(n, 1), false, f);
+  RegisterState before = SaveRegisters();
   Gen(Op(n, 2));
   int reg = R(A);
+  RegisterState afterTrue = SaveRegisters();
   int e = NewLabel();
   Jump(e);
   DefineLabel(f);
+  if (std::memcmp(before.slotReg, afterTrue.slotReg, sizeof SlotReg) != 0) RestoreRegisters(before);
   Gen(Op(n, 3));
-  MoveTo(reg);
+  if (std::memcmp(SlotReg, afterTrue.slotReg, sizeof SlotReg) == 0) MoveTo(reg);
+  else MeetTrueBranch(afterTrue, reg);
   DefineLabel(e);
 }
 

@@ -127,6 +127,18 @@ TEST_F(Expressions, ConditionalTypesAndConstantConditions) {
             (std::vector<int32_t>{10, 1, 1, 4, 4, 1, 1, 5, 5}));
 }
 
+// A call in one branch of ?: moves a pending value out of r0 on that path
+// only; both paths must still meet with the same registers.
+TEST_F(Expressions, ConditionalBranchesWithCallsKeepPendingValues) {
+  EXPECT_EQ(Outs("int f() { return 100; }",
+                 "int c, x, a[2]; x = 5;"
+                 "for (c = 0; c < 2; c++) {"
+                 "  out((c ? f() : 1) + x); out((c ? 1 : f()) + x); out((c ? f() : f() + 1) + x);"
+                 "  a[0] = 0; a[1] = 0; a[c ? f() - 99 : 0] = 7; out(a[0] * 10 + a[1]);"
+                 "  out(x * (c ? (c ? f() : 2) : 3) + x); }"),
+            (std::vector<int32_t>{6, 105, 106, 70, 20, 105, 6, 105, 7, 505}));
+}
+
 TEST_F(Expressions, UnaryOperatorsFoldOnConstants) {
   EXPECT_EQ(Outs("int v = 5;", "out(-v); out(~v); out(- -3); out(~0); out(-(2 * 3)); out(-0x80000000);"),
             (std::vector<int32_t>{-5, -6, 3, -1, -6, INT32_MIN}));
