@@ -309,7 +309,10 @@ void GenIncDec(int n) {
   List("\t%s\t(r%d)\n", kNames[index], R(A));
 }
 
+void KeepPendingOutOfR0(int n);
+
 void GenCompareValue(int n) {
+  KeepPendingOutOfR0(n);
   int t = NewLabel(), e = NewLabel();
   Branch(n, true, t);
   EmitImm(R(A), 0);
@@ -317,6 +320,33 @@ void GenCompareValue(int n) {
   DefineLabel(t);
   EmitImm(R(A), 1);
   DefineLabel(e);
+}
+
+bool ContainsCall(int n) {
+  int k = Kind(n);
+  if (k == kNCall) return true;
+  if (k == kNConst || k == kNString || k == kNGlobal || k == kNLocal || k == kNFunc) return false;
+  if (k >= kNLoadG && k < kNLoadI) return false;
+  if (k == kNCond) return ContainsCall(Op(n, 1)) || ContainsCall(Op(n, 2)) || ContainsCall(Op(n, 3));
+  bool two = (k >= kNAdd && k <= kNLOr) || (k >= kNAssign && k < kNComma + 1) || k == kNArg;
+  if (two) return ContainsCall(Op(n, 1)) || (Op(n, 2) && ContainsCall(Op(n, 2)));
+  return ContainsCall(Op(n, 1));
+}
+
+// Before code that branches inside an expression and calls a function on
+// some path only: a pending value in r0 would be moved out by that call on
+// one path and not the other, so it leaves r0 first, on every path.
+void KeepPendingOutOfR0(int n) {
+  int pending = -1;
+  for (int i = 0; i < SpillTop; ++i)
+    if (Spill[i] != kSpilled && SlotReg[Spill[i]] == 0) pending = Spill[i];
+  if (pending < 0 || !ContainsCall(n)) return;
+  int spare = A;
+  for (int i = 0; i < kSlots; ++i)
+    if (!Busy[i]) spare = i;
+  EmitOp(3, SlotReg[spare], 0);
+  List("\tmovl\tr%d, r%d\n", SlotReg[spare], 0);
+  std::swap(SlotReg[spare], SlotReg[pending]);
 }
 
 // The allocator's picture of the registers, saved around the branches of ?:.
@@ -379,6 +409,7 @@ void MeetTrueBranch(const RegisterState& t, int resultReg) {
 // they were before the true branch, and its end brought in line with the
 // true branch's, so both paths meet with the same registers.
 void GenConditional(int n) {
+  KeepPendingOutOfR0(n);
   int f = NewLabel();
   Branch(Op(n, 1), false, f);
   RegisterState before = SaveRegisters();

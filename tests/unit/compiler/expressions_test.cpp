@@ -137,6 +137,13 @@ TEST_F(Expressions, ConditionalBranchesWithCallsKeepPendingValues) {
                  "  a[0] = 0; a[1] = 0; a[c ? f() - 99 : 0] = 7; out(a[0] * 10 + a[1]);"
                  "  out(x * (c ? (c ? f() : 2) : 3) + x); }"),
             (std::vector<int32_t>{6, 105, 106, 70, 20, 105, 6, 105, 7, 505}));
+  EXPECT_EQ(Outs("int f() { out(77); return 100; } int z() { return 0; }",
+                 "int a, x, c; x = 5;"
+                 "for (a = 0; a < 2; a++) {"
+                 "  out((a && f()) + x); out((a || f()) + x); out((a > 0 && f() > 50) * 10 + x);"
+                 "  c = (a ? z() : 1) && f(); out(c + x); }"),
+            (std::vector<int32_t>{5, 77, 6, 5, 77, 6, 77, 6, 6, 77, 15, 5}))
+      << "&& and || as values, with a call on one path only";
 }
 
 TEST_F(Expressions, UnaryOperatorsFoldOnConstants) {
