@@ -144,7 +144,11 @@ INSTANTIATE_TEST_SUITE_P(
                     CompareCase{"apple", "Banana", -1, -1, 1},  // letters alphabetical, case second
                     CompareCase{"a", "ab", -1, -1, -1}, CompareCase{"_x", "1", -1, -1, 1},  // symbols before digits
                     CompareCase{"9", "a", -1, -1, -1}, CompareCase{"z", "\x82\xA0", -1, -1, -1},
-                    CompareCase{"\x82\xA2", "\x82\xA0", 1, 1, 1}));
+                    CompareCase{"\x82\xA2", "\x82\xA0", 1, 1, 1},
+                    // Full-width letters sort with their ASCII forms, katakana with hiragana.
+                    CompareCase{"\x82\x60", "B", -1, -1, 1}, CompareCase{"A", "\x82\x60", -1, -1, -1},
+                    CompareCase{"\x82\x81", "A", -1, 1, 1}, CompareCase{"\x83\x41", "\x82\xA2", -1, -1, 1},
+                    CompareCase{"\x83\x41", "\x82\xA0", 1, 1, 1}));
 
 TEST(StringNatives, AtoiSkipsBlanksTakesSignAndWraps) {
   ScriptMemory m;
