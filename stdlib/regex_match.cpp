@@ -187,10 +187,7 @@ class Matcher {
     while (nfa_.chain[state]) {
       const Edge& only = nfa_.edges[nfa_.firstEdge[state]];
       uint32_t width = Consume(only, pos);
-      if (width == 0) {
-        memo_->Mark(state, pos);
-        return false;
-      }
+      if (width == 0) return false;  // chain states are never looked up in the memo
       state = only.target;
       pos += width;
     }
