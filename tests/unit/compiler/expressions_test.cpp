@@ -67,6 +67,15 @@ TEST_F(Expressions, DeepExpressionsSpillAndStayCorrect) {
             (std::vector<int32_t>{601, 201}));
 }
 
+TEST_F(Expressions, NestingTooDeepIsAnErrorNotACrash) {
+  std::string deep(3000, '(');
+  ExpectError("int main() { return " + deep + "1; }\n", 22);
+  std::string minus(3000, '-');
+  ExpectError("int main() { int x; return " + minus + "x; }\n", 22);
+  std::string blocks(3000, '{');
+  ExpectError("int main() " + blocks + "\n", 22);
+}
+
 TEST_F(Expressions, CompoundAssignmentEvaluatesTheAddressTwice) {
   EXPECT_EQ(Outs("int a[10]; int i;",
                  "i = 0; a[i++] += 5; out(i); i = 0; a[i++] = 5; out(i); a[3] = 1; a[3] <<= 4; out(a[3]);"

@@ -137,6 +137,19 @@ TEST_F(Preprocessor, TrapLinesNumberNativesInOrder) {
   EXPECT_NE(listing.find("b:\n\ttrap\t1\n\tret\n\n"), std::string::npos) << listing;
 }
 
+TEST_F(Preprocessor, MacroExplosionStopsInsteadOfRunningForEver) {
+  // Each level doubles ten times: 10^12 empty statements at depth 12 would
+  // never end; the expansion budget turns it into error 7.
+  std::string defs = "#define L0 ;\n";
+  for (int i = 1; i <= 12; ++i) {
+    std::string prev = "L" + std::to_string(i - 1) + " ";
+    std::string body;
+    for (int k = 0; k < 10; ++k) body += prev;
+    defs += "#define L" + std::to_string(i) + " " + body + "\n";
+  }
+  ExpectError(defs + "int main() { L12 return 0; }\n", 7);
+}
+
 TEST_F(Preprocessor, IncludeListStopsAtItsBound) {
   // 300 distinct names of 20 bytes overflow the 4,096-byte list: the
   // compile stops with error 6 instead of writing past it.
