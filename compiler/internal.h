@@ -96,7 +96,17 @@ inline int ReadChar() {
   return ReadCharSlow();
 }
 inline int SkipWhite() {
-  while (Is(Ch, kClsSpace)) ReadChar();
+  while (Is(Ch, kClsSpace)) {
+    if (MacroDepth == 0) {
+      // Blanks of the current line are stepped over without a call; the
+      // zero that ends the line buffer is no blank.
+      const char* p = ReadPtr;
+      while (Is(*p, kClsSpace)) ++p;
+      ReadPtr = p;
+      if (*p) return Ch = uint8_t(*ReadPtr++);
+    }
+    ReadChar();
+  }
   return Ch;
 }
 // Reads an identifier at the current character into `out` (zero-ended, at
