@@ -5,9 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
-
 #include <thread>
+#include <vector>
 
 #include "host/message_queue.h"
 #include "host/script_threads.h"
@@ -126,19 +125,22 @@ TEST_P(RuntimeFocus, PausesOnceAndResumes) {
   WriteFile(dir / "GAME/GAME.c", "int main() { for (;;) ; return 0; }\n");
   int activeAway = -1, suspendAway = -1, activeBack = -1, suspendBack = -1;
   std::thread user([&] {
-    for (int i = 0; i < 1000 && RunningThreadCount() == 0; ++i) std::this_thread::sleep_for(10ms);
-    auto event = [](platform::EventKind kind) {
-      platform::PushNullEvent(platform::Event{kind, 0, 0});
-      std::this_thread::sleep_for(100ms);
+    auto waitUntil = [](auto done) {
+      for (int i = 0; i < 500 && !done(); ++i) std::this_thread::sleep_for(10ms);
     };
-    event(platform::EventKind::kDeactivate);
-    event(platform::EventKind::kDeactivate);
+    auto push = [](platform::EventKind kind) { platform::PushNullEvent(platform::Event{kind, 0, 0}); };
+    waitUntil([] { return RunningThreadCount() > 0; });
+    push(platform::EventKind::kDeactivate);
+    push(platform::EventKind::kDeactivate);
+    waitUntil([&] { return ThreadSuspendCount(0) == GetParam().suspendWhileAway; });
+    std::this_thread::sleep_for(100ms);  // time for a wrong second pause to show
     activeAway = ActiveFlag().load();
     suspendAway = ThreadSuspendCount(0);
-    event(platform::EventKind::kActivate);
+    push(platform::EventKind::kActivate);
+    waitUntil([] { return ThreadSuspendCount(0) == 0 && ActiveFlag().load() == 1; });
     activeBack = ActiveFlag().load();
     suspendBack = ThreadSuspendCount(0);
-    event(platform::EventKind::kClose);
+    push(platform::EventKind::kClose);
   });
   EXPECT_EQ(Run("[General]\nPause=" + std::to_string(GetParam().pause) + "\n"), 0);
   user.join();
