@@ -4,6 +4,7 @@
 // handle that is not open is refused, never followed. Streams a script leaves
 // open stay open until the process ends.
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <unordered_map>
 
@@ -17,24 +18,34 @@ namespace qavz {
 
 namespace {
 
-std::unordered_map<int32_t, std::FILE*> gStreams;
+struct OpenStream {
+  std::FILE* file;
+  bool text;  // opened without 'b'
+};
+std::unordered_map<int32_t, OpenStream> gStreams;
 int32_t gLastHandle = 0;
 
 std::FILE* Stream(int32_t handle) {
   auto it = gStreams.find(handle);
-  return it == gStreams.end() ? nullptr : it->second;
+  return it == gStreams.end() ? nullptr : it->second.file;
 }
 
-int32_t AddStream(std::FILE* f) {
+bool IsText(int32_t handle) {
+  auto it = gStreams.find(handle);
+  return it != gStreams.end() && it->second.text;
+}
+
+int32_t AddStream(std::FILE* f, bool text) {
   do {
     gLastHandle = gLastHandle == INT32_MAX ? 1 : gLastHandle + 1;
   } while (gStreams.count(gLastHandle));
-  gStreams[gLastHandle] = f;
+  gStreams[gLastHandle] = OpenStream{f, text};
   return gLastHandle;
 }
 
 // The standard mode strings: r, w or a, then any of '+', 'b' and 't' once
-// each. Text and binary are the same on this platform.
+// each. Files are written as they are; in text mode fgets reads a CR LF line
+// end as LF.
 bool HostMode(const std::string& mode, std::string& host) {
   if (mode.empty() || (mode[0] != 'r' && mode[0] != 'w' && mode[0] != 'a')) return false;
   int plus = 0, b = 0, t = 0;
@@ -95,7 +106,7 @@ int32_t Native_fopen(Addr args) noexcept {
   std::FILE* f = OpenWithFallback(name, hostMode);
   if (!f) return 0;
   try {
-    return AddStream(f);
+    return AddStream(f, mode.find('b') == std::string::npos);
   } catch (...) {
     std::fclose(f);
     return 0;
@@ -150,7 +161,17 @@ int32_t Native_fgets(Addr args) noexcept {
   if (!f || size <= 0) return 0;
   char* at = reinterpret_cast<char*>(TheArena().Span(buffer, uint32_t(size)));
   if (!at) return 0;
-  return std::fgets(at, size, f) ? int32_t(buffer) : 0;
+  if (!std::fgets(at, size, f)) return 0;
+  // Text read from a file written on Windows: a line ends with "\n" alone,
+  // as the original's text mode gives it.
+  if (IsText(Arg(args, 2))) {
+    size_t n = std::strlen(at);
+    if (n >= 2 && at[n - 2] == '\r' && at[n - 1] == '\n') {
+      at[n - 2] = '\n';
+      at[n - 1] = 0;
+    }
+  }
+  return int32_t(buffer);
 }
 
 int32_t Native_fputs(Addr args) noexcept {

@@ -82,5 +82,18 @@ TEST_F(StreamNatives, ModesAndTheWindowsDirectoryFallback) {
   Native_fclose(m.Args({f}));
 }
 
+TEST_F(StreamNatives, TextModeReadsWindowsLineEndsAsNewlines) {
+  test::WriteFile("crlf.txt", "one\r\ntwo\r\n");
+  Addr line = m.Buffer(16);
+  int32_t text = Open("crlf.txt", "r");
+  EXPECT_EQ(Native_fgets(m.Args({A(line), 16, text})), A(line));
+  EXPECT_EQ(m.StringAt(line), "one\n");
+  Native_fclose(m.Args({text}));
+  int32_t binary = Open("crlf.txt", "rb");
+  EXPECT_EQ(Native_fgets(m.Args({A(line), 16, binary})), A(line));
+  EXPECT_EQ(m.StringAt(line), "one\r\n");
+  Native_fclose(m.Args({binary}));
+}
+
 }  // namespace
 }  // namespace qavz
