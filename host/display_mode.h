@@ -3,7 +3,9 @@
 
 namespace qavz {
 
-// A new run starts windowed, without the object.
+// A new run starts windowed, without the object; the system variables learn
+// the desktop's size and depth and reach the switch through the window
+// thread. Call once the video driver is chosen.
 void ResetDisplayMode();
 // Start-up and exit steps for "Draw".
 void CreateDisplayModeObject();

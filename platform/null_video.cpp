@@ -58,6 +58,8 @@ void ClientSize(int* width, int* height) {
   *height = S().windowOpen ? S().spec.clientHeight : 0;
 }
 
+bool DesktopMode(int*, int*, int*) { return false; }
+
 void SetCaption(const char* utf8) {
   std::lock_guard lock(S().mutex);
   S().spec.caption = utf8;
@@ -110,9 +112,21 @@ void PushNullEvent(const Event& event) {
 }
 
 extern const VideoDriver kNullVideo = {
-    "null",        Available,    Init,       Quit,       CreateWindow,
-    DestroyWindow, WindowExists, ClientSize, SetCaption, RestoreAndRaise,
-    SetFullScreen, WaitEvent,    Wake,       MessageBox,
+    .name = "null",
+    .available = Available,
+    .init = Init,
+    .quit = Quit,
+    .createWindow = CreateWindow,
+    .destroyWindow = DestroyWindow,
+    .windowExists = WindowExists,
+    .clientSize = ClientSize,
+    .desktopMode = DesktopMode,
+    .setCaption = SetCaption,
+    .restoreAndRaise = RestoreAndRaise,
+    .setFullScreen = SetFullScreen,
+    .waitEvent = WaitEvent,
+    .wake = Wake,
+    .messageBox = MessageBox,
 };
 
 }  // namespace qavz::platform

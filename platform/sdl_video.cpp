@@ -68,6 +68,15 @@ void ClientSize(int* width, int* height) {
   if (gWindow) SDL_GetWindowSize(gWindow, width, height);
 }
 
+bool DesktopMode(int* width, int* height, int* bitsPerPixel) {
+  SDL_DisplayMode mode;
+  if (SDL_GetDesktopDisplayMode(gWindow ? SDL_GetWindowDisplayIndex(gWindow) : 0, &mode) != 0) return false;
+  *width = mode.w;
+  *height = mode.h;
+  *bitsPerPixel = int(SDL_BITSPERPIXEL(mode.format));
+  return true;
+}
+
 void SetCaption(const char* utf8) {
   if (gWindow) SDL_SetWindowTitle(gWindow, utf8);
 }
@@ -135,9 +144,21 @@ int MessageBox(const char* utf8Caption, const char* utf8Text) {
 }  // namespace
 
 extern const VideoDriver kSdlVideo = {
-    "sdl",         Available,    Init,       Quit,       CreateWindow,
-    DestroyWindow, WindowExists, ClientSize, SetCaption, RestoreAndRaise,
-    SetFullScreen, WaitEvent,    Wake,       MessageBox,
+    .name = "sdl",
+    .available = Available,
+    .init = Init,
+    .quit = Quit,
+    .createWindow = CreateWindow,
+    .destroyWindow = DestroyWindow,
+    .windowExists = WindowExists,
+    .clientSize = ClientSize,
+    .desktopMode = DesktopMode,
+    .setCaption = SetCaption,
+    .restoreAndRaise = RestoreAndRaise,
+    .setFullScreen = SetFullScreen,
+    .waitEvent = WaitEvent,
+    .wake = Wake,
+    .messageBox = MessageBox,
 };
 
 }  // namespace qavz::platform

@@ -45,6 +45,9 @@ struct VideoDriver {
   void (*destroyWindow)();
   bool (*windowExists)();
   void (*clientSize)(int* width, int* height);
+  // The desktop's size in pixels and bits per pixel (the display, not the
+  // window); false when the driver has no display.
+  bool (*desktopMode)(int* width, int* height, int* bitsPerPixel);
   void (*setCaption)(const char* utf8);
   void (*restoreAndRaise)();  // un-minimise and bring to the front
   // Full screen at the client size, or back to the window; false on failure

@@ -221,6 +221,21 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{"Timeout", "int main() { for (;;) ; return 0; }", "--timeout 300 --result", 3, ""}),
     [](const testing::TestParamInfo<RunCase>& info) { return std::string(info.param.name); });
 
+// A script switches to full screen through setsystem; the mode at exit is
+// written back to the configuration it ran with.
+TEST(CommandLineProcess, ScriptSwitchesToFullScreenAndTheModeIsWrittenBack) {
+  TempDir dir;
+  // Arguments are evaluated last first, so the switch gets a statement of its own.
+  WriteFile(dir / "main.c", Program("int main() { int on; on = setsystem(\"FULLSCREEN\", 1); "
+                                    "log_out(\"%d %d\", on, getsystem(\"fullscreen\")); "
+                                    "log_out(\"%d\", setsystem(\"fullscreen\", 1)); return 0; }"));
+  WriteFile(dir / "run.cfg", "[General]\nDraw=1\nFullScreen=0\n");
+  Outcome run = Shell(kQavz + " run --headless --config " + (dir / "run.cfg") + " " + (dir / "main.c"));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "1 1\n0\n") << "the switch gives 1, the same mode again 0";
+  EXPECT_EQ(ReadFile(dir / "run.cfg"), "[General]\nDraw=1\nFullScreen=1\n");
+}
+
 TEST(CommandLineProcess, AHeadlessTitleStartsAndStops) {
   TempDir dir;
   WriteFile(dir / "DEMO.cfg", "[General]\nTitle=Demo\nFullScreen=0\n");
