@@ -1,5 +1,6 @@
 #include "host/main_window.h"
 
+#include "host/services.h"
 #include "platform/text_encoding.h"
 #include "platform/video.h"
 
@@ -15,6 +16,8 @@ bool CreateMainWindow(const Config& config) {
   spec.sizable = !spec.popup && config.resize != 0;
   spec.maximizable = !spec.popup && config.draw != 0;
   if (!platform::Video().createWindow(spec)) return false;
+  // For extension libraries: no module handle here, the window's X11 id.
+  SetHostHandles(0, platform::Video().systemWindow());
   PostMainMessage(Message{kMsgLoadMain, 0, 0, ThePaths().mainScript});
   return true;
 }

@@ -59,6 +59,7 @@ void ClientSize(int* width, int* height) {
 }
 
 bool DesktopMode(int*, int*, int*) { return false; }
+uint32_t SystemWindow() { return 0; }
 
 void SetCaption(const char* utf8) {
   std::lock_guard lock(S().mutex);
@@ -122,6 +123,7 @@ extern const VideoDriver kNullVideo = {
     .clientSize = ClientSize,
     .desktopMode = DesktopMode,
     .setCaption = SetCaption,
+    .systemWindow = SystemWindow,
     .restoreAndRaise = RestoreAndRaise,
     .setFullScreen = SetFullScreen,
     .waitEvent = WaitEvent,

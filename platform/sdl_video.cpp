@@ -1,6 +1,7 @@
 // The SDL video driver: one real window, SDL's event queue, SDL's message box.
 // Every call but Wake runs on the main thread, which owns the window.
 #include <SDL.h>
+#include <SDL_syswm.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -75,6 +76,13 @@ bool DesktopMode(int* width, int* height, int* bitsPerPixel) {
   *height = mode.h;
   *bitsPerPixel = int(SDL_BITSPERPIXEL(mode.format));
   return true;
+}
+
+uint32_t SystemWindow() {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!gWindow || !SDL_GetWindowWMInfo(gWindow, &info) || info.subsystem != SDL_SYSWM_X11) return 0;
+  return uint32_t(info.info.x11.window);
 }
 
 void SetCaption(const char* utf8) {
@@ -154,6 +162,7 @@ extern const VideoDriver kSdlVideo = {
     .clientSize = ClientSize,
     .desktopMode = DesktopMode,
     .setCaption = SetCaption,
+    .systemWindow = SystemWindow,
     .restoreAndRaise = RestoreAndRaise,
     .setFullScreen = SetFullScreen,
     .waitEvent = WaitEvent,

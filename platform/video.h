@@ -49,6 +49,9 @@ struct VideoDriver {
   // window); false when the driver has no display.
   bool (*desktopMode)(int* width, int* height, int* bitsPerPixel);
   void (*setCaption)(const char* utf8);
+  // The window as the windowing system names it (an X11 window id), for
+  // extension libraries; 0 when there is none.
+  uint32_t (*systemWindow)();
   void (*restoreAndRaise)();  // un-minimise and bring to the front
   // Full screen at the client size, or back to the window; false on failure
   // (the window is then left windowed).
