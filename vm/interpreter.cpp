@@ -156,7 +156,7 @@ int RunSliceVariant(MachineContext* c) {
   (!kChecked ||                                                                            \
    (((a) & 0xFFFu) <= 0x1000u - (n) ? pages[(a) >> 12].load(std::memory_order_relaxed) != 0 \
                                     : arena.Live((a), (n))))
-#define LIVE(a, n) (uint32_t(a) - stackLo < stackWindow || LIVE_BLOCK(a, n))
+#define LIVE(a, n) (__builtin_expect(uint32_t(a) - stackLo < stackWindow, 1) || LIVE_BLOCK(a, n))
 #define FAULT(kind)  \
   do {               \
     fault = (kind);  \
@@ -167,16 +167,17 @@ int RunSliceVariant(MachineContext* c) {
 #define IMM_R int32_t(Ld32(p, 2))  // imm32 after a register byte
 #define IMM int32_t(Ld32(p, 1))    // imm32 right after the opcode
 #define FETCH()                                                                           \
-  if (--count == 0) goto done;                                                            \
+  if (__builtin_expect(--count == 0, 0)) goto done;                                       \
   if constexpr (kChecked) {                                                               \
-    if (pc - codeLo >= codeSpan && !OpenCodeWindow(arena, mem, pc, codeLo, codeSpan))     \
+    if (__builtin_expect(pc - codeLo >= codeSpan, 0) &&                                   \
+        !OpenCodeWindow(arena, mem, pc, codeLo, codeSpan))                                \
       goto fetchFault;                                                                    \
   }                                                                                       \
   p = mem + pc;                                                                           \
   op = *p;
 #define NEXT                                                  \
   if constexpr (kThreaded) {                                  \
-    if (stop.load(std::memory_order_relaxed)) goto done;      \
+    if (__builtin_expect(stop.load(std::memory_order_relaxed), 0)) goto done; \
     FETCH();                                                  \
     goto* kLabels[op];                                        \
   } else {                                                    \
