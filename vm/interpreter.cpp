@@ -109,6 +109,7 @@ void RaiseFault(MachineContext* context, FaultKind kind) {
 }
 
 // Each variant leaves some labels of the shared body unused.
+#pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-label"
 
 // The slice loop. Registers, pc and flags live in locals for the slice and
@@ -130,11 +131,9 @@ int RunSliceVariant(MachineContext* c) {
   uint8_t* const mem = arena.Base();
   const std::atomic<uint8_t>* const pages = arena.PageMap();
   const uint32_t stackBase = c->stackBase, stackSize = c->stackSize;
-  // Frame and stack accesses dominate compiled code: when the whole stack
-  // block is live, an access of up to 4 bytes starting below its last 3
-  // bytes needs no page-map lookup (0 = no such window).
-  // Only the top 64 KiB (where the frames are) is looked at, so a large
-  // stack costs no more per slice.
+  // Frame and stack accesses dominate compiled code: when the stack's top
+  // 64 KiB (where the frames are; all of a smaller stack) is live, an access
+  // of up to 4 bytes inside it needs no page-map lookup. 0 = no such window.
   const uint32_t stackLo = stackSize > 0x10000u ? stackBase + stackSize - 0x10000u : stackBase;
   const uint32_t stackTop = stackBase + stackSize - stackLo;
   const uint32_t stackWindow =
@@ -783,6 +782,8 @@ done:
 #undef INCDEC
 #undef BRANCH
 }
+
+#pragma GCC diagnostic pop
 
 template int RunSliceVariant<true, true>(MachineContext*);
 template int RunSliceVariant<true, false>(MachineContext*);
