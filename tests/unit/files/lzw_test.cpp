@@ -146,7 +146,9 @@ TEST(Lzw, WidthGrowsNineToFifteenThenAFlushResetsIt) {
   ASSERT_GE(bumpsAfter.size(), 6u);
   EXPECT_EQ(std::vector<size_t>(bumpsAfter.begin(), bumpsAfter.begin() + 6),
             (std::vector<size_t>{253, 765, 1789, 3837, 7933, 16125}));
-  if (bumpsAfter.size() > 6) EXPECT_EQ(bumpsAfter[6], 253u) << "width 9 again after the flush";
+  if (bumpsAfter.size() > 6) {
+    EXPECT_EQ(bumpsAfter[6], 253u) << "width 9 again after the flush";
+  }
   std::vector<uint8_t> back;
   ASSERT_TRUE(ExpandFromMemory(out.data(), out.size(), back));
   EXPECT_EQ(back, data);
