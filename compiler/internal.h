@@ -30,7 +30,7 @@ constexpr int kSpillDepth = 4096;           // deeper than any tree the pool can
 constexpr int kErrorTextBytes = 8192;
 constexpr int kMessageBytes = 1024;
 constexpr int kNestingLimit = 1000;         // parser recursion (parentheses, blocks)
-constexpr uint64_t kMacroBudget = 8u << 20;  // characters read from macro bodies
+constexpr uint64_t kMacroBudget = 256u << 10;  // macro characters, plus 32 per source byte
 
 // ---- error codes (messages in diagnostics.cpp) ----------------------------
 enum ErrorCode {

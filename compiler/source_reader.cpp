@@ -25,6 +25,10 @@ bool AsmBlock = false;
 char IncludeList[kIncludeListBytes];
 uint32_t IncludeListLength = 0;  // bytes used, without the closing empty name
 uint64_t MacroChars = 0;
+// Characters that macro bodies may supply: a fixed allowance plus 32 for
+// every source byte read, so a self-multiplying macro ends with error 7
+// instead of running for ever, while real programs never meet the bound.
+uint64_t MacroBudget = kMacroBudget;
 
 // One macro expansion in progress; entry 0 is never filled.
 struct MacroFrame {
@@ -83,6 +87,7 @@ void OpenSource(const char* name, size_t n) {
   if (!fits) Fail(kErrOpen);
   int err = LoadSourceFile(f.path, &f.text, &f.size);
   if (err) Fail(err);
+  MacroBudget += 32ull * f.size;
 }
 
 // Echoes a plain line to the listing, without its line feed.
@@ -125,6 +130,7 @@ void ResetReader() {
   IncludeListLength = 0;
   IncludeList[0] = 0;
   MacroChars = 0;
+  MacroBudget = kMacroBudget;
 }
 
 void OpenMainFile(const char* path) {
@@ -268,7 +274,7 @@ int ReadCharSlow() {
         if (m.ch >= 0) return Ch = m.ch;
         continue;
       }
-      if (++MacroChars > kMacroBudget) Fail(kErrMacroDepth);
+      if (++MacroChars > MacroBudget) Fail(kErrMacroDepth);
       // `##` before an identifier that is a macro pastes its text in place.
       if (c == '#' && ReadPtr[1] == '#' && Is(ReadPtr[2], kClsIdent | kClsLead)) {
         char name[kMaxIdent + 1];
