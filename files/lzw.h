@@ -39,14 +39,23 @@ class BitWriter {
   bool Write(uint32_t value, uint32_t width) {
     if (!buffer_ || failed_) return false;
     // Whole bytes leave the accumulator as soon as they are complete: the
-    // same bytes as filling each byte's free bits from the top.
-    pending_ = (pending_ << width) | (value & ((uint64_t(1) << width) - 1));
-    pendingBits_ += width;
-    while (pendingBits_ >= 8) {
-      pendingBits_ -= 8;
-      buffer_[used_++] = uint8_t(pending_ >> pendingBits_);
-      if (used_ == kBitBufferSize && !FlushFull()) return false;
+    // same bytes as filling each byte's free bits from the top. Locals, since
+    // a byte store may alias any member.
+    uint64_t pending = (pending_ << width) | (value & ((uint64_t(1) << width) - 1));
+    uint32_t bits = pendingBits_ + width, used = used_;
+    uint8_t* buffer = buffer_;
+    while (bits >= 8) {
+      bits -= 8;
+      buffer[used++] = uint8_t(pending >> bits);
+      if (used == kBitBufferSize) {
+        used_ = used;
+        if (!FlushFull()) return false;
+        used = used_;
+      }
     }
+    pending_ = pending;
+    pendingBits_ = bits;
+    used_ = used;
     return true;
   }
   // Writes the partial last byte and the rest of the buffer; closes the file
