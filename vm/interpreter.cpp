@@ -136,8 +136,9 @@ int RunSliceVariant(MachineContext* c) {
   // of up to 4 bytes inside it needs no page-map lookup. 0 = no such window.
   const uint32_t stackLo = stackSize > 0x10000u ? stackBase + stackSize - 0x10000u : stackBase;
   const uint32_t stackTop = stackBase + stackSize - stackLo;
-  const uint32_t stackWindow =
-      kChecked && stackTop >= 4 && arena.Live(stackLo, stackTop) ? stackTop - 3 : 0;
+  const bool stackLive = kChecked && stackTop >= 4 && arena.Live(stackLo, stackTop);
+  const uint32_t stackWindow = stackLive ? stackTop - 3 : 0;
+  const uint32_t frameWindow = stackLive && stackTop >= 24 ? stackTop - 23 : 0;  // enter, leave
   int32_t r[8];
   std::memcpy(r, c->r, sizeof r);
   (void)pages;
@@ -149,13 +150,14 @@ int RunSliceVariant(MachineContext* c) {
   uint32_t codeLo = 0, codeSpan = 0;  // fetch window, opened by the first fetch
   FaultKind fault = kFaultProgram;
 
-// LIVE is for accesses of 1 to 4 bytes (the stack window assumes so);
-// LIVE_BLOCK for the 24 bytes that enter and leave move.
+// LIVE is for accesses of 1 to 4 bytes (the stack window assumes so),
+// LIVE_FRAME for the 24 bytes that enter and leave move.
 #define LIVE_BLOCK(a, n)                                                                    \
   (!kChecked ||                                                                            \
    (((a) & 0xFFFu) <= 0x1000u - (n) ? pages[(a) >> 12].load(std::memory_order_relaxed) != 0 \
                                     : arena.Live((a), (n))))
 #define LIVE(a, n) (__builtin_expect(uint32_t(a) - stackLo < stackWindow, 1) || LIVE_BLOCK(a, n))
+#define LIVE_FRAME(a) (__builtin_expect(uint32_t(a) - stackLo < frameWindow, 1) || LIVE_BLOCK(a, 24))
 #define FAULT(kind)  \
   do {               \
     fault = (kind);  \
@@ -456,7 +458,7 @@ top:
       r[7] = int32_t(sp);
       if (sp - stackBase >= stackSize) FAULT(kFaultStack);
       uint32_t save = sp + n;
-      if (!LIVE_BLOCK(save, 24)) FAULT(kFaultProgram);
+      if (!LIVE_FRAME(save)) FAULT(kFaultProgram);
       std::memcpy(mem + save, &r[1], 24);
       r[6] = int32_t(save + 20);
       NEXT;
@@ -468,7 +470,7 @@ top:
       uint32_t sp = uint32_t(r[7]);
       if (sp - stackBase + n + 24 < stackSize) {
         uint32_t save = sp + n;
-        if (!LIVE_BLOCK(save, 24)) FAULT(kFaultProgram);
+        if (!LIVE_FRAME(save)) FAULT(kFaultProgram);
         std::memcpy(&r[1], mem + save, 24);
         r[7] = int32_t(save + 24);
         NEXT;
@@ -766,6 +768,7 @@ done:
 
 #undef LIVE
 #undef LIVE_BLOCK
+#undef LIVE_FRAME
 #undef FAULT
 #undef REG_D
 #undef REG_S
