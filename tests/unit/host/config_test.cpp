@@ -66,6 +66,7 @@ struct AutoHideCase {
   const char* menu;
   int expected;
 };
+void PrintTo(const AutoHideCase& c, std::ostream* os) { *os << "Draw=" << c.draw << " Menu=" << c.menu; }
 
 class ConfigAutoHide : public testing::TestWithParam<AutoHideCase> {};
 
@@ -112,6 +113,9 @@ struct WriteBackCase {
   bool writes;
   const char* expectedLine;
 };
+void PrintTo(const WriteBackCase& c, std::ostream* os) {
+  *os << '"' << c.line << "\" full screen at exit " << c.fullScreenAtExit;
+}
 
 class ConfigWriteBack : public testing::TestWithParam<WriteBackCase> {};
 

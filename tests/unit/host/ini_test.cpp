@@ -47,6 +47,7 @@ struct IntCase {
   const char* text;
   int32_t expected;
 };
+void PrintTo(const IntCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 
 class IniInteger : public testing::TestWithParam<IntCase> {};
 

@@ -23,6 +23,9 @@ struct LevelCase {
   unsigned level;
   bool shown;
 };
+void PrintTo(const LevelCase& c, std::ostream* os) {
+  *os << "Error=" << c.configured << " level " << c.level;
+}
 
 class ReportErrorLevels : public testing::TestWithParam<LevelCase> {
  protected:

@@ -118,6 +118,7 @@ struct FocusCase {
   int pause;
   int activeWhileAway, suspendWhileAway;
 };
+void PrintTo(const FocusCase& c, std::ostream* os) { *os << "Pause=" << c.pause; }
 
 class RuntimeFocus : public Runtime, public testing::WithParamInterface<FocusCase> {};
 
@@ -199,6 +200,7 @@ struct RunCase {
   int status;
   const char* output;  // standard output and error together
 };
+void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
 
 class HeadlessRun : public testing::TestWithParam<RunCase> {};
 
