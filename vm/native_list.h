@@ -1,7 +1,7 @@
 // The 261 natives in table order: X(name, argument count), -1 = variadic.
 // A native's index is its row; scripts bind names to indices by the order of
 // their `trap` lines, so this order is an interface with every script.
-// Keep tools/natives.h (the authors' header) in the same order.
+// Keep include/natives.h (the authors' header) in the same order.
 #pragma once
 
 #define QAVZ_NATIVES(X) \
