@@ -53,10 +53,11 @@ int32_t MapChars(Addr s, uint32_t (*map)(uint32_t) noexcept) noexcept {
   return int32_t(s);
 }
 
-// Byte offset after `count` characters from `from` (stopping at the end).
+// Byte offset after `count` characters from `from`, stopping at the end or
+// at a lead byte before the terminator, which is no character.
 uint32_t SkipChars(const ScriptText& t, uint32_t from, uint32_t count, uint32_t* skipped) noexcept {
   uint32_t i = from, n = 0;
-  while (n < count && i < t.length) {
+  while (n < count && i < t.length && !(IsLeadByte(t.bytes[i]) && t.bytes[i + 1] == 0)) {
     i += uint32_t(CharLength(t.bytes + i));
     ++n;
   }

@@ -64,7 +64,8 @@ INSTANTIATE_TEST_SUITE_P(Bounds, MbscutTest,
                                          CutCase{"\x82\xA0\x82\xA2\x41", 0, 2, "\x82\xA0\x82\xA2"},
                                          CutCase{"\x82\xA0\x82\xA2\x41", 2, 5, "A"},
                                          CutCase{"\x82\xA0\x82\xA2\x41", 9, 1, ""},
-                                         CutCase{"abc", -1, -1, ""}));
+                                         CutCase{"abc", -1, -1, ""},
+                                         CutCase{"a\x82", 0, 2, "a"}, CutCase{"a\x82", 1, 1, ""}));
 
 TEST(StringNatives, MbscutPadsTheUnusedCountWithZeros) {
   ScriptMemory m;
