@@ -309,10 +309,11 @@ void GenIncDec(int n) {
   List("\t%s\t(r%d)\n", kNames[index], R(A));
 }
 
-void KeepPendingOutOfR0(int n);
+void KeepPendingOutOfR0(bool conditionalCall);
+bool CallOnSomePaths(int n);
 
 void GenCompareValue(int n) {
-  KeepPendingOutOfR0(n);
+  KeepPendingOutOfR0(CallOnSomePaths(n));
   int t = NewLabel(), e = NewLabel();
   Branch(n, true, t);
   EmitImm(R(A), 0);
@@ -333,14 +334,25 @@ bool ContainsCall(int n) {
   return ContainsCall(Op(n, 1));
 }
 
+// Whether branching on `n` calls a function on some paths only: the right
+// side of && and || runs only when the left side does not decide. A call
+// that runs on every path needs no care, and nested value expressions look
+// after their own branches when they are generated.
+bool CallOnSomePaths(int n) {
+  int k = Kind(n);
+  if (k == kNLAnd || k == kNLOr) return CallOnSomePaths(Op(n, 1)) || ContainsCall(Op(n, 2));
+  if (k == kNNot) return CallOnSomePaths(Op(n, 1));
+  return false;
+}
+
 // Before code that branches inside an expression and calls a function on
 // some path only: a pending value in r0 would be moved out by that call on
 // one path and not the other, so it leaves r0 first, on every path.
-void KeepPendingOutOfR0(int n) {
+void KeepPendingOutOfR0(bool conditionalCall) {
   int pending = -1;
   for (int i = 0; i < SpillTop; ++i)
     if (Spill[i] != kSpilled && SlotReg[Spill[i]] == 0) pending = Spill[i];
-  if (pending < 0 || !ContainsCall(n)) return;
+  if (pending < 0 || !conditionalCall) return;
   int spare = A;
   for (int i = 0; i < kSlots; ++i)
     if (!Busy[i]) spare = i;
@@ -409,7 +421,7 @@ void MeetTrueBranch(const RegisterState& t, int resultReg) {
 // they were before the true branch, and its end brought in line with the
 // true branch's, so both paths meet with the same registers.
 void GenConditional(int n) {
-  KeepPendingOutOfR0(n);
+  KeepPendingOutOfR0(CallOnSomePaths(Op(n, 1)) || ContainsCall(Op(n, 2)) || ContainsCall(Op(n, 3)));
   int f = NewLabel();
   Branch(Op(n, 1), false, f);
   RegisterState before = SaveRegisters();

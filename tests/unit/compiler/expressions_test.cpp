@@ -155,6 +155,25 @@ TEST_F(Expressions, ConditionalBranchesWithCallsKeepPendingValues) {
       << "&& and || as values, with a call on one path only";
 }
 
+// A call that runs on every path of a comparison or a condition is handled
+// by the ordinary move to r0: no extra copy of the pending value first.
+TEST_F(Expressions, UnconditionalCallsInBranchingValuesNeedNoExtraMove) {
+  std::string listing = f.Listing("int x;\nint f() { return 2; }\nint main() { x = (f() > 1) + x; return 0; }\n");
+  EXPECT_NE(listing.find("main:\n\tenter\n\tmovl\tr0, x\n\tmovl\tr2, $1\n\txchg\tr0, r3\n\tcall\tf\n"
+                         "\tsub\t\tr0, r2\n\tjg\t\t_5\n\tmovl\tr0, $0\n\tjmp\t\t_6\n_5:\n\tmovl\tr0, $1\n_6:\n"
+                         "\tadd\t\tr0, r3\n\tmovl\tx, r0\n"),
+            std::string::npos)
+      << listing;
+  listing = f.Listing("int x;\nint f() { return 2; }\nint main() { x = (f() ? 3 : 4) + x; return 0; }\n");
+  EXPECT_NE(listing.find("main:\n\tenter\n\tmovl\tr0, x\n\txchg\tr0, r2\n\tcall\tf\n\tcmpl\tr0, $0\n"),
+            std::string::npos)
+      << listing;
+  EXPECT_EQ(Outs("int f() { out(9); return 2; } int g() { return 0; }",
+                 "int x; x = 5; out((f() > 1) + x); out((f() ? 3 : 4) + x); out((f() && g()) + x);"
+                 "out((!f() || g()) * 10 + x); out((g() ? f() : 1) + x);"),
+            (std::vector<int32_t>{9, 6, 9, 8, 9, 5, 9, 5, 6}));
+}
+
 TEST_F(Expressions, UnaryOperatorsFoldOnConstants) {
   EXPECT_EQ(Outs("int v = 5;", "out(-v); out(~v); out(- -3); out(~0); out(-(2 * 3)); out(-0x80000000);"),
             (std::vector<int32_t>{-5, -6, 3, -1, -6, INT32_MIN}));
