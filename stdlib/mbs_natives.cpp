@@ -26,7 +26,9 @@ int32_t CompareChars(Addr args, uint32_t (*fold)(uint32_t) noexcept) noexcept {
   if (!GetScriptText(ArgAddr(args, 0), a) || !GetScriptText(ArgAddr(args, 1), b)) return 0;
   for (uint32_t i = 0, j = 0;;) {
     size_t la = CharLength(a.bytes + i), lb = CharLength(b.bytes + j);
-    uint32_t ca = fold(CharCode(a.bytes + i, la)), cb = fold(CharCode(b.bytes + j, lb));
+    // A lead byte before the terminator is no character: the string ends there.
+    uint32_t ca = IsLeadByte(a.bytes[i]) && la == 1 ? 0 : fold(CharCode(a.bytes + i, la));
+    uint32_t cb = IsLeadByte(b.bytes[j]) && lb == 1 ? 0 : fold(CharCode(b.bytes + j, lb));
     if (ca != cb) return ca < cb ? -1 : 1;
     if (ca == 0) return 0;
     i += uint32_t(la);

@@ -30,6 +30,10 @@ TEST(StringNatives, DanglingLeadByteIsNotACharacter) {
   Addr s = m.Str("a\x82");
   EXPECT_EQ(Native_mbslen(m.Args({int32_t(s)})), 1);
   EXPECT_EQ(Native_mbschr(m.Args({int32_t(s), 0})), 0);
+  Addr a = m.Str("a");
+  EXPECT_EQ(Native_mbscmp(m.Args({int32_t(s), int32_t(a)})), 0);
+  EXPECT_EQ(Native_mbscmpi(m.Args({int32_t(a), int32_t(s)})), 0);
+  EXPECT_LT(Native_mbscmp(m.Args({int32_t(s), int32_t(m.Str("a\x01"))})), 0);
 }
 
 struct CutCase {
