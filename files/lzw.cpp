@@ -24,7 +24,7 @@ bool BitWriter::Create(const char* path) {
     ReportError(kLevelData, msg::kCreateFailed, platform::ToUtf8(path).c_str());
     return false;
   }
-  buffer_ = new (std::nothrow) uint8_t[kBitBufferSize]();
+  buffer_ = new (std::nothrow) uint8_t[kBitBufferSize + kBitBufferSlack]();
   if (!buffer_) {
     ReportError(kLevelData, msg::kOutputBufferNoMemory);
     std::fclose(file_);
@@ -35,7 +35,7 @@ bool BitWriter::Create(const char* path) {
 }
 
 bool BitWriter::CreateInMemory(std::vector<uint8_t>* out) {
-  buffer_ = new (std::nothrow) uint8_t[kBitBufferSize]();
+  buffer_ = new (std::nothrow) uint8_t[kBitBufferSize + kBitBufferSlack]();
   if (!buffer_) return false;
   memory_ = out;
   return true;
@@ -192,6 +192,7 @@ struct EncodeTable {
 
 bool LzwEncode(BitWriter& writer, const uint8_t* data, uint32_t length) {
   if (!data || length == 0) return false;
+  if (!writer.buffer_ || writer.failed_) return false;
   std::unique_ptr<EncodeTable> table(new (std::nothrow) EncodeTable);
   if (!table) {
     ReportError(kLevelData, msg::kDictionaryFailed);
@@ -199,8 +200,30 @@ bool LzwEncode(BitWriter& writer, const uint8_t* data, uint32_t length) {
   }
   EncodeTable& t = *table;
   t.Clear();
+  // The writer's state in locals: the loop's stores could otherwise alias
+  // it. Each code goes out as one 8-byte big-endian store of the pending
+  // bits, top-aligned, and the whole bytes among them are kept; the rest is
+  // overwritten by the next store. Bits above the low `bits` are stale and
+  // shift out of the top.
+  uint8_t* buffer = writer.buffer_;
+  uint32_t used = writer.used_, bits = writer.pendingBits_;
+  uint64_t pending = writer.pending_;
+  auto put = [&](uint32_t code, uint32_t width) {
+    pending = (pending << width) | code;
+    bits += width;  // 9 to 22, so the shift below stays under 64
+    uint64_t word = __builtin_bswap64(pending << (64 - bits));
+    std::memcpy(buffer + used, &word, sizeof word);
+    used += bits >> 3;
+    bits &= 7;
+    if (used < kBitBufferSize) return true;
+    writer.used_ = used;
+    bool flushed = writer.FlushFull();
+    used = writer.used_;
+    return flushed;
+  };
   uint32_t nextCode = kLzwFirstFree, width = kLzwMinWidth, bumpLimit = 511;
   uint32_t s = data[0];
+  bool ok = true;
   for (uint32_t i = 1; i < length; ++i) {
     uint32_t c = data[i];
     uint32_t index = t.Probe(s, c);
@@ -210,21 +233,34 @@ bool LzwEncode(BitWriter& writer, const uint8_t* data, uint32_t length) {
     }
     t.key[index] = c << 16 | s;
     t.code[index] = uint16_t(nextCode++);
-    if (!writer.Write(s, width)) return false;
+    if (!put(s, width)) {
+      ok = false;
+      break;
+    }
     s = c;
     if (nextCode > kLzwMaxCode) {
-      if (!writer.Write(kLzwFlush, width)) return false;
+      if (!put(kLzwFlush, width)) {
+        ok = false;
+        break;
+      }
       t.Clear();
       nextCode = kLzwFirstFree;
       width = kLzwMinWidth;
       bumpLimit = 511;
     } else if (nextCode > bumpLimit) {
-      if (!writer.Write(kLzwBump, width)) return false;
+      if (!put(kLzwBump, width)) {
+        ok = false;
+        break;
+      }
       width++;
       bumpLimit = bumpLimit * 2 + 1;
     }
   }
-  return writer.Write(s, width) && writer.Write(kLzwEnd, width);
+  ok = ok && put(s, width) && put(kLzwEnd, width);
+  writer.used_ = used;
+  writer.pending_ = pending & ((uint64_t(1) << bits) - 1);
+  writer.pendingBits_ = bits;
+  return ok;
 }
 
 // ---- decoder ----

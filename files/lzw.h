@@ -16,6 +16,8 @@ struct FastFile;
 
 constexpr uint32_t kCompressedMagic = 0x71617600;
 constexpr uint32_t kBitBufferSize = 16384;
+// Room past the buffer's end for one 8-byte store that starts inside it.
+constexpr uint32_t kBitBufferSlack = 8;
 
 // Codes that are not dictionary strings.
 enum LzwCode : uint32_t { kLzwEnd = 256, kLzwBump = 257, kLzwFlush = 258, kLzwFirstFree = 259 };
@@ -63,6 +65,10 @@ class BitWriter {
   bool Close();
 
  private:
+  // The encoder keeps this state in locals across its loop and stores codes
+  // without going through Write.
+  friend bool LzwEncode(BitWriter& writer, const uint8_t* data, uint32_t length);
+
   bool Flush(const char* failMessage);
   bool FlushFull();
 
