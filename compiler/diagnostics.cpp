@@ -48,6 +48,7 @@ char ErrorText[kErrorTextBytes];
 char LastText[kErrorTextBytes];
 bool Collecting = false;
 uint32_t ErrorLength = 0;
+bool TextFull = false;
 
 // Converted texts live until the next few conversions.
 std::string Converted[4];
@@ -61,6 +62,7 @@ const char* MessageErrorText(int code) { return code >= 0 && code < 25 ? kMessag
 
 void ResetDiagnostics(bool collect) {
   Collecting = collect;
+  TextFull = false;
   ErrorLength = 0;
   ErrorText[0] = 0;
   BetweenDeclarations = false;
@@ -74,9 +76,10 @@ const char* MessageText(const char* sjis, int length) {
 }
 
 // Each message is formatted into 1,024 bytes; the text stops at its bound
-// instead of running past it.
+// instead of running past it. Only whole messages go in: a message cut at
+// the bound could end inside a character, and later ones would hide the gap.
 void Message(const char* format, ...) {
-  if (!Collecting) return;
+  if (!Collecting || TextFull) return;
   char line[kMessageBytes];
   va_list args;
   va_start(args, format);
@@ -84,7 +87,10 @@ void Message(const char* format, ...) {
   va_end(args);
   if (n < 0) return;
   uint32_t len = std::strlen(line);
-  if (ErrorLength + len >= kErrorTextBytes) len = kErrorTextBytes - 1 - ErrorLength;
+  if (ErrorLength + len >= kErrorTextBytes) {
+    TextFull = true;
+    return;
+  }
   std::memcpy(ErrorText + ErrorLength, line, len);
   ErrorLength += len;
   ErrorText[ErrorLength] = 0;

@@ -150,6 +150,15 @@ TEST_F(Diagnostics, ErrorTextStopsAtItsBound) {
   EXPECT_FALSE(f.Check(source + "return 0; }\n", &messages, false));
   EXPECT_LT(messages.size(), 8192u);
   EXPECT_GT(messages.size(), 7000u);
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages.back(), '\n') << "only whole messages, none cut at the bound";
+  // Every line is one whole message.
+  size_t start = 0;
+  for (size_t end; (end = messages.find('\n', start)) != std::string::npos; start = end + 1) {
+    std::string line = messages.substr(start, end - start);
+    EXPECT_EQ(line.rfind("undefined_function_with_a_long_name_", 0), 0u) << line;
+    EXPECT_NE(line.find(" 関数は定義されていません。"), std::string::npos) << line;
+  }
 }
 
 TEST_F(Diagnostics, ShownOnceThroughTheErrorBoxAndNotAtAllWithErrorZero) {
