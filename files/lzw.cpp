@@ -154,11 +154,11 @@ namespace {
 
 // The dictionary maps (parent code, character) to a code. Which strings it
 // holds and their codes decide the output; where they sit in the table does
-// not. So instead of the classic 35,023-entry double-hashed table, which is
-// 93% full before each flush and probes long chains, it is a
-// table of 69,001 entries, under half full, probed the same way from an
-// index that spreads over all of it: the same codes, in fewer steps.
-constexpr uint32_t kTableSize = 69001;  // a prime
+// not. The home entry is character * 256 + parent: a sum rather than a hash,
+// so a lookup is one load from a row picked by the character, and the
+// string being extended (the loop's critical path) only adds an offset.
+// Collisions are probed by double hashing; the table is at most a third full.
+constexpr uint32_t kTableSize = 98057;  // a prime past 255 * 256 + 32767
 
 constexpr uint32_t kFree = 0xFFFFFFFFu;
 
@@ -170,19 +170,16 @@ struct EncodeTable {
 
   void Clear() { std::memset(key, 0xFF, sizeof key); }
 
-  // Index of the entry holding `key`, or of the free entry where it goes.
-  uint32_t Probe(uint32_t parent, uint32_t character) const {
-    uint32_t want = character << 16 | parent;
-    uint32_t index = (character << 8) ^ parent;
-    uint32_t k = key[index];
-    if (k == want || k == kFree) return index;
+  // Index of the entry holding `want`, or of the free entry where it goes,
+  // after `index`, which holds another key.
+  uint32_t ProbeOn(uint32_t want, uint32_t index) const {
     uint32_t step = index == 0 ? 1 : kTableSize - index;
     for (;;) {
       if (index >= step)
         index -= step;
       else
         index += kTableSize - step;
-      k = key[index];
+      uint32_t k = key[index];
       if (k == want || k == kFree) return index;
     }
   }
@@ -226,12 +223,20 @@ bool LzwEncode(BitWriter& writer, const uint8_t* data, uint32_t length) {
   bool ok = true;
   for (uint32_t i = 1; i < length; ++i) {
     uint32_t c = data[i];
-    uint32_t index = t.Probe(s, c);
-    if (t.key[index] != kFree) {
+    uint32_t want = c << 16 | s, index = (c << 8) + s;
+    uint32_t k = t.key[index];
+    if (k == want) {
       s = t.code[index];
       continue;
     }
-    t.key[index] = c << 16 | s;
+    if (k != kFree) {
+      index = t.ProbeOn(want, index);
+      if (t.key[index] == want) {
+        s = t.code[index];
+        continue;
+      }
+    }
+    t.key[index] = want;
     t.code[index] = uint16_t(nextCode++);
     if (!put(s, width)) {
       ok = false;
