@@ -12,7 +12,8 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev
   libpcre2-dev
-  ncompress
+  clang libclang-rt-14-dev
+  ncompress lua5.4 tcc
 )
 missing=()
 for p in "${packages[@]}"; do

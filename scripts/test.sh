@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test: the release build, the same tests
 # under AddressSanitizer and UndefinedBehaviorSanitizer, and the script-thread
-# tests under ThreadSanitizer.
+# tests under ThreadSanitizer, then a short run of each fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,3 +28,6 @@ if [ -d tests/unit/threads ]; then
     --target qavz_threads_tests
   QAVZ_HEADLESS=1 TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/qavz_threads_tests
 fi
+
+# A short run of every fuzz target (longer runs: scripts/fuzz.sh SECONDS).
+bash scripts/fuzz.sh 15
