@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "vm/machine_context.h"
 
 namespace qavz::test {
@@ -52,5 +54,21 @@ namespace qavz::test {
 
 // The message of each numbered compile error, as shown.
 extern const char* const kCompileErrors[25];
+
+}  // namespace qavz::test
+
+namespace qavz::test {
+
+// Base of the compiler test fixtures: runs snippets and checks errors.
+class CompilerTest : public ::testing::Test {
+ protected:
+  CompilerFixture f;
+  // The values a program passes to out(): `decls`, then main with `body`.
+  // With `mustEnd` the program must also end normally (state 1).
+  std::vector<int32_t> RunOuts(const std::string& decls, const std::string& body, bool mustEnd);
+  // The sizing pass of `source` fails with compile error `code`, and the
+  // messages contain `where` when given.
+  void ExpectError(const std::string& source, int code, const char* where = nullptr);
+};
 
 }  // namespace qavz::test

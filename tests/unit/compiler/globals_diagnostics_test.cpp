@@ -12,19 +12,10 @@
 namespace qavz::test {
 namespace {
 
-class Globals : public ::testing::Test {
+class Globals : public CompilerTest {
  protected:
-  CompilerFixture f;
   std::vector<int32_t> Outs(const std::string& decls, const std::string& body) {
-    RunResult r = f.Run(decls + "\nint main() {\n" + body + "\nreturn 0; }\n");
-    EXPECT_TRUE(r.compiled) << decls << body;
-    return r.out;
-  }
-  void ExpectError(const std::string& source, int code) {
-    std::string messages;
-    EXPECT_FALSE(f.Check(source, &messages)) << source;
-    EXPECT_NE(messages.find(std::string(kCompileErrors[code]) + "。"), std::string::npos)
-        << "expected error " << code << ", got:\n" << messages;
+    return RunOuts(decls, body, false);
   }
 };
 

@@ -8,18 +8,7 @@
 namespace qavz::test {
 namespace {
 
-class Preprocessor : public ::testing::Test {
- protected:
-  CompilerFixture f;
-  // Compiles `source` (with the test natives) expecting error `code`.
-  void ExpectError(const std::string& source, int code, const char* where = nullptr) {
-    std::string messages;
-    EXPECT_FALSE(f.Check(source, &messages)) << source;
-    EXPECT_NE(messages.find(std::string(kCompileErrors[code]) + "。"), std::string::npos)
-        << "expected error " << code << ", got:\n" << messages;
-    if (where) EXPECT_NE(messages.find(where), std::string::npos) << messages;
-  }
-};
+class Preprocessor : public CompilerTest {};
 
 TEST_F(Preprocessor, LineOf4094BytesIsAcceptedAndOneMoreFails) {
   std::string comment = "//" + std::string(4092, 'x');

@@ -11,20 +11,10 @@
 namespace qavz::test {
 namespace {
 
-class Statements : public ::testing::Test {
+class Statements : public CompilerTest {
  protected:
-  CompilerFixture f;
   std::vector<int32_t> Outs(const std::string& decls, const std::string& body) {
-    RunResult r = f.Run(decls + "\nint main() {\n" + body + "\nreturn 0; }\n");
-    EXPECT_TRUE(r.compiled) << body;
-    EXPECT_EQ(r.state, 1) << body;
-    return r.out;
-  }
-  void ExpectError(const std::string& source, int code) {
-    std::string messages;
-    EXPECT_FALSE(f.Check(source, &messages)) << source;
-    EXPECT_NE(messages.find(std::string(kCompileErrors[code]) + "。"), std::string::npos)
-        << "expected error " << code << ", got:\n" << messages;
+    return RunOuts(decls, body, true);
   }
 };
 

@@ -8,20 +8,9 @@
 namespace qavz::test {
 namespace {
 
-class TokensTypes : public ::testing::Test {
+class TokensTypes : public CompilerTest {
  protected:
-  CompilerFixture f;
-  std::vector<int32_t> Outs(const std::string& body) {
-    RunResult r = f.Run("int main() {\n" + body + "\nreturn 0; }\n");
-    EXPECT_TRUE(r.compiled) << body;
-    return r.out;
-  }
-  void ExpectError(const std::string& source, int code) {
-    std::string messages;
-    EXPECT_FALSE(f.Check(source, &messages)) << source;
-    EXPECT_NE(messages.find(std::string(kCompileErrors[code]) + "。"), std::string::npos)
-        << "expected error " << code << ", got:\n" << messages;
-  }
+  std::vector<int32_t> Outs(const std::string& body) { return RunOuts("", body, false); }
 };
 
 TEST_F(TokensTypes, NumbersHaveHexBinaryAndDecimalButNoOctal) {
