@@ -14,6 +14,7 @@
 #include "host/config.h"
 #include "host/report_error.h"
 #include "vm/arena.h"
+#include "tests/support/script_memory.h"
 #include "vm/native_table.h"
 
 namespace qavz::test {
@@ -72,52 +73,6 @@ class FilesTest : public ::testing::Test {
   std::string LastMessage() const { return Messages().empty() ? "" : Messages().back(); }
 
   fs::path dir_, old_;
-};
-
-// Script memory laid out the way the machine passes native arguments.
-class ScriptMemory {
- public:
-  explicit ScriptMemory(uint32_t size = 1 << 16) : size_(size), block_(TheArena().Alloc(size)) {}
-  ~ScriptMemory() { TheArena().Free(block_); }
-  ScriptMemory(const ScriptMemory&) = delete;
-  ScriptMemory& operator=(const ScriptMemory&) = delete;
-
-  Addr Str(const std::string& bytes) {
-    Addr a = Take(uint32_t(bytes.size()) + 1);
-    std::memcpy(Host(a), bytes.data(), bytes.size());
-    return a;
-  }
-  Addr Buffer(uint32_t n, uint8_t fill = 0) {
-    Addr a = Take(n);
-    std::memset(Host(a), fill, n);
-    return a;
-  }
-  Addr Args(std::initializer_list<int32_t> words) {
-    Addr a = Take(uint32_t(words.size()) * 4 + 4);
-    uint32_t i = 0;
-    for (int32_t w : words) TheArena().Write(a + 4 * i++, w);
-    return a;
-  }
-  uint8_t* Host(Addr a) { return TheArena().Span(a, 1); }
-  std::string StringAt(Addr a) {
-    std::string s;
-    EXPECT_TRUE(TheArena().ReadString(a, s));
-    return s;
-  }
-  // The last `n` bytes of the block: one byte further is dead memory.
-  Addr Tail(uint32_t n) const { return block_ + size_ - n; }
-
- private:
-  Addr Take(uint32_t n) {
-    used_ = (used_ + 3) & ~3u;
-    Addr a = block_ + used_;
-    used_ += n;
-    EXPECT_LE(used_, size_);
-    return a;
-  }
-  uint32_t size_;
-  Addr block_;
-  uint32_t used_ = 0;
 };
 
 inline int32_t A(Addr a) { return int32_t(a); }

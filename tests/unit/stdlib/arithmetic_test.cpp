@@ -3,7 +3,7 @@
 #include <random>
 
 #include "host/service_hooks.h"
-#include "script_memory.h"
+#include "tests/support/script_memory.h"
 #include "stdlib/time_base.h"
 #include "vm/native_table.h"
 

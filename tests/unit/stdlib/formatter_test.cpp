@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "script_memory.h"
+#include "tests/support/script_memory.h"
 #include "vm/native_table.h"
 
 namespace qavz {

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "script_memory.h"
+#include "tests/support/script_memory.h"
 #include "vm/native_table.h"
 
 namespace qavz {

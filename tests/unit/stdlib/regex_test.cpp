@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host/service_hooks.h"
-#include "script_memory.h"
+#include "tests/support/script_memory.h"
 #include "vm/native_table.h"
 
 namespace qavz {

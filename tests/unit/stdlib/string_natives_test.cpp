@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "script_memory.h"
+#include "tests/support/script_memory.h"
 #include "vm/native_table.h"
 
 namespace qavz {

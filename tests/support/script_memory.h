@@ -46,7 +46,7 @@ class ScriptMemory {
   int32_t WordAt(Addr a) { return TheArena().Word(a); }
   uint8_t* Host(Addr a) { return TheArena().Span(a, 1); }
   // The last `n` bytes of the block: writes past them reach dead memory.
-  Addr Tail(uint32_t n) { return block_ + TheArena().BlockSize(block_) - n; }
+  Addr Tail(uint32_t n) const { return block_ + TheArena().BlockSize(block_) - n; }
 
  private:
   Addr Take(uint32_t n) {
