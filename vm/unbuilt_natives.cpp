@@ -1,8 +1,0 @@
-// Natives of this subsystem that are not built yet. Each returns 0 and claims
-// nothing; a native's line goes away when its real handler lands.
-#include "vm/native_table.h"
-
-namespace qavz {
-
-
-}  // namespace qavz
