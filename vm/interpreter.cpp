@@ -64,7 +64,6 @@ inline uint16_t Ld16(const uint8_t* m, uint32_t a) {
   return v;
 }
 inline void St32(uint8_t* m, uint32_t a, uint32_t v) { std::memcpy(m + a, &v, 4); }
-inline void St16(uint8_t* m, uint32_t a, uint16_t v) { std::memcpy(m + a, &v, 2); }
 
 // Whether the instruction at pc can be read whole. A dead opcode byte is a
 // fault 1; an opcode above 83 is left for the dispatch to report as fault 3.

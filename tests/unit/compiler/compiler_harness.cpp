@@ -135,7 +135,9 @@ namespace qavz::test {
 std::vector<int32_t> CompilerTest::RunOuts(const std::string& decls, const std::string& body, bool mustEnd) {
   RunResult r = f.Run(decls + "\nint main() {\n" + body + "\nreturn 0; }\n");
   EXPECT_TRUE(r.compiled) << decls << body;
-  if (mustEnd) EXPECT_EQ(r.state, 1) << body;
+  if (mustEnd) {
+    EXPECT_EQ(r.state, 1) << body;
+  }
   return r.out;
 }
 
@@ -144,7 +146,9 @@ void CompilerTest::ExpectError(const std::string& source, int code, const char* 
   EXPECT_FALSE(f.Check(source, &messages)) << source;
   EXPECT_NE(messages.find(std::string(kCompileErrors[code]) + "。"), std::string::npos)
       << "expected error " << code << ", got:\n" << messages;
-  if (where) EXPECT_NE(messages.find(where), std::string::npos) << messages;
+  if (where) {
+    EXPECT_NE(messages.find(where), std::string::npos) << messages;
+  }
 }
 
 }  // namespace qavz::test

@@ -31,7 +31,9 @@ Found Search(const std::string& pattern, const std::string& subject, int32_t cas
     Addr start = Addr(m.WordAt(result + 8 * k)), end = Addr(m.WordAt(result + 8 * k + 4));
     f.spans.emplace_back(start ? int(start - s) : -1, end ? int(end - s) : -1);
   }
-  if (result) EXPECT_EQ(Native_rex_free(m.Args({int32_t(result)})), 1);
+  if (result) {
+    EXPECT_EQ(Native_rex_free(m.Args({int32_t(result)})), 1);
+  }
   EXPECT_EQ(Native_nfa_free(m.Args({nfa})), 1);
   return f;
 }
