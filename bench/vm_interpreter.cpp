@@ -15,6 +15,7 @@
 #include <string>
 
 #include "vm/assembler.h"
+#include "bench/lua_reference.h"
 #include "vm/interpreter.h"
 #include "vm/interpreter_internal.h"
 
@@ -118,24 +119,6 @@ double Run(const Program& program, SliceFunction slice, uint64_t& instructions) 
   return seconds;
 }
 
-// Lua's processor time for the algorithm, measured by Lua itself (os.clock)
-// so that start-up is left out; 0 when lua5.4 is missing.
-double LuaSeconds(const Program& program) {
-  if (std::system("command -v lua5.4 >/dev/null 2>&1") != 0) return 0;
-  std::string out = (std::filesystem::temp_directory_path() / "qavz_bench_lua.txt").string();
-  std::string command = std::string("lua5.4 -e 'local t0 = os.clock() ") + program.lua +
-                        " io.open(\"" + out + "\", \"w\"):write(os.clock() - t0)'";
-  double best = 1e9;
-  for (int i = 0; i < 3; ++i) {
-    if (std::system(command.c_str()) != 0) return 0;
-    double seconds = 0;
-    std::ifstream(out) >> seconds;
-    if (seconds > 0) best = std::min(best, seconds);
-  }
-  std::filesystem::remove(out);
-  return best < 1e9 ? best : 0;
-}
-
 }  // namespace
 
 int main() {
@@ -151,7 +134,7 @@ int main() {
       unchecked = std::min(unchecked, Run(program, &RunSliceVariant<false, true>, instructions));
       switched = std::min(switched, Run(program, &RunSliceVariant<true, false>, instructions));
     }
-    double lua = LuaSeconds(program);
+    double lua = bench::LuaSeconds(program.lua);
     char luaText[32] = "n/a";
     if (lua > 0) std::snprintf(luaText, sizeof luaText, "%.2fx", lua / shipped);
     std::printf("%-34s %9.1f %+11.1f%% %11.2fx %12s\n", program.name, instructions / shipped / 1e6,

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "compiler/compiler.h"
+#include "bench/lua_reference.h"
 #include "vm/interpreter.h"
 #include "vm/machine_context.h"
 
@@ -63,24 +64,6 @@ double ScriptSeconds(const Case& test) {
   return best;
 }
 
-// Lua's processor time for the algorithm, measured by Lua itself (os.clock)
-// so that start-up is left out; 0 when lua5.4 is missing.
-double LuaSeconds(const Case& test) {
-  if (std::system("command -v lua5.4 >/dev/null 2>&1") != 0) return 0;
-  std::string out = (std::filesystem::temp_directory_path() / "qavz_bench_lua.txt").string();
-  std::string command = std::string("lua5.4 -e 'local t0 = os.clock() ") + test.lua +
-                        " io.open(\"" + out + "\", \"w\"):write(os.clock() - t0)'";
-  double best = 1e9;
-  for (int i = 0; i < 3; ++i) {
-    if (std::system(command.c_str()) != 0) return 0;
-    double seconds = 0;
-    std::ifstream(out) >> seconds;
-    if (seconds > 0) best = std::min(best, seconds);
-  }
-  std::filesystem::remove(out);
-  return best < 1e9 ? best : 0;
-}
-
 }  // namespace
 
 int main() {
@@ -89,7 +72,7 @@ int main() {
   std::printf("%-10s %12s %12s %12s\n", "script", "script s", "lua5.4 s", "speed-up");
   for (const Case& test : kCases) {
     double script = ScriptSeconds(test);
-    double lua = LuaSeconds(test);
+    double lua = bench::LuaSeconds(test.lua);
     if (lua > 0)
       std::printf("%-10s %12.3f %12.3f %11.2fx\n", test.script, script, lua, lua / script);
     else
