@@ -23,7 +23,8 @@ std::string Generate(int functions) {
   std::string s = "int table[64];\nint seed = 7;\n";
   char buf[512];
   for (int f = 0; f < functions; ++f) {
-    std::snprintf(buf, sizeof buf, "int work%d(int a, int b)\n{\n\tint i, s, t;\n\tint local[8];\n\ts = 0;\n\tt = b;\n", f);
+    std::snprintf(buf, sizeof buf,
+                  "int work%d(int a, int b)\n{\n\tint i, s, t;\n\tint local[8];\n\ts = 0;\n\tt = b;\n", f);
     s += buf;
     for (int k = 0; k < 6; ++k) {
       std::snprintf(buf, sizeof buf,
@@ -40,8 +41,11 @@ std::string Generate(int functions) {
                     k + f, k, 10 + k);
       s += buf;
     }
-    if (f > 0) std::snprintf(buf, sizeof buf, "\ttable[%d] = s + local[3];\n\treturn s + t + work%d(a - 1, b);\n}\n\n", f & 63, f - 1);
-    else std::snprintf(buf, sizeof buf, "\ttable[0] = s + local[3];\n\treturn s + t;\n}\n\n");
+    if (f > 0)
+      std::snprintf(buf, sizeof buf, "\ttable[%d] = s + local[3];\n\treturn s + t + work%d(a - 1, b);\n}\n\n",
+                    f & 63, f - 1);
+    else
+      std::snprintf(buf, sizeof buf, "\ttable[0] = s + local[3];\n\treturn s + t;\n}\n\n");
     s += buf;
   }
   s += "int main()\n{\n\treturn work" + std::to_string(functions - 1) + "(3, seed);\n}\n";

@@ -15,8 +15,8 @@ namespace qavz::bench {
 inline double LuaSeconds(const std::string& lua) {
   if (std::system("command -v lua5.4 >/dev/null 2>&1") != 0) return 0;
   std::string out = (std::filesystem::temp_directory_path() / "qavz_bench_lua.txt").string();
-  std::string command = "lua5.4 -e 'local t0 = os.clock() " + lua + " io.open(\"" + out +
-                        "\", \"w\"):write(os.clock() - t0)'";
+  std::string command =
+      "lua5.4 -e 'local t0 = os.clock() " + lua + " io.open(\"" + out + "\", \"w\"):write(os.clock() - t0)'";
   double best = 1e9;
   for (int i = 0; i < 3; ++i) {
     if (std::system(command.c_str()) != 0) return 0;

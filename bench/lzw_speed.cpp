@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -29,8 +29,8 @@ namespace {
 // in blocks of 64 KiB so every kind recurs across the file.
 std::vector<uint8_t> Corpus(size_t size) {
   std::mt19937 rng(2024);
-  const char* words[] = {"sprite", "plane", "the", "script", "thread", "sound", "a", "of",
-                         "window", "native", "palette", "return", "int", "while", "if", "{", "}"};
+  const char* words[] = {"sprite", "plane",   "the",    "script", "thread", "sound", "a", "of", "window",
+                         "native", "palette", "return", "int",    "while",  "if",    "{", "}"};
   std::vector<uint8_t> out;
   out.reserve(size);
   for (int block = 0; out.size() < size; ++block) {
@@ -50,7 +50,8 @@ std::vector<uint8_t> Corpus(size_t size) {
         while (out.size() < end) out.push_back(uint8_t(rng()));
         break;
       default:
-        while (out.size() < end) out.insert(out.end(), std::min<size_t>(end - out.size(), rng() % 500), uint8_t(rng()));
+        while (out.size() < end)
+          out.insert(out.end(), std::min<size_t>(end - out.size(), rng() % 500), uint8_t(rng()));
     }
   }
   out.resize(size);
@@ -104,7 +105,8 @@ void BestPair(F ours, const std::string& reference, const std::string& scratch, 
 }
 
 void WriteFile(const std::string& path, const std::vector<uint8_t>& data) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
 }
 
 std::vector<uint8_t> ReadFile(const std::string& path) {
@@ -125,7 +127,8 @@ double LookupTime(int32_t n, int lookups) {
     names.push_back(name);
   }
   std::sort(names.begin(), names.end(), [](auto& a, auto& b) { return PackNameCompare(a, b) < 0; });
-  for (int32_t i = 0; i < n; ++i) std::memcpy(&dir[size_t(i) * kPackEntrySize], names[i].data(), names[i].size());
+  for (int32_t i = 0; i < n; ++i)
+    std::memcpy(&dir[size_t(i) * kPackEntrySize], names[i].data(), names[i].size());
   std::mt19937 rng(1);
   auto t0 = Clock::now();
   for (int i = 0; i < lookups; ++i) {
@@ -173,7 +176,8 @@ int main() {
     return 1;
   }
 
-  double ourSize = double(std::filesystem::file_size(ours)), refSize = double(std::filesystem::file_size(theirs));
+  double ourSize = double(std::filesystem::file_size(ours)),
+         refSize = double(std::filesystem::file_size(theirs));
   std::printf("corpus: %.1f MB mixed (text, gradients, noise, runs)\n", mb);
   std::printf("compression:  qavz %.1f MB/s, compress -b15 %.1f MB/s, ratio %.2f\n", mb / ourPack,
               mb / refPack, refPack / ourPack);

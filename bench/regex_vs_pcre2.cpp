@@ -3,10 +3,10 @@
 // Each pattern is searched for every match through the rex_match native, as
 // a script would, and with pcre2_match; the ratio is our time over PCRE2's.
 #include <algorithm>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <random>
 #include <string>
 #include <vector>
@@ -23,9 +23,10 @@ using namespace qavz;
 namespace {
 
 std::string MakeText(size_t bytes) {
-  const char* words[] = {"the", "The", "Holmes", "Watson", "morning", "said", "was", "a", "of", "and",
-                         "looking", "room", "Baker", "street", "221-1887", "letter", "evening", "nothing",
-                         "singing", "door", "window", "gentleman", "it", "to", "in", "that", "he", "HOLMES"};
+  const char* words[] = {"the",       "The",    "Holmes",  "Watson",  "morning", "said",  "was",
+                         "a",         "of",     "and",     "looking", "room",    "Baker", "street",
+                         "221-1887",  "letter", "evening", "nothing", "singing", "door",  "window",
+                         "gentleman", "it",     "to",      "in",      "that",    "he",    "HOLMES"};
   std::mt19937 rng(42);
   std::string text;
   size_t line = 0;
@@ -77,8 +78,8 @@ long PcreAll(const std::string& text, const Case& c) {
   int error;
   PCRE2_SIZE offset;
   uint32_t options = PCRE2_MULTILINE | (c.caseless ? PCRE2_CASELESS : 0);
-  pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(c.pcre), PCRE2_ZERO_TERMINATED, options, &error,
-                                   &offset, nullptr);
+  pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(c.pcre), PCRE2_ZERO_TERMINATED, options,
+                                   &error, &offset, nullptr);
   if (!code) return -1;
   pcre2_match_data* md = pcre2_match_data_create_from_pattern(code, nullptr);
   long count = 0;
@@ -110,12 +111,9 @@ int main(int argc, char** argv) {
   Addr args = scratch, var = scratch + 32, pattern = scratch + 64;
 
   const Case cases[] = {
-      {"Holmes", "Holmes", false},
-      {"(Holmes|Watson)", "(Holmes|Watson)", false},
-      {"[a-z]+ing", "[a-z]+ing", false},
-      {"\\d+-\\d+", "[0-9]+-[0-9]+", false},
-      {"^The [a-z]+", "^The [a-z]+", false},
-      {"holmes", "holmes", true},
+      {"Holmes", "Holmes", false},           {"(Holmes|Watson)", "(Holmes|Watson)", false},
+      {"[a-z]+ing", "[a-z]+ing", false},     {"\\d+-\\d+", "[0-9]+-[0-9]+", false},
+      {"^The [a-z]+", "^The [a-z]+", false}, {"holmes", "holmes", true},
       {"w[a-z]*w", "w[a-z]*w", false},
   };
   std::printf("%-18s %8s %8s %10s %10s %7s\n", "pattern", "ours", "pcre2", "ours ms", "pcre2 ms", "ratio");
@@ -128,7 +126,8 @@ int main(int argc, char** argv) {
     const int kRounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     long ours = 0, theirs = 0;
     std::clock_t t0 = std::clock();
-    for (int r = 0; r < kRounds; ++r) ours = OursAll(args, block, uint32_t(text.size()), var, nfa, c.caseless);
+    for (int r = 0; r < kRounds; ++r)
+      ours = OursAll(args, block, uint32_t(text.size()), var, nfa, c.caseless);
     double oursTime = Seconds(t0) / kRounds;
     t0 = std::clock();
     for (int r = 0; r < kRounds; ++r) theirs = PcreAll(text, c);
@@ -137,8 +136,8 @@ int main(int argc, char** argv) {
     Native_nfa_free(args);
     oursTotal += oursTime;
     pcreTotal += pcreTime;
-    std::printf("%-18s %8ld %8ld %10.1f %10.1f %7.2f%s\n", c.ours, ours, theirs, oursTime * 1e3, pcreTime * 1e3,
-                oursTime / pcreTime, ours == theirs ? "" : "  (counts differ)");
+    std::printf("%-18s %8ld %8ld %10.1f %10.1f %7.2f%s\n", c.ours, ours, theirs, oursTime * 1e3,
+                pcreTime * 1e3, oursTime / pcreTime, ours == theirs ? "" : "  (counts differ)");
   }
   std::printf("total ratio (ours / PCRE2 interpreter): %.2f\n", oursTotal / pcreTotal);
   return 0;

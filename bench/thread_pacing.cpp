@@ -37,8 +37,7 @@ MachineContext* Build(const std::string& text) {
 
 // Counts to kLoops in 3-instruction iterations, then ends.
 std::string BusyProgram() {
-  return "loop:\n  add r1, $1\n  cmp r1, $" + std::to_string(kLoops) +
-         "\n  jne loop\n  enter 0\n  leave 0\n";
+  return "loop:\n  add r1, $1\n  cmp r1, $" + std::to_string(kLoops) + "\n  jne loop\n  enter 0\n  leave 0\n";
 }
 
 struct Timing {
@@ -140,7 +139,8 @@ int main() {
   const std::string longSleeper = "loop:\n  push $1000\n  call n_sleep\n  add r7, $4\n  jmp loop\n";
   const std::string busy = "loop:\n  add r1, $1\n  jmp loop\n";
   std::printf("8 threads sleep(16) in a loop:        %.4f of a core\n", IdleShare(sleeper, 8, false, false));
-  std::printf("32 threads sleep(1000) in a loop:     %.4f of a core\n", IdleShare(longSleeper, 32, false, false));
+  std::printf("32 threads sleep(1000) in a loop:     %.4f of a core\n",
+              IdleShare(longSleeper, 32, false, false));
   std::printf("32 busy threads, inactive and paused: %.4f of a core\n", IdleShare(busy, 32, true, true));
   std::printf("4 busy threads, inactive, no pause:   %.4f of a core (1 ms per slice, never spins)\n",
               IdleShare(busy, 4, true, false));

@@ -7,15 +7,15 @@
 //   - a switch dispatch instead of computed goto,
 //   - Lua 5.4 (`lua5.4`) running the same algorithm, when it is installed.
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
-#include "vm/assembler.h"
 #include "bench/lua_reference.h"
+#include "vm/assembler.h"
 #include "vm/interpreter.h"
 #include "vm/interpreter_internal.h"
 
@@ -140,8 +140,9 @@ int main() {
     std::printf("%-34s %9.1f %+11.1f%% %11.2fx %12s\n", program.name, instructions / shipped / 1e6,
                 (shipped / unchecked - 1) * 100, switched / shipped, luaText);
   }
-  std::printf("checks cost: extra time of the checked loop over one without address checks\n"
-              "goto/switch: time of a switch dispatch over computed goto (above 1 = goto faster)\n"
-              "vs lua5.4: Lua's time over ours on the same algorithm (above 1 = we are faster)\n");
+  std::printf(
+      "checks cost: extra time of the checked loop over one without address checks\n"
+      "goto/switch: time of a switch dispatch over computed goto (above 1 = goto faster)\n"
+      "vs lua5.4: Lua's time over ours on the same algorithm (above 1 = we are faster)\n");
   return 0;
 }

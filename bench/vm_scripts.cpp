@@ -10,8 +10,8 @@
 #include <fstream>
 #include <string>
 
-#include "compiler/compiler.h"
 #include "bench/lua_reference.h"
+#include "compiler/compiler.h"
 #include "vm/interpreter.h"
 #include "vm/machine_context.h"
 

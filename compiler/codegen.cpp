@@ -50,7 +50,8 @@ const uint8_t kZeroLocal[5] = {54, 52, 52, 53, 53};
 const char* const kZeroNames[5] = {"zerol", "zerob", "zerob", "zerow", "zerow"};
 
 const char* JumpName(int opcode) {
-  static const char* const kNames[] = {"jmp", "je", "jne", "jg", "jge", "jl", "jle", "ja", "jae", "jb", "jbe"};
+  static const char* const kNames[] = {"jmp", "je", "jne", "jg", "jge", "jl",
+                                       "jle", "ja", "jae", "jb", "jbe"};
   return kNames[opcode - 73];
 }
 
@@ -72,8 +73,8 @@ struct CompareJump {
   uint8_t onTrue, onFalse;
 };
 const CompareJump kCompareJumps[] = {
-    {kNGt, 76, 79},  {kNGe, 77, 78},  {kNLt, 78, 77},  {kNLe, 79, 76},  {kNGtU, 80, 83},
-    {kNGeU, 81, 82}, {kNLtU, 82, 81}, {kNLeU, 83, 80}, {kNEq, 74, 75},  {kNNe, 75, 74},
+    {kNGt, 76, 79},  {kNGe, 77, 78},  {kNLt, 78, 77},  {kNLe, 79, 76}, {kNGtU, 80, 83},
+    {kNGeU, 81, 82}, {kNLtU, 82, 81}, {kNLeU, 83, 80}, {kNEq, 74, 75}, {kNNe, 75, 74},
 };
 
 void Ensure(uint32_t bytes) {
@@ -433,8 +434,10 @@ void GenConditional(int n) {
   DefineLabel(f);
   if (std::memcmp(before.slotReg, afterTrue.slotReg, sizeof SlotReg) != 0) RestoreRegisters(before);
   Gen(Op(n, 3));
-  if (std::memcmp(SlotReg, afterTrue.slotReg, sizeof SlotReg) == 0) MoveTo(reg);
-  else MeetTrueBranch(afterTrue, reg);
+  if (std::memcmp(SlotReg, afterTrue.slotReg, sizeof SlotReg) == 0)
+    MoveTo(reg);
+  else
+    MeetTrueBranch(afterTrue, reg);
   DefineLabel(e);
 }
 
@@ -687,12 +690,13 @@ void EmitNativeStub(int trapNumber) {
   List("\tret\n\n");
 }
 
-void EmitLocalStore(int32_t offset, int width, int reg, const char* name, int32_t elemOffset,
-                    bool element) {
+void EmitLocalStore(int32_t offset, int width, int reg, const char* name, int32_t elemOffset, bool element) {
   EmitOp(kStoreLocal[width], 6, reg);
   Emit32(uint32_t(offset));
-  if (element) List("\t%s\t%s[%d], r%d\n", kStoreNames[width], name, elemOffset, reg);
-  else List("\t%s\t%s, r%d\n", kStoreNames[width], name, reg);
+  if (element)
+    List("\t%s\t%s[%d], r%d\n", kStoreNames[width], name, elemOffset, reg);
+  else
+    List("\t%s\t%s, r%d\n", kStoreNames[width], name, reg);
 }
 
 Addr PlaceData(uint32_t size) {
@@ -723,10 +727,14 @@ Addr PlaceString(uint32_t text, int32_t length) {
     for (int32_t i = 0; i + 1 < length; ++i) {
       uint8_t c = uint8_t(s[i]);
       char buf[8];
-      if (c == '\n') put("\\n", 2);
-      else if (c < 32) put(buf, std::snprintf(buf, sizeof buf, "\\x%02x", c));
-      else if (c == '"') put("\\\"", 2);
-      else put(reinterpret_cast<const char*>(&c), 1);
+      if (c == '\n')
+        put("\\n", 2);
+      else if (c < 32)
+        put(buf, std::snprintf(buf, sizeof buf, "\\x%02x", c));
+      else if (c == '"')
+        put("\\\"", 2);
+      else
+        put(reinterpret_cast<const char*>(&c), 1);
     }
     put("\\0\"\n", 4);
     line[n] = 0;

@@ -19,8 +19,8 @@ void ClearExternRegistry();
 // gathered and shown once: an error box at level 1, or standard error when
 // headless or asked for; kCollectOnly only keeps them for LastCompileMessages.
 enum class CompileMessages { kDefault, kStderr, kCollectOnly };
-bool CompileScript(const char* path, Addr dest, uint32_t capacity, uint32_t* codeSize,
-                   uint32_t* dataSize, CompileMessages messages = CompileMessages::kDefault);
+bool CompileScript(const char* path, Addr dest, uint32_t capacity, uint32_t* codeSize, uint32_t* dataSize,
+                   CompileMessages messages = CompileMessages::kDefault);
 
 // The dropped-file check: one sizing pass; `listing` writes "<base>.txt" in
 // the current directory (Shift held), `echo` adds the source lines (Ctrl).

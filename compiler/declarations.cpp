@@ -34,8 +34,10 @@ int32_t FrameLocals = 0;  // bytes of locals in the current function
 int CurrentEpilogue = 0;
 
 void Expect(int token, const char* what) {
-  if (Tok == token) Next();
-  else MissingToken(what);
+  if (Tok == token)
+    Next();
+  else
+    MissingToken(what);
 }
 
 int32_t ParseTypeSpec(bool* found);
@@ -83,8 +85,10 @@ int32_t ParseStructSpec() {
           m.kind = kSymMember;
           m.type = d.type;
           m.value = kind == kRecStruct ? size : 0;
-          if (kind == kRecStruct) size += s;
-          else if (s > size) size = s;
+          if (kind == kRecStruct)
+            size += s;
+          else if (s > size)
+            size = s;
           if (size > 0x3FFFFFFF) Fail(kErrDeclaration);
         }
         if (Tok != kTokComma) break;
@@ -259,9 +263,12 @@ void ReadOps(TypeOp* ops, int* count, Declarator& d, DeclContext ctx) {
 
 int32_t ApplyOps(int32_t base, const TypeOp* ops, int count) {
   for (int i = 0; i < count; ++i) {
-    if (ops[i].kind == kRecPointer) base = MakePointer(base);
-    else if (ops[i].kind == kRecArray) base = MakeArray(base, ops[i].count);
-    else base = MakeFunction(base);
+    if (ops[i].kind == kRecPointer)
+      base = MakePointer(base);
+    else if (ops[i].kind == kRecArray)
+      base = MakeArray(base, ops[i].count);
+    else
+      base = MakeFunction(base);
   }
   return base;
 }
@@ -269,9 +276,12 @@ int32_t ApplyOps(int32_t base, const TypeOp* ops, int count) {
 bool IsConstNode(int n) { return Kind(n) == kNConst; }
 
 void ListValue(int32_t type, int32_t v) {
-  if (BasicWidth(type) == 1 && IsInteger(type)) List("\t.byte %d\n", IsUnsigned(type) ? int(uint8_t(v)) : int(int8_t(v)));
-  else if (BasicWidth(type) == 2 && IsInteger(type)) List("\t.short %d\n", IsUnsigned(type) ? int(uint16_t(v)) : int(int16_t(v)));
-  else List("\t.long %d\n", v);
+  if (BasicWidth(type) == 1 && IsInteger(type))
+    List("\t.byte %d\n", IsUnsigned(type) ? int(uint8_t(v)) : int(int8_t(v)));
+  else if (BasicWidth(type) == 2 && IsInteger(type))
+    List("\t.short %d\n", IsUnsigned(type) ? int(uint16_t(v)) : int(int16_t(v)));
+  else
+    List("\t.long %d\n", v);
 }
 
 void InitialiseData(int32_t type, Addr address);
@@ -317,9 +327,9 @@ void InitialiseArray(int32_t type, ElementFn element, bool listSkips) {
 // A global or static initial value, written at compile time.
 void InitialiseData(int32_t type, Addr address) {
   if (IsArray(type)) {
-    InitialiseArray(type, [&](int32_t elem, int32_t i, int32_t size) {
-      InitialiseData(elem, address + Addr(i * size));
-    }, true);
+    InitialiseArray(
+        type, [&](int32_t elem, int32_t i, int32_t size) { InitialiseData(elem, address + Addr(i * size)); },
+        true);
     return;
   }
   if (IsStructType(type)) Fail(kErrType);
@@ -349,9 +359,12 @@ void InitialiseData(int32_t type, Addr address) {
 // A local initialiser: stores compiled as code.
 void InitialiseLocal(int32_t type, int32_t offset, const char* name, int32_t elemOffset, bool element) {
   if (IsArray(type)) {
-    InitialiseArray(type, [&](int32_t elem, int32_t i, int32_t size) {
-      InitialiseLocal(elem, offset + i * size, name, elemOffset + i * size, true);
-    }, false);
+    InitialiseArray(
+        type,
+        [&](int32_t elem, int32_t i, int32_t size) {
+          InitialiseLocal(elem, offset + i * size, name, elemOffset + i * size, true);
+        },
+        false);
     return;
   }
   if (IsStructType(type)) Fail(kErrType);

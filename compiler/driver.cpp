@@ -78,8 +78,8 @@ void CompileProgram() {
   }
 }
 
-int Compile(const char* path, Addr dest, uint32_t capacity, uint32_t* codeSize,
-            uint32_t* dataSize, CompileMessages messages, std::string* text) {
+int Compile(const char* path, Addr dest, uint32_t capacity, uint32_t* codeSize, uint32_t* dataSize,
+            CompileMessages messages, std::string* text) {
   ResetDiagnostics(TheConfig().error > 0 || Headless() || messages != CompileMessages::kDefault);
   if (ListingSwitch) OpenListing(path);
   OutAddr = dest;
@@ -116,8 +116,8 @@ int Entry(CompileRequest& request) {
 
 }  // namespace compiler
 
-bool CompileScript(const char* path, Addr dest, uint32_t capacity, uint32_t* codeSize,
-                   uint32_t* dataSize, CompileMessages messages) {
+bool CompileScript(const char* path, Addr dest, uint32_t capacity, uint32_t* codeSize, uint32_t* dataSize,
+                   CompileMessages messages) {
   uint32_t code = 0, data = 0;
   std::string text;
   int result;

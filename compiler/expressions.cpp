@@ -30,17 +30,22 @@ int Const(int32_t v) {
 }
 
 void Expect(int token, const char* what) {
-  if (Tok == token) Next();
-  else MissingToken(what);
+  if (Tok == token)
+    Next();
+  else
+    MissingToken(what);
 }
 
 // 32-bit signed arithmetic, shifts by the low five bits of the count.
 int32_t Compute(int kind, int32_t a, int32_t b) {
   uint32_t ua = uint32_t(a), ub = uint32_t(b);
   switch (kind) {
-    case kNAdd: return int32_t(ua + ub);
-    case kNSub: return int32_t(ua - ub);
-    case kNMul: return int32_t(ua * ub);
+    case kNAdd:
+      return int32_t(ua + ub);
+    case kNSub:
+      return int32_t(ua - ub);
+    case kNMul:
+      return int32_t(ua * ub);
     case kNDiv:
       if (b == 0) Fail(kErrDivideByZero);
       if (a == INT32_MIN && b == -1) return a;
@@ -49,13 +54,19 @@ int32_t Compute(int kind, int32_t a, int32_t b) {
       if (b == 0) Fail(kErrDivideByZero);
       if (a == INT32_MIN && b == -1) return 0;
       return a % b;
-    case kNShl: return int32_t(ua << (ub & 31));
+    case kNShl:
+      return int32_t(ua << (ub & 31));
     case kNShr:
-    case kNSar: return a >> (ub & 31);
-    case kNAnd: return a & b;
-    case kNOr: return a | b;
-    case kNXor: return a ^ b;
-    default: return 0;
+    case kNSar:
+      return a >> (ub & 31);
+    case kNAnd:
+      return a & b;
+    case kNOr:
+      return a | b;
+    case kNXor:
+      return a ^ b;
+    default:
+      return 0;
   }
 }
 
@@ -140,9 +151,12 @@ int AddSub(bool add, int l, int32_t lt, int r, int32_t rt) {
 
 // Indirection rule: a pointer gives its target, an integer a char object.
 int Indirect(int addr, int32_t t) {
-  if (IsPointer(t)) ExprType = Target(t);
-  else if (IsInteger(t)) ExprType = kTChar;
-  else Fail(kErrType);
+  if (IsPointer(t))
+    ExprType = Target(t);
+  else if (IsInteger(t))
+    ExprType = kTChar;
+  else
+    Fail(kErrType);
   return MakeNode(kNIndir, addr);
 }
 
@@ -225,12 +239,22 @@ int ParsePrimary() {
       SymbolEntry& e = Sym(sym);
       int n;
       switch (e.kind) {
-        case kSymGlobal: n = MakeNode(kNGlobal, e.value, sym, 0, 2); break;
-        case kSymLocal: n = MakeNode(kNLocal, e.value); break;
-        case kSymFunction: n = MakeNode(kNFunc, sym); break;
-        case kSymUndefined: return UndeclaredName(sym);
-        case kSymTypedef: case kSymTag: Fail(kErrExpression);
-        default: Fail(kErrUndefined);
+        case kSymGlobal:
+          n = MakeNode(kNGlobal, e.value, sym, 0, 2);
+          break;
+        case kSymLocal:
+          n = MakeNode(kNLocal, e.value);
+          break;
+        case kSymFunction:
+          n = MakeNode(kNFunc, sym);
+          break;
+        case kSymUndefined:
+          return UndeclaredName(sym);
+        case kSymTypedef:
+        case kSymTag:
+          Fail(kErrExpression);
+        default:
+          Fail(kErrUndefined);
       }
       ExprType = e.type;
       Next();
@@ -281,9 +305,12 @@ int ParsePostfixOn(int n) {
       if (!IsStructType(t) || !IsLvalue(n)) Fail(kErrType);
       int32_t offset;
       int32_t mt = ReadMember(t, &offset);
-      if (Kind(n) == kNGlobal) n = MakeNode(kNGlobal, Op(n, 1) + offset, Op(n, 2), 0, 2);
-      else if (Kind(n) == kNLocal) n = MakeNode(kNLocal, Op(n, 1) + offset);
-      else if (offset != 0) n = MakeNode(kNIndir, Arith(kNAdd, Op(n, 1), MakeNode(kNConst, offset), true));
+      if (Kind(n) == kNGlobal)
+        n = MakeNode(kNGlobal, Op(n, 1) + offset, Op(n, 2), 0, 2);
+      else if (Kind(n) == kNLocal)
+        n = MakeNode(kNLocal, Op(n, 1) + offset);
+      else if (offset != 0)
+        n = MakeNode(kNIndir, Arith(kNAdd, Op(n, 1), MakeNode(kNConst, offset), true));
       ExprType = mt;
     } else if (Tok == kTokArrow) {
       int l = RValue(n);
@@ -341,8 +368,10 @@ int ParseUnary() {
       Next();
       n = RValue(ParseUnary());
       RequireInteger(ExprType);
-      if (IsConst(n)) Op(n, 1) = neg ? int32_t(0u - uint32_t(Op(n, 1))) : ~Op(n, 1);
-      else n = MakeNode(neg ? kNNeg : kNCompl, n);
+      if (IsConst(n))
+        Op(n, 1) = neg ? int32_t(0u - uint32_t(Op(n, 1))) : ~Op(n, 1);
+      else
+        n = MakeNode(neg ? kNNeg : kNCompl, n);
       break;
     }
     case kTokMul:
@@ -398,17 +427,36 @@ bool Signed(int32_t t) { return IsInteger(t) && !IsUnsigned(t); }
 // 0 for anything else.
 int Precedence(int token) {
   switch (token) {
-    case kTokLOr: return 4;
-    case kTokLAnd: return 5;
-    case kTokOr: return 6;
-    case kTokXor: return 7;
-    case kTokAnd: return 8;
-    case kTokEq: case kTokNe: return 9;
-    case kTokLt: case kTokLe: case kTokGt: case kTokGe: return 10;
-    case kTokShl: case kTokShr: return 11;
-    case kTokAdd: case kTokSub: return 12;
-    case kTokMul: case kTokDiv: case kTokMod: return 13;
-    default: return 0;
+    case kTokLOr:
+      return 4;
+    case kTokLAnd:
+      return 5;
+    case kTokOr:
+      return 6;
+    case kTokXor:
+      return 7;
+    case kTokAnd:
+      return 8;
+    case kTokEq:
+    case kTokNe:
+      return 9;
+    case kTokLt:
+    case kTokLe:
+    case kTokGt:
+    case kTokGe:
+      return 10;
+    case kTokShl:
+    case kTokShr:
+      return 11;
+    case kTokAdd:
+    case kTokSub:
+      return 12;
+    case kTokMul:
+    case kTokDiv:
+    case kTokMod:
+      return 13;
+    default:
+      return 0;
   }
 }
 
@@ -419,13 +467,19 @@ int Combine(int op, int l, int32_t lt, int r, int32_t rt) {
     case kTokAdd:
     case kTokSub:
       return AddSub(op == kTokAdd, l, lt, r, rt);
-    case kTokLt: case kTokLe: case kTokGt: case kTokGe: {
+    case kTokLt:
+    case kTokLe:
+    case kTokGt:
+    case kTokGe: {
       int kind = op == kTokLt ? kNLt : op == kTokLe ? kNLe : op == kTokGt ? kNGt : kNGe;
       if (!(Signed(lt) && Signed(rt))) kind += kNGtU - kNGt;
       ExprType = kTLong;
       return MakeNode(kind, l, r, 0, 2);
     }
-    case kTokEq: case kTokNe: case kTokLAnd: case kTokLOr: {
+    case kTokEq:
+    case kTokNe:
+    case kTokLAnd:
+    case kTokLOr: {
       int kind = op == kTokEq ? kNEq : op == kTokNe ? kNNe : op == kTokLAnd ? kNLAnd : kNLOr;
       ExprType = kTLong;
       return MakeNode(kind, l, r, 0, 2);
@@ -440,14 +494,30 @@ int Combine(int op, int l, int32_t lt, int r, int32_t rt) {
   bool u = IsUnsigned(t);
   int kind;
   switch (op) {
-    case kTokMul: kind = kNMul; break;
-    case kTokDiv: kind = kNDiv; break;
-    case kTokMod: kind = kNMod; break;
-    case kTokShl: kind = kNShl; break;
-    case kTokShr: kind = u ? kNShr : kNSar; break;
-    case kTokAnd: kind = kNAnd; break;
-    case kTokXor: kind = kNXor; break;
-    default: kind = kNOr; break;
+    case kTokMul:
+      kind = kNMul;
+      break;
+    case kTokDiv:
+      kind = kNDiv;
+      break;
+    case kTokMod:
+      kind = kNMod;
+      break;
+    case kTokShl:
+      kind = kNShl;
+      break;
+    case kTokShr:
+      kind = u ? kNShr : kNSar;
+      break;
+    case kTokAnd:
+      kind = kNAnd;
+      break;
+    case kTokXor:
+      kind = kNXor;
+      break;
+    default:
+      kind = kNOr;
+      break;
   }
   int n = Arith(kind, l, r, u);
   ExprType = t;
@@ -492,17 +562,28 @@ int ParseCond() {
 
 int CompoundKind(int token, int32_t type) {
   switch (token) {
-    case kTokAddEq: return kNAdd;
-    case kTokSubEq: return kNSub;
-    case kTokMulEq: return kNMul;
-    case kTokDivEq: return kNDiv;
-    case kTokModEq: return kNMod;
-    case kTokShlEq: return kNShl;
-    case kTokShrEq: return IsUnsigned(type) ? kNShr : kNSar;
-    case kTokAndEq: return kNAnd;
-    case kTokOrEq: return kNOr;
-    case kTokXorEq: return kNXor;
-    default: return 0;
+    case kTokAddEq:
+      return kNAdd;
+    case kTokSubEq:
+      return kNSub;
+    case kTokMulEq:
+      return kNMul;
+    case kTokDivEq:
+      return kNDiv;
+    case kTokModEq:
+      return kNMod;
+    case kTokShlEq:
+      return kNShl;
+    case kTokShrEq:
+      return IsUnsigned(type) ? kNShr : kNSar;
+    case kTokAndEq:
+      return kNAnd;
+    case kTokOrEq:
+      return kNOr;
+    case kTokXorEq:
+      return kNXor;
+    default:
+      return 0;
   }
 }
 
@@ -531,8 +612,10 @@ int RValue(int n) {
     ExprType = Widen(t);
     return MakeNode(base + WidthOf(t), n);
   }
-  if (IsFunction(t)) ExprType = MakePointer(t);
-  else if (IsArray(t)) ExprType = MakePointer(Target(t));
+  if (IsFunction(t))
+    ExprType = MakePointer(t);
+  else if (IsArray(t))
+    ExprType = MakePointer(Target(t));
   return n;
 }
 

@@ -12,11 +12,11 @@
 namespace qavz::compiler {
 
 // ---- limits ---------------------------------------------------------------
-constexpr int kFrameCount = 16;             // main file + 15 nested includes
+constexpr int kFrameCount = 16;  // main file + 15 nested includes
 constexpr int kPathBytes = 260;
 constexpr int kIncludeListBytes = 4096;
 constexpr int kLineBytes = 4096;
-constexpr int kMaxLine = 4094;              // bytes before the line feed
+constexpr int kMaxLine = 4094;  // bytes before the line feed
 constexpr int kMaxIdent = 4094;
 constexpr int kMacroDepth = 16;
 constexpr uint32_t kNameBufferBytes = 262144;
@@ -25,21 +25,40 @@ constexpr int kGlobalSymbols = 7168;
 constexpr int kLocalSymbols = 1024;
 constexpr int kSymbolCount = kGlobalSymbols + kLocalSymbols;
 constexpr int kNodeWords = 4096;
-constexpr int kLabelCount = 65536;          // numbered from 1
-constexpr int kSpillDepth = 4096;           // deeper than any tree the pool can hold
+constexpr int kLabelCount = 65536;  // numbered from 1
+constexpr int kSpillDepth = 4096;   // deeper than any tree the pool can hold
 constexpr int kErrorTextBytes = 8192;
 constexpr int kMessageBytes = 1024;
-constexpr int kNestingLimit = 1000;         // parser recursion (parentheses, blocks)
+constexpr int kNestingLimit = 1000;            // parser recursion (parentheses, blocks)
 constexpr uint64_t kMacroBudget = 256u << 10;  // macro characters, plus 32 per source byte
 
 // ---- error codes (messages in diagnostics.cpp) ----------------------------
 enum ErrorCode {
-  kErrInternal = 0, kErrMemory = 1, kErrOpen = 2, kErrRead = 3, kErrDirective = 4,
-  kErrIncludeName = 5, kErrIncludeDepth = 6, kErrMacroDepth = 7, kErrDeclaration = 8,
-  kErrExpression = 9, kErrDivideByZero = 10, kErrNoConstant = 11, kErrSyntax = 12,
-  kErrNoVariable = 13, kErrType = 14, kErrUndefined = 15, kErrStringLine = 16,
-  kErrQuote = 17, kErrGlobalFull = 18, kErrLocalFull = 19, kErrNameBuffer = 20,
-  kErrLineLength = 21, kErrHeap = 22, kErrProgramArea = 23, kErrEof = 24,
+  kErrInternal = 0,
+  kErrMemory = 1,
+  kErrOpen = 2,
+  kErrRead = 3,
+  kErrDirective = 4,
+  kErrIncludeName = 5,
+  kErrIncludeDepth = 6,
+  kErrMacroDepth = 7,
+  kErrDeclaration = 8,
+  kErrExpression = 9,
+  kErrDivideByZero = 10,
+  kErrNoConstant = 11,
+  kErrSyntax = 12,
+  kErrNoVariable = 13,
+  kErrType = 14,
+  kErrUndefined = 15,
+  kErrStringLine = 16,
+  kErrQuote = 17,
+  kErrGlobalFull = 18,
+  kErrLocalFull = 19,
+  kErrNameBuffer = 20,
+  kErrLineLength = 21,
+  kErrHeap = 22,
+  kErrProgramArea = 23,
+  kErrEof = 24,
 };
 
 // Thrown to the one abort point in the driver: 1 success, -1 failure.
@@ -58,12 +77,17 @@ const char* MessageText(const char* sjis, int length = -1);
 void ResetDiagnostics(bool collect);
 std::string TakeErrorText();
 void ShowErrorText(const std::string& text, int mode);  // mode: CompileMessages as int
-extern bool BetweenDeclarations;  // end of file here is the normal end
+extern bool BetweenDeclarations;                        // end of file here is the normal end
 
 // ---- characters and source reader (source_reader.cpp) ---------------------
 enum CharClass : uint8_t {
-  kClsSpace = 0x01, kClsDigit = 0x02, kClsHex = 0x04, kClsLower = 0x08,
-  kClsUpper = 0x10, kClsIdent = 0x20, kClsLead = 0x80,
+  kClsSpace = 0x01,
+  kClsDigit = 0x02,
+  kClsHex = 0x04,
+  kClsLower = 0x08,
+  kClsUpper = 0x10,
+  kClsIdent = 0x20,
+  kClsLead = 0x80,
 };
 extern uint8_t CharClasses[256];
 inline bool Is(int c, uint8_t cls) { return (CharClasses[uint8_t(c)] & cls) != 0; }
@@ -76,10 +100,10 @@ struct SourceFrame {
   int line;
 };
 extern SourceFrame Frames[kFrameCount];
-extern int FrameTop;                // index of the top frame, -1 before the main file
+extern int FrameTop;  // index of the top frame, -1 before the main file
 extern char LineBuffer[kLineBytes];
-extern const char* ReadPtr;         // next character of the line or macro body
-extern int Ch;                      // current character
+extern const char* ReadPtr;  // next character of the line or macro body
+extern int Ch;               // current character
 extern int CommentDepth;
 extern int MacroDepth;
 extern int PendingTrap;
@@ -120,36 +144,113 @@ int MainLineCount();
 
 // ---- symbols and tokens (tokenizer.cpp) -----------------------------------
 enum SymKind : int32_t {
-  kSymEmpty = 0, kSymUndefined, kSymKeyword, kSymMacro, kSymGlobal, kSymLocal,
-  kSymFunction, kSymTag, kSymMember, kSymTypedef, kSymLabel, kSymLabelUsed,
+  kSymEmpty = 0,
+  kSymUndefined,
+  kSymKeyword,
+  kSymMacro,
+  kSymGlobal,
+  kSymLocal,
+  kSymFunction,
+  kSymTag,
+  kSymMember,
+  kSymTypedef,
+  kSymLabel,
+  kSymLabelUsed,
 };
 enum SymFlag : int32_t {
-  kFlagStatic = 1, kFlagExtern = 2, kFlagParams = 4, kFlagParam = 8, kFlagDefined = 16,
+  kFlagStatic = 1,
+  kFlagExtern = 2,
+  kFlagParams = 4,
+  kFlagParam = 8,
+  kFlagDefined = 16,
 };
 struct SymbolEntry {
   const char* name;
   const char* text;  // macro body
   int32_t kind;
-  int32_t type;      // type; parameter count for macros
-  int32_t value;     // data address, frame offset, label number, member offset
+  int32_t type;   // type; parameter count for macros
+  int32_t value;  // data address, frame offset, label number, member offset
   int32_t flags;
-  uint32_t hash;     // of the name up to any '.', compared before the name
+  uint32_t hash;  // of the name up to any '.', compared before the name
 };
 
 enum Token : int32_t {
-  kTokEof = 0, kTokIdent, kTokNumber, kTokString,
+  kTokEof = 0,
+  kTokIdent,
+  kTokNumber,
+  kTokString,
   // keywords
-  kTokInt, kTokVoid, kTokChar, kTokStruct, kTokUnion, kTokSigned, kTokUnsigned,
-  kTokStatic, kTokGoto, kTokReturn, kTokBreak, kTokContinue, kTokIf, kTokElse,
-  kTokFor, kTokDo, kTokWhile, kTokSwitch, kTokCase, kTokDefault, kTokTypedef,
-  kTokSizeof, kTokLong, kTokShort, kTokExtern,
+  kTokInt,
+  kTokVoid,
+  kTokChar,
+  kTokStruct,
+  kTokUnion,
+  kTokSigned,
+  kTokUnsigned,
+  kTokStatic,
+  kTokGoto,
+  kTokReturn,
+  kTokBreak,
+  kTokContinue,
+  kTokIf,
+  kTokElse,
+  kTokFor,
+  kTokDo,
+  kTokWhile,
+  kTokSwitch,
+  kTokCase,
+  kTokDefault,
+  kTokTypedef,
+  kTokSizeof,
+  kTokLong,
+  kTokShort,
+  kTokExtern,
   // operators
-  kTokNot, kTokNe, kTokMod, kTokModEq, kTokAnd, kTokAndEq, kTokLAnd, kTokMul, kTokMulEq,
-  kTokAdd, kTokAddEq, kTokInc, kTokSub, kTokSubEq, kTokDec, kTokArrow, kTokDiv, kTokDivEq,
-  kTokLt, kTokLe, kTokShl, kTokShlEq, kTokGt, kTokGe, kTokShr, kTokShrEq, kTokAssign,
-  kTokEq, kTokXor, kTokXorEq, kTokOr, kTokOrEq, kTokLOr, kTokCompl, kTokQuestion,
-  kTokColon, kTokLParen, kTokRParen, kTokLBracket, kTokRBracket, kTokLBrace, kTokRBrace,
-  kTokComma, kTokSemi, kTokDot,
+  kTokNot,
+  kTokNe,
+  kTokMod,
+  kTokModEq,
+  kTokAnd,
+  kTokAndEq,
+  kTokLAnd,
+  kTokMul,
+  kTokMulEq,
+  kTokAdd,
+  kTokAddEq,
+  kTokInc,
+  kTokSub,
+  kTokSubEq,
+  kTokDec,
+  kTokArrow,
+  kTokDiv,
+  kTokDivEq,
+  kTokLt,
+  kTokLe,
+  kTokShl,
+  kTokShlEq,
+  kTokGt,
+  kTokGe,
+  kTokShr,
+  kTokShrEq,
+  kTokAssign,
+  kTokEq,
+  kTokXor,
+  kTokXorEq,
+  kTokOr,
+  kTokOrEq,
+  kTokLOr,
+  kTokCompl,
+  kTokQuestion,
+  kTokColon,
+  kTokLParen,
+  kTokRParen,
+  kTokLBracket,
+  kTokRBracket,
+  kTokLBrace,
+  kTokRBrace,
+  kTokComma,
+  kTokSemi,
+  kTokDot,
 };
 
 struct WorkBlock {
@@ -162,17 +263,17 @@ extern uint32_t NameTop;
 extern uint32_t MacroArgTop;
 inline SymbolEntry& Sym(int index) { return Work->symbols[index]; }
 
-extern int32_t Tok;          // current token
-extern int32_t TokValue;     // number value
-extern int TokSym;           // current symbol (global or local entry)
-extern int TokGlobal;        // global entry of the identifier
-extern int TokLocal;         // local entry, -1 outside functions
-extern uint32_t TokText;     // string literal: offset in the name buffer
-extern int32_t TokLength;    // string literal length with the zero byte
+extern int32_t Tok;        // current token
+extern int32_t TokValue;   // number value
+extern int TokSym;         // current symbol (global or local entry)
+extern int TokGlobal;      // global entry of the identifier
+extern int TokLocal;       // local entry, -1 outside functions
+extern uint32_t TokText;   // string literal: offset in the name buffer
+extern int32_t TokLength;  // string literal length with the zero byte
 extern char TokName[kMaxIdent + 16];
-extern bool InFunction;      // parameter lists, local declarations, statements
-extern bool InDeclaration;   // declarator names are local entries
-extern int MemberScope;      // member names get the "_%d" suffix while set
+extern bool InFunction;     // parameter lists, local declarations, statements
+extern bool InDeclaration;  // declarator names are local entries
+extern int MemberScope;     // member names get the "_%d" suffix while set
 extern int MemberScopeCount;
 
 void ResetSymbols();
@@ -187,7 +288,12 @@ bool IsTypeStart();
 
 // ---- types and the node pool (types.cpp) ----------------------------------
 enum BasicType : int32_t {
-  kTLong = -1, kTShort = -2, kTChar = -3, kTULong = -4, kTUShort = -5, kTUChar = -6,
+  kTLong = -1,
+  kTShort = -2,
+  kTChar = -3,
+  kTULong = -4,
+  kTUShort = -5,
+  kTUChar = -6,
 };
 enum RecordKind : int32_t { kRecPointer = 1, kRecArray, kRecStruct, kRecUnion, kRecFunction };
 
@@ -220,16 +326,57 @@ bool SameType(int32_t a, int32_t b);
 // Width index of loads, stores and assignments.
 enum Width { kWLong = 0, kWChar, kWUChar, kWShort, kWUShort };
 enum NodeKind : int32_t {
-  kNConst = 1, kNString, kNGlobal, kNLocal, kNIndir, kNFunc, kNAddr,
-  kNLoadG, kNLoadL = kNLoadG + 5, kNLoadI = kNLoadL + 5,   // + width
-  kNCall = kNLoadI + 5, kNArg, kNNeg, kNNot, kNCompl,
-  kNPreStep, kNPostStep,                                  // long/pointer, step
-  kNPreInc8, kNPostInc8, kNPreDec8, kNPostDec8,
-  kNPreInc16, kNPostInc16, kNPreDec16, kNPostDec16,
-  kNAdd, kNSub, kNMul, kNDiv, kNMod, kNShl, kNShr, kNSar, kNAnd, kNOr, kNXor,
-  kNGt, kNGe, kNLt, kNLe, kNGtU, kNGeU, kNLtU, kNLeU, kNEq, kNNe,
-  kNLAnd, kNLOr, kNCond,
-  kNAssign, kNCompound = kNAssign + 5,                   // + width
+  kNConst = 1,
+  kNString,
+  kNGlobal,
+  kNLocal,
+  kNIndir,
+  kNFunc,
+  kNAddr,
+  kNLoadG,
+  kNLoadL = kNLoadG + 5,
+  kNLoadI = kNLoadL + 5,  // + width
+  kNCall = kNLoadI + 5,
+  kNArg,
+  kNNeg,
+  kNNot,
+  kNCompl,
+  kNPreStep,
+  kNPostStep,  // long/pointer, step
+  kNPreInc8,
+  kNPostInc8,
+  kNPreDec8,
+  kNPostDec8,
+  kNPreInc16,
+  kNPostInc16,
+  kNPreDec16,
+  kNPostDec16,
+  kNAdd,
+  kNSub,
+  kNMul,
+  kNDiv,
+  kNMod,
+  kNShl,
+  kNShr,
+  kNSar,
+  kNAnd,
+  kNOr,
+  kNXor,
+  kNGt,
+  kNGe,
+  kNLt,
+  kNLe,
+  kNGtU,
+  kNGeU,
+  kNLtU,
+  kNLeU,
+  kNEq,
+  kNNe,
+  kNLAnd,
+  kNLOr,
+  kNCond,
+  kNAssign,
+  kNCompound = kNAssign + 5,  // + width
   kNComma = kNCompound + 5,
 };
 inline int32_t& Op(int node, int i) { return Pool[node + i]; }
@@ -253,8 +400,8 @@ void EnterNesting();
 inline void LeaveNesting() { --NestingDepth; }
 
 // ---- code generation (codegen.cpp) ----------------------------------------
-extern uint8_t* OutBase;     // host memory of the block, null in the sizing pass
-extern Addr OutAddr;         // machine address of the block
+extern uint8_t* OutBase;  // host memory of the block, null in the sizing pass
+extern Addr OutAddr;      // machine address of the block
 extern uint32_t OutCapacity;
 extern uint32_t CodeSize;
 extern uint32_t DataSize;
@@ -270,7 +417,7 @@ int DefineNewLabel();
 void Jump(int label);
 void JumpIf(int opcode, int label);
 void ResetRegisters();
-int EvalStatement(int node);     // returns A's physical register
+int EvalStatement(int node);  // returns A's physical register
 void Branch(int node, bool sense, int label);
 void EmitCompareImm(int reg, int32_t value, bool listSwitch);
 void MoveAToR0();
@@ -279,8 +426,7 @@ void EmitJumpToMain(int mainLabel);
 void EmitPrologue(int* enterPos, int* epilogue);
 void EmitEpilogue(int enterPos, int epilogue, int32_t frameSize);
 void EmitNativeStub(int trapNumber);
-void EmitLocalStore(int32_t offset, int width, int reg, const char* name, int32_t elemOffset,
-                    bool element);
+void EmitLocalStore(int32_t offset, int width, int reg, const char* name, int32_t elemOffset, bool element);
 Addr PlaceData(uint32_t size);
 void WriteData(Addr address, uint32_t value, int bytes);
 Addr PlaceString(uint32_t text, int32_t length);

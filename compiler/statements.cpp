@@ -22,8 +22,10 @@ LoopContext Loop;
 bool PendingReturn = false;
 
 void Expect(int token, const char* what) {
-  if (Tok == token) Next();
-  else MissingToken(what);
+  if (Tok == token)
+    Next();
+  else
+    MissingToken(what);
 }
 
 void Statement();
@@ -118,8 +120,10 @@ void DoStatement() {
   saved.defaultLabel = Loop.defaultLabel, saved.inGroup = Loop.inGroup;
   Loop = saved;
   DefineLabel(cont);
-  if (Tok == kTokWhile) Next();
-  else MissingToken("'while'");
+  if (Tok == kTokWhile)
+    Next();
+  else
+    MissingToken("'while'");
   Condition(true, top);
   Expect(kTokSemi, "';'");
   DefineLabel(brk);
@@ -302,22 +306,49 @@ void StatementNoFlush() {
       while (Tok != kTokRBrace) Statement();
       Next();
       break;
-    case kTokSemi: Next(); break;
-    case kTokIf: IfStatement(); break;
-    case kTokWhile: WhileStatement(); break;
-    case kTokDo: DoStatement(); break;
-    case kTokFor: ForStatement(); break;
-    case kTokSwitch: SwitchStatement(); break;
-    case kTokCase: CaseLabel(); break;
-    case kTokDefault: DefaultLabel(); break;
-    case kTokBreak: JumpStatement(Loop.breakLabel); break;
-    case kTokContinue: JumpStatement(Loop.continueLabel); break;
-    case kTokReturn: ReturnStatement(); break;
-    case kTokGoto: GotoStatement(); break;
+    case kTokSemi:
+      Next();
+      break;
+    case kTokIf:
+      IfStatement();
+      break;
+    case kTokWhile:
+      WhileStatement();
+      break;
+    case kTokDo:
+      DoStatement();
+      break;
+    case kTokFor:
+      ForStatement();
+      break;
+    case kTokSwitch:
+      SwitchStatement();
+      break;
+    case kTokCase:
+      CaseLabel();
+      break;
+    case kTokDefault:
+      DefaultLabel();
+      break;
+    case kTokBreak:
+      JumpStatement(Loop.breakLabel);
+      break;
+    case kTokContinue:
+      JumpStatement(Loop.continueLabel);
+      break;
+    case kTokReturn:
+      ReturnStatement();
+      break;
+    case kTokGoto:
+      GotoStatement();
+      break;
     default:
-      if (StartsDeclaration()) ParseLocalDeclaration();
-      else if (Tok == kTokIdent && SkipWhite() == ':') LabelStatement();
-      else ExpressionStatement();
+      if (StartsDeclaration())
+        ParseLocalDeclaration();
+      else if (Tok == kTokIdent && SkipWhite() == ':')
+        LabelStatement();
+      else
+        ExpressionStatement();
       break;
   }
   LeaveNesting();

@@ -34,14 +34,12 @@ struct Keyword {
   Token token;
 };
 const Keyword kKeywords[] = {
-    {"int", kTokInt},         {"void", kTokInt},       {"char", kTokChar},
-    {"struct", kTokStruct},   {"union", kTokUnion},    {"signed", kTokSigned},
-    {"unsigned", kTokUnsigned}, {"static", kTokStatic}, {"goto", kTokGoto},
-    {"return", kTokReturn},   {"break", kTokBreak},    {"continue", kTokContinue},
-    {"if", kTokIf},           {"else", kTokElse},      {"for", kTokFor},
-    {"do", kTokDo},           {"while", kTokWhile},    {"switch", kTokSwitch},
-    {"case", kTokCase},       {"default", kTokDefault}, {"typedef", kTokTypedef},
-    {"sizeof", kTokSizeof},   {"long", kTokLong},      {"short", kTokShort},
+    {"int", kTokInt},         {"void", kTokInt},      {"char", kTokChar},         {"struct", kTokStruct},
+    {"union", kTokUnion},     {"signed", kTokSigned}, {"unsigned", kTokUnsigned}, {"static", kTokStatic},
+    {"goto", kTokGoto},       {"return", kTokReturn}, {"break", kTokBreak},       {"continue", kTokContinue},
+    {"if", kTokIf},           {"else", kTokElse},     {"for", kTokFor},           {"do", kTokDo},
+    {"while", kTokWhile},     {"switch", kTokSwitch}, {"case", kTokCase},         {"default", kTokDefault},
+    {"typedef", kTokTypedef}, {"sizeof", kTokSizeof}, {"long", kTokLong},         {"short", kTokShort},
     {"extern", kTokExtern},
 };
 
@@ -141,8 +139,14 @@ void EnterKeywords() {
 
 bool IsTypeStart() {
   switch (Tok) {
-    case kTokInt: case kTokChar: case kTokStruct: case kTokUnion: case kTokSigned:
-    case kTokUnsigned: case kTokLong: case kTokShort:
+    case kTokInt:
+    case kTokChar:
+    case kTokStruct:
+    case kTokUnion:
+    case kTokSigned:
+    case kTokUnsigned:
+    case kTokLong:
+    case kTokShort:
       return true;
     case kTokIdent:
       return Sym(TokSym).kind == kSymTypedef;
@@ -214,12 +218,24 @@ void Number() {
 int Escape() {
   int c = Ch, v = 0;
   switch (c) {
-    case 'n': ReadChar(); return 10;
-    case 't': ReadChar(); return 9;
-    case 'r': ReadChar(); return 13;
-    case 'b': ReadChar(); return 8;
-    case 'f': ReadChar(); return 12;
-    case '\n': ReadChar(); return -1;
+    case 'n':
+      ReadChar();
+      return 10;
+    case 't':
+      ReadChar();
+      return 9;
+    case 'r':
+      ReadChar();
+      return 13;
+    case 'b':
+      ReadChar();
+      return 8;
+    case 'f':
+      ReadChar();
+      return 12;
+    case '\n':
+      ReadChar();
+      return -1;
     case 'x':
       ReadChar();
       for (int k = 0; k < 2 && Is(Ch, kClsHex); ++k) {
@@ -350,8 +366,10 @@ void Next() {
     }
     if (Is(c, kClsDigit)) return Number();
     switch (c) {
-      case '\'': return CharConstant();
-      case '"': return StringLiteral();
+      case '\'':
+        return CharConstant();
+      case '"':
+        return StringLiteral();
       case '/':
         ReadChar();
         if (Ch == '*') {
@@ -372,24 +390,35 @@ void Next() {
           Tok = kTokDiv;
         }
         return;
-      case '!': return Operator(kTokNot, 0, 0, kTokNe);
-      case '%': return Operator(kTokMod, 0, 0, kTokModEq);
-      case '&': return Operator(kTokAnd, '&', kTokLAnd, kTokAndEq);
-      case '*': return Operator(kTokMul, 0, 0, kTokMulEq);
-      case '+': return Operator(kTokAdd, '+', kTokInc, kTokAddEq);
+      case '!':
+        return Operator(kTokNot, 0, 0, kTokNe);
+      case '%':
+        return Operator(kTokMod, 0, 0, kTokModEq);
+      case '&':
+        return Operator(kTokAnd, '&', kTokLAnd, kTokAndEq);
+      case '*':
+        return Operator(kTokMul, 0, 0, kTokMulEq);
+      case '+':
+        return Operator(kTokAdd, '+', kTokInc, kTokAddEq);
       case '-':
         ReadChar();
-        if (Ch == '-') ReadChar(), Tok = kTokDec;
-        else if (Ch == '=') ReadChar(), Tok = kTokSubEq;
-        else if (Ch == '>') ReadChar(), Tok = kTokArrow;
-        else Tok = kTokSub;
+        if (Ch == '-')
+          ReadChar(), Tok = kTokDec;
+        else if (Ch == '=')
+          ReadChar(), Tok = kTokSubEq;
+        else if (Ch == '>')
+          ReadChar(), Tok = kTokArrow;
+        else
+          Tok = kTokSub;
         return;
       case '<':
         ReadChar();
         if (Ch == '<') {
           ReadChar();
-          if (Ch == '=') ReadChar(), Tok = kTokShlEq;
-          else Tok = kTokShl;
+          if (Ch == '=')
+            ReadChar(), Tok = kTokShlEq;
+          else
+            Tok = kTokShl;
         } else if (Ch == '=') {
           ReadChar(), Tok = kTokLe;
         } else {
@@ -400,29 +429,70 @@ void Next() {
         ReadChar();
         if (Ch == '>') {
           ReadChar();
-          if (Ch == '=') ReadChar(), Tok = kTokShrEq;
-          else Tok = kTokShr;
+          if (Ch == '=')
+            ReadChar(), Tok = kTokShrEq;
+          else
+            Tok = kTokShr;
         } else if (Ch == '=') {
           ReadChar(), Tok = kTokGe;
         } else {
           Tok = kTokGt;
         }
         return;
-      case '=': return Operator(kTokAssign, 0, 0, kTokEq);
-      case '^': return Operator(kTokXor, 0, 0, kTokXorEq);
-      case '|': return Operator(kTokOr, '|', kTokLOr, kTokOrEq);
-      case '~': ReadChar(); Tok = kTokCompl; return;
-      case '?': ReadChar(); Tok = kTokQuestion; return;
-      case ':': ReadChar(); Tok = kTokColon; return;
-      case '(': ReadChar(); Tok = kTokLParen; return;
-      case ')': ReadChar(); Tok = kTokRParen; return;
-      case '[': ReadChar(); Tok = kTokLBracket; return;
-      case ']': ReadChar(); Tok = kTokRBracket; return;
-      case '{': ReadChar(); Tok = kTokLBrace; return;
-      case '}': ReadChar(); Tok = kTokRBrace; return;
-      case ',': ReadChar(); Tok = kTokComma; return;
-      case ';': ReadChar(); Tok = kTokSemi; return;
-      case '.': ReadChar(); Tok = kTokDot; return;
+      case '=':
+        return Operator(kTokAssign, 0, 0, kTokEq);
+      case '^':
+        return Operator(kTokXor, 0, 0, kTokXorEq);
+      case '|':
+        return Operator(kTokOr, '|', kTokLOr, kTokOrEq);
+      case '~':
+        ReadChar();
+        Tok = kTokCompl;
+        return;
+      case '?':
+        ReadChar();
+        Tok = kTokQuestion;
+        return;
+      case ':':
+        ReadChar();
+        Tok = kTokColon;
+        return;
+      case '(':
+        ReadChar();
+        Tok = kTokLParen;
+        return;
+      case ')':
+        ReadChar();
+        Tok = kTokRParen;
+        return;
+      case '[':
+        ReadChar();
+        Tok = kTokLBracket;
+        return;
+      case ']':
+        ReadChar();
+        Tok = kTokRBracket;
+        return;
+      case '{':
+        ReadChar();
+        Tok = kTokLBrace;
+        return;
+      case '}':
+        ReadChar();
+        Tok = kTokRBrace;
+        return;
+      case ',':
+        ReadChar();
+        Tok = kTokComma;
+        return;
+      case ';':
+        ReadChar();
+        Tok = kTokSemi;
+        return;
+      case '.':
+        ReadChar();
+        Tok = kTokDot;
+        return;
       default:
         Fail(kErrSyntax);
     }

@@ -36,30 +36,35 @@ int MakeNode(int kind, int32_t a, int32_t b, int32_t c, int operands) {
 }
 
 int32_t MakePointer(int32_t target) { return MakeNode(kRecPointer, target); }
-int32_t MakeArray(int32_t element, int32_t count) {
-  return MakeNode(kRecArray, element, count, 0, 2);
-}
-int32_t MakeStruct(int kind, int32_t size, int32_t scope) {
-  return MakeNode(kind, size, scope, 0, 2);
-}
+int32_t MakeArray(int32_t element, int32_t count) { return MakeNode(kRecArray, element, count, 0, 2); }
+int32_t MakeStruct(int kind, int32_t size, int32_t scope) { return MakeNode(kind, size, scope, 0, 2); }
 int32_t MakeFunction(int32_t result) { return MakeNode(kRecFunction, result); }
 
 // Sizes are capped well below 2 GiB so that no sum of them wraps.
 int32_t SizeOf(int32_t type) {
   switch (type) {
-    case kTLong: case kTULong: return 4;
-    case kTShort: case kTUShort: return 2;
-    case kTChar: case kTUChar: return 1;
-    default: break;
+    case kTLong:
+    case kTULong:
+      return 4;
+    case kTShort:
+    case kTUShort:
+      return 2;
+    case kTChar:
+    case kTUChar:
+      return 1;
+    default:
+      break;
   }
   switch (RecKind(type)) {
-    case kRecPointer: return 4;
+    case kRecPointer:
+      return 4;
     case kRecArray: {
       int64_t n = int64_t(Pool[type + 2]) * SizeOf(Pool[type + 1]);
       if (Pool[type + 2] < 0 || n > 0x3FFFFFFF) Fail(kErrDeclaration);
       return int32_t(n);
     }
-    case kRecStruct: case kRecUnion:
+    case kRecStruct:
+    case kRecUnion:
       if (Pool[type + 1] < 0) Fail(kErrDeclaration);
       return Pool[type + 1];
     default:
@@ -81,11 +86,16 @@ int32_t Widen(int32_t type) {
 
 int WidthOf(int32_t type) {
   switch (type) {
-    case kTChar: return kWChar;
-    case kTUChar: return kWUChar;
-    case kTShort: return kWShort;
-    case kTUShort: return kWUShort;
-    default: return kWLong;
+    case kTChar:
+      return kWChar;
+    case kTUChar:
+      return kWUChar;
+    case kTShort:
+      return kWShort;
+    case kTUShort:
+      return kWUShort;
+    default:
+      return kWLong;
   }
 }
 

@@ -62,8 +62,7 @@ int Pack(const std::string& dirArg) {
     if (!it->is_regular_file(ec)) continue;
     std::string name = fs::relative(it->path(), dir, ec).generic_string();
     std::replace(name.begin(), name.end(), '/', '\\');
-    if (name.size() >= kPackNameSize)
-      return Fail("pack", "member name longer than 31 bytes: " + name);
+    if (name.size() >= kPackNameSize) return Fail("pack", "member name longer than 31 bytes: " + name);
     members.push_back({name, it->path(), it->file_size(ec)});
   }
   if (ec) return Fail("pack", "cannot list " + dir + ": " + ec.message());
@@ -71,8 +70,8 @@ int Pack(const std::string& dirArg) {
             [](const Member& a, const Member& b) { return PackNameCompare(a.name, b.name) < 0; });
   for (size_t i = 1; i < members.size(); ++i)
     if (PackNameCompare(members[i - 1].name, members[i].name) == 0)
-      return Fail("pack", "members differ only in letter case: " + members[i - 1].name + ", " +
-                              members[i].name);
+      return Fail("pack",
+                  "members differ only in letter case: " + members[i - 1].name + ", " + members[i].name);
 
   std::vector<uint8_t> head(kPackHeaderSize + members.size() * kPackEntrySize, 0);
   std::memcpy(head.data(), kPackMagic, sizeof kPackMagic);

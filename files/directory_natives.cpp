@@ -199,9 +199,7 @@ int32_t Native_file_settime(Addr args) noexcept {
   bool haveWrite = writeRecord && GetDate(writeRecord, write);
   if ((accessRecord && !haveAccess) || (writeRecord && !haveWrite)) return 0;
   if (!haveAccess && !haveWrite) return 1;
-  return platform::SetFileTimes(host, haveAccess ? &access : nullptr, haveWrite ? &write : nullptr)
-             ? 1
-             : 0;
+  return platform::SetFileTimes(host, haveAccess ? &access : nullptr, haveWrite ? &write : nullptr) ? 1 : 0;
 }
 
 }  // namespace qavz

@@ -15,8 +15,8 @@ struct ExpFile {
   bool expanded = false;
   std::vector<uint8_t> data;  // expanded: the decoded bytes; the rest up to length reads as 0
   uint32_t position = 0;
-  uint32_t length = 0;        // expanded: as the compressed header gives it
-  FastFile* fast = nullptr;   // stream: owned
+  uint32_t length = 0;       // expanded: as the compressed header gives it
+  FastFile* fast = nullptr;  // stream: owned
 };
 
 ExpFile* OpenExpFile(const char* path) {
@@ -72,10 +72,17 @@ int32_t SeekExpFile(ExpFile* file, int32_t offset, int origin) {
   if (!file->expanded) return SeekFastFile(file->fast, offset, origin);
   int64_t p;
   switch (origin) {
-    case 0: p = offset; break;
-    case 1: p = int64_t(file->position) + offset; break;
-    case 2: p = int64_t(file->length) + offset; break;
-    default: return int32_t(file->position);
+    case 0:
+      p = offset;
+      break;
+    case 1:
+      p = int64_t(file->position) + offset;
+      break;
+    case 2:
+      p = int64_t(file->length) + offset;
+      break;
+    default:
+      return int32_t(file->position);
   }
   if (p < 0 || p > int64_t(file->length)) return -1;
   file->position = uint32_t(p);

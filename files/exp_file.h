@@ -26,8 +26,8 @@ namespace qavz {
 // a pack archive. Used by OpenExpFile and the compressed-file reader only.
 struct FastFile;
 FastFile* OpenFastFile(const char* path);
-int CloseFastFile(FastFile* file);             // 1, 0 for nullptr
-int32_t FastFileSize(const FastFile* file);    // member or file size, -1 for nullptr
+int CloseFastFile(FastFile* file);                                   // 1, 0 for nullptr
+int32_t FastFileSize(const FastFile* file);                          // member or file size, -1 for nullptr
 int32_t SeekFastFile(FastFile* file, int32_t distance, int origin);  // new position or -1
 bool ReadFastFile(FastFile* file, void* buffer, uint32_t count, uint32_t* read);
 

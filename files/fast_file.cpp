@@ -160,8 +160,7 @@ int32_t SeekFastFile(FastFile* file, int32_t distance, int origin) {
   if (!file) return -1;
   if (!file->inArchive) {
     static const int kWhence[3] = {SEEK_SET, SEEK_CUR, SEEK_END};
-    if (origin < 0 || origin > 2 || std::fseek(file->handle, distance, kWhence[origin]) != 0)
-      return -1;
+    if (origin < 0 || origin > 2 || std::fseek(file->handle, distance, kWhence[origin]) != 0) return -1;
     long at = std::ftell(file->handle);
     if (at < 0) return -1;
     file->position = uint64_t(at);

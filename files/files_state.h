@@ -8,9 +8,9 @@
 
 namespace qavz {
 
-void ClosePackSlots();     // the 16 pack files
-void FreeHeapBlocks();     // the 256 heap-table blocks
-void ForgetSystemFile();   // sysio's view of the SystemFile binding
+void ClosePackSlots();    // the 16 pack files
+void FreeHeapBlocks();    // the 256 heap-table blocks
+void ForgetSystemFile();  // sysio's view of the SystemFile binding
 
 // The heap table as malloc uses it: a block of `size` bytes in the first
 // free entry, or 0 when the table is full or memory is short.

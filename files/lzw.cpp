@@ -419,13 +419,11 @@ bool CompressToMemory(const uint8_t* data, uint32_t length, std::vector<uint8_t>
   return WriteWhole(writer, data, length);
 }
 
-bool ExpandFromMemory(const uint8_t* data, size_t size, std::vector<uint8_t>& out,
-                      uint32_t* declared) {
+bool ExpandFromMemory(const uint8_t* data, size_t size, std::vector<uint8_t>& out, uint32_t* declared) {
   BitReader reader;
   reader.OpenInMemory(data, size);
   uint32_t magic = 0, length = 0;
-  if (!reader.Read(magic, 32) || magic != kCompressedMagic || !reader.Read(length, 32))
-    return false;
+  if (!reader.Read(magic, 32) || magic != kCompressedMagic || !reader.Read(length, 32)) return false;
   if (declared) *declared = length;
   return LzwDecode(reader, length, out);
 }

@@ -75,8 +75,8 @@ class BitWriter {
   std::FILE* file_ = nullptr;
   std::vector<uint8_t>* memory_ = nullptr;
   uint8_t* buffer_ = nullptr;
-  uint32_t used_ = 0;      // whole bytes in the buffer
-  uint64_t pending_ = 0;   // bits not yet in the buffer, low `pendingBits_`
+  uint32_t used_ = 0;     // whole bytes in the buffer
+  uint64_t pending_ = 0;  // bits not yet in the buffer, low `pendingBits_`
   uint32_t pendingBits_ = 0;
   bool failed_ = false;
 };
@@ -120,9 +120,9 @@ class BitReader {
   size_t memorySize_ = 0;
   uint8_t* buffer_ = nullptr;      // owned block for file reads
   const uint8_t* data_ = nullptr;  // the block being read: buffer_ or memory
-  uint32_t count_ = 0;     // bytes in the block
-  uint32_t position_ = 0;  // next unread byte
-  uint64_t acc_ = 0;       // unread bits, low `bits_`
+  uint32_t count_ = 0;             // bytes in the block
+  uint32_t position_ = 0;          // next unread byte
+  uint64_t acc_ = 0;               // unread bits, low `bits_`
   uint32_t bits_ = 0;
 };
 

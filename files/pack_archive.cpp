@@ -101,8 +101,8 @@ std::string_view PackEntryName(const uint8_t* entry) {
   return std::string_view(name, strnlen(name, kPackNameSize));
 }
 
-PackLookup FindPackMember(const uint8_t* entries, int32_t count, uint64_t archiveSize,
-                          std::string_view name, PackMember& member) {
+PackLookup FindPackMember(const uint8_t* entries, int32_t count, uint64_t archiveSize, std::string_view name,
+                          PackMember& member) {
   // Only the entries the search touches are examined, so a lookup stays
   // O(log N); a name that fills its 32 bytes marks a broken archive.
   auto nameAt = [&](int32_t i, bool& broken) {

@@ -38,8 +38,8 @@ enum class PackLookup { kFound, kNotFound, kBadArchive };
 // when that misses (an archive sorted by another collation), by a scan.
 // kBadArchive when an entry the search reads has a name without terminator,
 // or the member's data runs past `archiveSize`.
-PackLookup FindPackMember(const uint8_t* entries, int32_t count, uint64_t archiveSize,
-                          std::string_view name, PackMember& member);
+PackLookup FindPackMember(const uint8_t* entries, int32_t count, uint64_t archiveSize, std::string_view name,
+                          PackMember& member);
 
 // The name stored in a directory entry (up to its terminator).
 std::string_view PackEntryName(const uint8_t* entry);

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "files/exp_file.h"
+#include "files/files_state.h"
 #include "files/lzw.h"
 #include "files/special_folders.h"
-#include "files/files_state.h"
 #include "vm/native_table.h"
 
 namespace qavz {
@@ -50,8 +50,7 @@ int32_t Native_pack_open(Addr args) noexcept {
   ExpFile* file = OpenExpFile(path.c_str());
   if (!file) {
     std::string windows = WindowsDirectory();
-    if (!windows.empty())
-      file = OpenExpFile(JoinTitlePath(TitleStylePath(windows), path).c_str());
+    if (!windows.empty()) file = OpenExpFile(JoinTitlePath(TitleStylePath(windows), path).c_str());
   }
   if (!file) return 0;
   gPackSlots[slot] = file;

@@ -17,8 +17,7 @@ std::string ConfigFile() {
 
 // Section and key strings; false for a missing one or an unknown file.
 bool ReadNames(Addr args, std::string& file, std::string& section, std::string& key) {
-  if (!TheArena().ReadString(ArgAddr(args, 0), section) ||
-      !TheArena().ReadString(ArgAddr(args, 1), key))
+  if (!TheArena().ReadString(ArgAddr(args, 0), section) || !TheArena().ReadString(ArgAddr(args, 1), key))
     return false;
   file = ConfigFile();
   return !file.empty();
@@ -39,8 +38,7 @@ int32_t Native_ini_seti(Addr args) noexcept {
 int32_t Native_ini_sets(Addr args) noexcept {
   try {
     std::string file, section, key, text;
-    if (!ReadNames(args, file, section, key) || !TheArena().ReadString(ArgAddr(args, 2), text))
-      return 0;
+    if (!ReadNames(args, file, section, key) || !TheArena().ReadString(ArgAddr(args, 2), text)) return 0;
     return IniWriteString(file, section, key, text) ? 1 : 0;
   } catch (...) {
     return 0;

@@ -63,26 +63,53 @@ std::string SystemDirectory() {
 
 std::string SpecialFolder(int identifier) {
   switch (identifier & 0xFF) {
-    case 0x00: case 0x10: case 0x19: return UserDir("XDG_DESKTOP_DIR", "Desktop");
-    case 0x05: case 0x2E: return UserDir("XDG_DOCUMENTS_DIR", "Documents");
-    case 0x0D: case 0x35: return UserDir("XDG_MUSIC_DIR", "Music");
-    case 0x0E: case 0x37: return UserDir("XDG_VIDEOS_DIR", "Videos");
-    case 0x27: case 0x36: return UserDir("XDG_PICTURES_DIR", "Pictures");
-    case 0x15: case 0x2D: return UserDir("XDG_TEMPLATES_DIR", "Templates");
-    case 0x1A: return BaseDir("XDG_CONFIG_HOME", ".config");          // application data
-    case 0x1C: case 0x23: return DataHome();                          // local and common data
-    case 0x20: return BaseDir("XDG_CACHE_HOME", ".cache");            // internet cache
-    case 0x14: return DataHome().empty() ? "" : DataHome() + "/fonts";
-    case 0x02: case 0x0B: case 0x16: case 0x17:                       // start menu, programs
+    case 0x00:
+    case 0x10:
+    case 0x19:
+      return UserDir("XDG_DESKTOP_DIR", "Desktop");
+    case 0x05:
+    case 0x2E:
+      return UserDir("XDG_DOCUMENTS_DIR", "Documents");
+    case 0x0D:
+    case 0x35:
+      return UserDir("XDG_MUSIC_DIR", "Music");
+    case 0x0E:
+    case 0x37:
+      return UserDir("XDG_VIDEOS_DIR", "Videos");
+    case 0x27:
+    case 0x36:
+      return UserDir("XDG_PICTURES_DIR", "Pictures");
+    case 0x15:
+    case 0x2D:
+      return UserDir("XDG_TEMPLATES_DIR", "Templates");
+    case 0x1A:
+      return BaseDir("XDG_CONFIG_HOME", ".config");  // application data
+    case 0x1C:
+    case 0x23:
+      return DataHome();  // local and common data
+    case 0x20:
+      return BaseDir("XDG_CACHE_HOME", ".cache");  // internet cache
+    case 0x14:
+      return DataHome().empty() ? "" : DataHome() + "/fonts";
+    case 0x02:
+    case 0x0B:
+    case 0x16:
+    case 0x17:  // start menu, programs
       return DataHome().empty() ? "" : DataHome() + "/applications";
-    case 0x07: case 0x18: {                                            // start-up
+    case 0x07:
+    case 0x18: {  // start-up
       std::string c = BaseDir("XDG_CONFIG_HOME", ".config");
       return c.empty() ? c : c + "/autostart";
     }
-    case 0x28: return Home();                                          // profile
-    case 0x24: return WindowsDirectory();
-    case 0x25: case 0x29: return SystemDirectory();
-    default: return std::string();
+    case 0x28:
+      return Home();  // profile
+    case 0x24:
+      return WindowsDirectory();
+    case 0x25:
+    case 0x29:
+      return SystemDirectory();
+    default:
+      return std::string();
   }
 }
 
@@ -94,8 +121,7 @@ std::string TitleStylePath(const std::string& hostPath) {
 }
 
 std::string JoinTitlePath(const std::string& directory, const std::string& name) {
-  if (directory.empty() || directory.back() == '\\' || directory.back() == '/')
-    return directory + name;
+  if (directory.empty() || directory.back() == '\\' || directory.back() == '/') return directory + name;
   return directory + "\\" + name;
 }
 

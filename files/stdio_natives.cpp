@@ -51,10 +51,14 @@ bool HostMode(const std::string& mode, std::string& host) {
   int plus = 0, b = 0, t = 0;
   for (size_t i = 1; i < mode.size(); ++i) {
     char c = mode[i];
-    if (c == '+') ++plus;
-    else if (c == 'b') ++b;
-    else if (c == 't') ++t;
-    else return false;
+    if (c == '+')
+      ++plus;
+    else if (c == 'b')
+      ++b;
+    else if (c == 't')
+      ++t;
+    else
+      return false;
   }
   if (plus > 1 || b + t > 1) return false;
   host = mode.substr(0, 1) + (plus ? "+b" : "b");
@@ -100,8 +104,8 @@ void ForgetSystemFile() { gSystemFile = SystemFileMirror{}; }
 
 int32_t Native_fopen(Addr args) noexcept {
   std::string name, mode, hostMode;
-  if (!TheArena().ReadString(ArgAddr(args, 0), name) ||
-      !TheArena().ReadString(ArgAddr(args, 1), mode, 8) || !HostMode(mode, hostMode))
+  if (!TheArena().ReadString(ArgAddr(args, 0), name) || !TheArena().ReadString(ArgAddr(args, 1), mode, 8) ||
+      !HostMode(mode, hostMode))
     return 0;
   std::FILE* f = OpenWithFallback(name, hostMode);
   if (!f) return 0;

@@ -12,10 +12,9 @@
 namespace qavz {
 
 // Paths are host paths (already mapped).
-bool IniRead(const std::string& file, const std::string& section, const std::string& key,
-             std::string& value);
-std::string IniGetString(const std::string& file, const std::string& section,
-                         const std::string& key, const std::string& fallback);
+bool IniRead(const std::string& file, const std::string& section, const std::string& key, std::string& value);
+std::string IniGetString(const std::string& file, const std::string& section, const std::string& key,
+                         const std::string& fallback);
 int32_t IniGetInt(const std::string& file, const std::string& section, const std::string& key,
                   int32_t fallback);
 // Creates the file, section or key when missing. False when it cannot write.

@@ -36,19 +36,19 @@ constexpr int kIdleWaitMs = 50;
 constexpr unsigned kYieldCheck = 16;
 
 struct ScriptThread {
-  std::thread os;                          // under gTableMutex
-  std::atomic<bool> inUse{false};          // the slot holds a thread ("handle")
-  std::atomic<uint32_t> generation{0};     // bumped whenever the slot is (re)used or cleared
+  std::thread os;                       // under gTableMutex
+  std::atomic<bool> inUse{false};       // the slot holds a thread ("handle")
+  std::atomic<uint32_t> generation{0};  // bumped whenever the slot is (re)used or cleared
   std::atomic<int32_t> runFlag{0};
   std::atomic<int32_t> suspendCount{0};
-  std::atomic<uint32_t> wakeTime{0};       // tick count, 0 = not sleeping
-  std::atomic<int64_t> wakeDeadline{0};    // the same in steady nanoseconds (ticks are coarse)
+  std::atomic<uint32_t> wakeTime{0};     // tick count, 0 = not sleeping
+  std::atomic<int64_t> wakeDeadline{0};  // the same in steady nanoseconds (ticks are coarse)
   MachineContext* contexts[kContextDepth] = {};
   std::atomic<int32_t> top{-1};
-  std::atomic<bool> ended{false};          // the thread procedure has finished
-  std::atomic<bool> held{false};           // created suspended, not yet let go
-  std::atomic<bool> isMain{false};         // runs the main program
-  std::atomic<bool> pauseRaised{false};    // its count was raised by the deactivation pause
+  std::atomic<bool> ended{false};        // the thread procedure has finished
+  std::atomic<bool> held{false};         // created suspended, not yet let go
+  std::atomic<bool> isMain{false};       // runs the main program
+  std::atomic<bool> pauseRaised{false};  // its count was raised by the deactivation pause
   std::mutex idleMutex;
   std::condition_variable idleCv;
 };
@@ -65,8 +65,7 @@ thread_local int tSlot = -1;  // the slot the calling thread runs, -1 elsewhere
 bool Stopping() { return StopFlag().load(std::memory_order_acquire) != 0; }
 
 int64_t NowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(SteadyClock::now().time_since_epoch())
-      .count();
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(SteadyClock::now().time_since_epoch()).count();
 }
 
 // Wakes the slot's thread if it waits idle. Taking the mutex between the
@@ -110,8 +109,7 @@ void FreeOwnContext(MachineContext* context) {
 // 0, until resumed; always until a stop and at most kIdleWaitMs.
 void IdleWait(ScriptThread& t, int64_t deadlineNs) {
   auto wake = [&] {
-    if (StopFlag().load(std::memory_order_relaxed) || !t.runFlag.load(std::memory_order_relaxed))
-      return true;
+    if (StopFlag().load(std::memory_order_relaxed) || !t.runFlag.load(std::memory_order_relaxed)) return true;
     return deadlineNs == 0 && t.suspendCount.load(std::memory_order_relaxed) <= 0;
   };
   int64_t waitNs = int64_t(kIdleWaitMs) * 1000000;
@@ -142,8 +140,8 @@ struct Pacer {
 };
 
 void Pace(Pacer& p) {
-  bool alone = ActiveFlag().load(std::memory_order_relaxed) != 0 &&
-               gRunning.load(std::memory_order_relaxed) <= 1;
+  bool alone =
+      ActiveFlag().load(std::memory_order_relaxed) != 0 && gRunning.load(std::memory_order_relaxed) <= 1;
   if (!alone) {
     platform::SleepMilliseconds(1);
   } else if (++p.passes % kYieldCheck == 0) {
@@ -204,8 +202,7 @@ void ThreadProc(int index) {
   int top = t.top.load(std::memory_order_relaxed);
   if (top >= 0 && t.contexts[top]) {
     std::this_thread::yield();
-    if (RunLoop(t) == LoopEnd::kStopped && Stopping() && !gStoppingAll.load())
-      SetOutcome(RunOutcome::kFault);
+    if (RunLoop(t) == LoopEnd::kStopped && Stopping() && !gStoppingAll.load()) SetOutcome(RunOutcome::kFault);
     platform::SleepMilliseconds(5);
     for (top = t.top.load(std::memory_order_relaxed); top >= 0; --top) {
       FreeOwnContext(t.contexts[top]);

@@ -15,9 +15,9 @@ constexpr int kContextDepth = 32;
 int StartThread(MachineContext* context, bool suspended);  // index or -1
 int StartThreadAt(MachineContext* parent, Addr entry, int32_t argument, int32_t suspendCount,
                   int32_t stackSize);  // index or -1
-int StopThreadAndWait(int index);       // 1, 0 for an invalid index
-int RaiseSuspend(int index);            // new count, -1 invalid
-int LowerSuspend(int index);            // new count, 0 if already <= 0, -1 invalid
+int StopThreadAndWait(int index);      // 1, 0 for an invalid index
+int RaiseSuspend(int index);           // new count, -1 invalid
+int LowerSuspend(int index);           // new count, 0 if already <= 0, -1 invalid
 int SetWakeTime(int index, uint32_t milliseconds);
 int ReplaceTopContext(int index, MachineContext* context);
 int PushContext(int index, MachineContext* context);

@@ -40,54 +40,54 @@ struct ServiceRow {
 
 using F = From;
 constexpr ServiceRow kServiceRows[] = {
-    {1124, "cd_play", F::kArg0, F::kArg1},        // start CD play
-    {1125, "cd_stop", F::kZero, F::kArg0},        // stop CD play
-    {1126, "cd_pause", F::kZero, F::kZero},       // pause CD play
-    {1127, "cd_replay", F::kZero, F::kZero},      // resume CD play
-    {1128, "cd_setvol", F::kZero, F::kArg0},      // set CD volume
-    {1129, "cd_getvol", F::kZero, F::kZero},      // get CD volume
-    {1130, "cd_isplay", F::kZero, F::kZero},      // is the CD playing
-    {1131, "cd_getpos", F::kZero, F::kArg0},      // get CD position
-    {1132, "cd_getlen", F::kArg0, F::kZero},      // get CD length
-    {1133, "cd_repeat", F::kArg0, F::kZero},      // set CD repeat
-    {1134, "cd_eject", F::kZero, F::kZero},       // eject the disc
-    {1144, "midi_load", F::kZero, F::kArg0},      // load a MIDI file
-    {1145, "midi_free", F::kZero, F::kZero},      // free the MIDI file
-    {1146, "midi_play", F::kZero, F::kArg0},      // play
-    {1147, "midi_stop", F::kZero, F::kArg0},      // stop
-    {1148, "midi_pause", F::kZero, F::kZero},     // pause
-    {1149, "midi_replay", F::kZero, F::kZero},    // resume
-    {1150, "midi_setvol", F::kZero, F::kArg0},    // set volume
-    {1151, "midi_getvol", F::kZero, F::kZero},    // get volume
-    {1152, "midi_isplay", F::kZero, F::kZero},    // is it playing
-    {1153, "midi_getpos", F::kZero, F::kZero},    // get position
-    {1154, "midi_repeat", F::kArg0, F::kZero},    // set repeat
-    {1164, "snd_load", F::kArg0, F::kArg1},       // load a sound into a slot
-    {1165, "snd_free", F::kArg0, F::kZero},       // free a slot (-1: all)
-    {1166, "snd_play", F::kArg0, F::kArg1},       // play a slot
-    {1167, "snd_stop", F::kArg0, F::kZero},       // stop a slot
-    {1168, "snd_pause", F::kArg0, F::kZero},      // pause a slot
-    {1169, "snd_replay", F::kArg0, F::kZero},     // resume a slot
-    {1170, "snd_setvol", F::kArg0, F::kArg1},     // set a slot's volume
-    {1171, "snd_getvol", F::kArg0, F::kZero},     // get a slot's volume
-    {1172, "snd_isplay", F::kArg0, F::kZero},     // is a slot playing
-    {1173, "snd_setloop", F::kArg0, F::kArg1},    // set a slot's loop
-    {1174, "snd_getpos", F::kArg0, F::kZero},     // get a slot's position
-    {1184, "media_open", F::kArg0, F::kZero},     // open a media file
-    {1185, "media_close", F::kZero, F::kZero},    // close it
-    {1186, "media_play", F::kZero, F::kZero},     // play
-    {1187, "media_stop", F::kZero, F::kZero},     // stop
-    {1188, "media_pause", F::kZero, F::kZero},    // pause
-    {1189, "media_replay", F::kZero, F::kZero},   // resume
-    {1190, "media_isplay", F::kZero, F::kZero},   // is it playing
-    {1191, "media_repeat", F::kArg0, F::kZero},   // set repeat
-    {1192, "media_size", F::kArg0, F::kZero},     // video rectangle (0: whole client area)
-    {1193, "media_setvol", F::kZero, F::kArg0},   // set volume
-    {1194, "getkey", F::kArg0, F::kBytes},        // fill the 256-byte key-state buffer
-    {1195, "getjoy", F::kArg0, F::kArg1},         // read a joystick into a record
-    {1196, "getmouse", F::kZero, F::kArg0},       // read the mouse into a record
-    {1204, "setsystem", F::kArg1, F::kZero},      // "fullscreen": switch the display mode
-    {1214, nullptr, F::kArg0, F::kZero},          // information block for extensions
+    {1124, "cd_play", F::kArg0, F::kArg1},       // start CD play
+    {1125, "cd_stop", F::kZero, F::kArg0},       // stop CD play
+    {1126, "cd_pause", F::kZero, F::kZero},      // pause CD play
+    {1127, "cd_replay", F::kZero, F::kZero},     // resume CD play
+    {1128, "cd_setvol", F::kZero, F::kArg0},     // set CD volume
+    {1129, "cd_getvol", F::kZero, F::kZero},     // get CD volume
+    {1130, "cd_isplay", F::kZero, F::kZero},     // is the CD playing
+    {1131, "cd_getpos", F::kZero, F::kArg0},     // get CD position
+    {1132, "cd_getlen", F::kArg0, F::kZero},     // get CD length
+    {1133, "cd_repeat", F::kArg0, F::kZero},     // set CD repeat
+    {1134, "cd_eject", F::kZero, F::kZero},      // eject the disc
+    {1144, "midi_load", F::kZero, F::kArg0},     // load a MIDI file
+    {1145, "midi_free", F::kZero, F::kZero},     // free the MIDI file
+    {1146, "midi_play", F::kZero, F::kArg0},     // play
+    {1147, "midi_stop", F::kZero, F::kArg0},     // stop
+    {1148, "midi_pause", F::kZero, F::kZero},    // pause
+    {1149, "midi_replay", F::kZero, F::kZero},   // resume
+    {1150, "midi_setvol", F::kZero, F::kArg0},   // set volume
+    {1151, "midi_getvol", F::kZero, F::kZero},   // get volume
+    {1152, "midi_isplay", F::kZero, F::kZero},   // is it playing
+    {1153, "midi_getpos", F::kZero, F::kZero},   // get position
+    {1154, "midi_repeat", F::kArg0, F::kZero},   // set repeat
+    {1164, "snd_load", F::kArg0, F::kArg1},      // load a sound into a slot
+    {1165, "snd_free", F::kArg0, F::kZero},      // free a slot (-1: all)
+    {1166, "snd_play", F::kArg0, F::kArg1},      // play a slot
+    {1167, "snd_stop", F::kArg0, F::kZero},      // stop a slot
+    {1168, "snd_pause", F::kArg0, F::kZero},     // pause a slot
+    {1169, "snd_replay", F::kArg0, F::kZero},    // resume a slot
+    {1170, "snd_setvol", F::kArg0, F::kArg1},    // set a slot's volume
+    {1171, "snd_getvol", F::kArg0, F::kZero},    // get a slot's volume
+    {1172, "snd_isplay", F::kArg0, F::kZero},    // is a slot playing
+    {1173, "snd_setloop", F::kArg0, F::kArg1},   // set a slot's loop
+    {1174, "snd_getpos", F::kArg0, F::kZero},    // get a slot's position
+    {1184, "media_open", F::kArg0, F::kZero},    // open a media file
+    {1185, "media_close", F::kZero, F::kZero},   // close it
+    {1186, "media_play", F::kZero, F::kZero},    // play
+    {1187, "media_stop", F::kZero, F::kZero},    // stop
+    {1188, "media_pause", F::kZero, F::kZero},   // pause
+    {1189, "media_replay", F::kZero, F::kZero},  // resume
+    {1190, "media_isplay", F::kZero, F::kZero},  // is it playing
+    {1191, "media_repeat", F::kArg0, F::kZero},  // set repeat
+    {1192, "media_size", F::kArg0, F::kZero},    // video rectangle (0: whole client area)
+    {1193, "media_setvol", F::kZero, F::kArg0},  // set volume
+    {1194, "getkey", F::kArg0, F::kBytes},       // fill the 256-byte key-state buffer
+    {1195, "getjoy", F::kArg0, F::kArg1},        // read a joystick into a record
+    {1196, "getmouse", F::kZero, F::kArg0},      // read the mouse into a record
+    {1204, "setsystem", F::kArg1, F::kZero},     // "fullscreen": switch the display mode
+    {1214, nullptr, F::kArg0, F::kZero},         // information block for extensions
 };
 static_assert(std::size(kServiceRows) == 48, "48 service requests");
 
@@ -101,10 +101,14 @@ const ServiceRow* FindRow(uint32_t id) {
 
 int32_t Place(From from, Addr args) {
   switch (from) {
-    case From::kArg0: return Arg(args, 0);
-    case From::kArg1: return Arg(args, 1);
-    case From::kBytes: return 256;
-    case From::kZero: break;
+    case From::kArg0:
+      return Arg(args, 0);
+    case From::kArg1:
+      return Arg(args, 1);
+    case From::kBytes:
+      return 256;
+    case From::kZero:
+      break;
   }
   return 0;
 }
@@ -119,8 +123,8 @@ int32_t FillExtensionBlock(int32_t wParam, int32_t) {
   Arena& arena = TheArena();
   if (block == 0 || !arena.Live(block, 28)) return 0;
   const Config& config = TheConfig();
-  const uint32_t words[7] = {StopFlagAddress(), ActiveFlagAddress(), gInstance.load(),
-                             gWindow.load(),    uint32_t(config.width), uint32_t(config.height),
+  const uint32_t words[7] = {StopFlagAddress(),     ActiveFlagAddress(),    gInstance.load(),
+                             gWindow.load(),        uint32_t(config.width), uint32_t(config.height),
                              uint32_t(config.depth)};
   for (int i = 0; i < 7; ++i) arena.Write<uint32_t>(block + 4u * uint32_t(i), words[i]);
   return 0;

@@ -7,9 +7,7 @@
 namespace qavz::platform {
 
 namespace {
-Timestamp FromTimespec(const struct statx_timestamp& t) {
-  return Timestamp{int64_t(t.tv_sec), t.tv_nsec};
-}
+Timestamp FromTimespec(const struct statx_timestamp& t) { return Timestamp{int64_t(t.tv_sec), t.tv_nsec}; }
 }  // namespace
 
 bool GetFileFacts(const std::string& hostPath, FileFacts& facts) {
@@ -49,8 +47,9 @@ LocalDate ToLocalDate(const Timestamp& t) {
   time_t s = time_t(t.seconds);
   struct tm tm {};
   localtime_r(&s, &tm);
-  return LocalDate{uint16_t(tm.tm_year + 1900), uint16_t(tm.tm_mon + 1), uint16_t(tm.tm_wday),
-                   uint16_t(tm.tm_mday),        uint16_t(tm.tm_hour),    uint16_t(tm.tm_min),
+  return LocalDate{uint16_t(tm.tm_year + 1900), uint16_t(tm.tm_mon + 1),
+                   uint16_t(tm.tm_wday),        uint16_t(tm.tm_mday),
+                   uint16_t(tm.tm_hour),        uint16_t(tm.tm_min),
                    uint16_t(tm.tm_sec),         uint16_t(t.nanoseconds / 1000000)};
 }
 

@@ -8,15 +8,15 @@
 namespace qavz::platform {
 
 struct Timestamp {
-  int64_t seconds = 0;      // since 1970-01-01 UTC
+  int64_t seconds = 0;  // since 1970-01-01 UTC
   uint32_t nanoseconds = 0;
 };
 
 struct FileFacts {
   bool directory = false;
-  bool readOnly = false;    // no write permission for the owner
+  bool readOnly = false;  // no write permission for the owner
   uint64_t size = 0;
-  Timestamp creation;       // birth time, or the write time where the file system has none
+  Timestamp creation;  // birth time, or the write time where the file system has none
   Timestamp access;
   Timestamp write;
 };

@@ -11,9 +11,7 @@ void* ReserveAddressSpace(size_t size) noexcept {
 
 void ReleaseAddressSpace(void* base, size_t size) noexcept { munmap(base, size); }
 
-bool CommitPages(void* at, size_t size) noexcept {
-  return mprotect(at, size, PROT_READ | PROT_WRITE) == 0;
-}
+bool CommitPages(void* at, size_t size) noexcept { return mprotect(at, size, PROT_READ | PROT_WRITE) == 0; }
 
 void DecommitPages(void* at, size_t size) noexcept { madvise(at, size, MADV_DONTNEED); }
 

@@ -12,7 +12,7 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev
   libpcre2-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   ncompress lua5.4 tcc
 )
 missing=()

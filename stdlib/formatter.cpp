@@ -81,7 +81,8 @@ size_t ParseDirective(const std::string& f, size_t i, ArgWords& words, Directive
     width = int32_t(words.Word());
     ++i;
   } else {
-    for (; i < f.size() && f[i] >= '0' && f[i] <= '9'; ++i) width = std::min<int64_t>(width * 10 + (f[i] - '0'), 1 << 30);
+    for (; i < f.size() && f[i] >= '0' && f[i] <= '9'; ++i)
+      width = std::min<int64_t>(width * 10 + (f[i] - '0'), 1 << 30);
   }
   if (width < 0) d.left = true;
   d.width = Clamp(width < 0 ? -width : width);
@@ -91,7 +92,8 @@ size_t ParseDirective(const std::string& f, size_t i, ArgWords& words, Directive
       p = int32_t(words.Word());
       ++i;
     } else {
-      for (; i < f.size() && f[i] >= '0' && f[i] <= '9'; ++i) p = std::min<int64_t>(p * 10 + (f[i] - '0'), 1 << 30);
+      for (; i < f.size() && f[i] >= '0' && f[i] <= '9'; ++i)
+        p = std::min<int64_t>(p * 10 + (f[i] - '0'), 1 << 30);
     }
     d.precision = p < 0 ? -1 : Clamp(p);
   }
@@ -101,11 +103,16 @@ size_t ParseDirective(const std::string& f, size_t i, ArgWords& words, Directive
     i += n;
     return true;
   };
-  if (take("I64") || take("ll") || take("q") || take("j") || take("L")) d.size = Directive::kWide64;
-  else if (take("I32") || take("I") || take("z") || take("t")) d.size = Directive::kDefault;
-  else if (take("hh")) d.size = Directive::kChar;
-  else if (take("h")) d.size = Directive::kShort;
-  else if (take("l") || take("w")) d.size = Directive::kLong, d.wide = true;
+  if (take("I64") || take("ll") || take("q") || take("j") || take("L"))
+    d.size = Directive::kWide64;
+  else if (take("I32") || take("I") || take("z") || take("t"))
+    d.size = Directive::kDefault;
+  else if (take("hh"))
+    d.size = Directive::kChar;
+  else if (take("h"))
+    d.size = Directive::kShort;
+  else if (take("l") || take("w"))
+    d.size = Directive::kLong, d.wide = true;
   if (i >= f.size()) return 0;
   d.conversion = f[i];
   if (d.conversion == 'C' || d.conversion == 'S') d.wide = d.size != Directive::kShort;
@@ -153,8 +160,10 @@ void FormatInteger(std::string& out, const Directive& d, ArgWords& words) {
   if (d.size == Directive::kWide64) {
     uint64_t v = words.Pair();
     std::string spec = HostSpec(d, "ll", d.conversion);
-    if (isSigned) AppendNumber(out, spec.c_str(), d, (long long)(int64_t(v)));
-    else AppendNumber(out, spec.c_str(), d, (unsigned long long)v);
+    if (isSigned)
+      AppendNumber(out, spec.c_str(), d, (long long)(int64_t(v)));
+    else
+      AppendNumber(out, spec.c_str(), d, (unsigned long long)v);
     return;
   }
   uint32_t w = words.Word();
@@ -163,8 +172,10 @@ void FormatInteger(std::string& out, const Directive& d, ArgWords& words) {
   if (d.size == Directive::kShort) s = int16_t(w), u = uint16_t(w);
   if (d.size == Directive::kChar) s = int8_t(w), u = uint8_t(w);
   std::string spec = HostSpec(d, "ll", d.conversion);
-  if (isSigned) AppendNumber(out, spec.c_str(), d, (long long)s);
-  else AppendNumber(out, spec.c_str(), d, (unsigned long long)u);
+  if (isSigned)
+    AppendNumber(out, spec.c_str(), d, (long long)s);
+  else
+    AppendNumber(out, spec.c_str(), d, (unsigned long long)u);
 }
 
 void FormatString(std::string& out, const Directive& d, ArgWords& words) {
@@ -178,23 +189,37 @@ void FormatString(std::string& out, const Directive& d, ArgWords& words) {
 
 void FormatOne(std::string& out, const Directive& d, ArgWords& words) {
   switch (d.conversion) {
-    case 'd': case 'i': case 'u': case 'o': case 'x': case 'X':
+    case 'd':
+    case 'i':
+    case 'u':
+    case 'o':
+    case 'x':
+    case 'X':
       FormatInteger(out, d, words);
       return;
-    case 'e': case 'E': case 'f': case 'F': case 'g': case 'G': case 'a': case 'A': {
+    case 'e':
+    case 'E':
+    case 'f':
+    case 'F':
+    case 'g':
+    case 'G':
+    case 'a':
+    case 'A': {
       uint64_t bits = words.Pair();
       double v;
       std::memcpy(&v, &bits, sizeof v);
       AppendNumber(out, HostSpec(d, "", d.conversion).c_str(), d, v);
       return;
     }
-    case 'c': case 'C': {
+    case 'c':
+    case 'C': {
       uint32_t w = words.Word();
       char c = d.wide ? (w < 0x80 ? char(w) : '?') : char(w);
       AppendField(out, &c, 1, d);
       return;
     }
-    case 's': case 'S':
+    case 's':
+    case 'S':
       FormatString(out, d, words);
       return;
     case 'p': {

@@ -1,6 +1,6 @@
 // The scripts' random generator: MT19937 with the 1998 sgenrand seeding.
-#include "stdlib/time_base.h"
 #include "host/service_hooks.h"
+#include "stdlib/time_base.h"
 #include "vm/native_table.h"
 
 namespace qavz {

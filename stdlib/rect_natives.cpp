@@ -57,7 +57,8 @@ int32_t Native_rc_intersect(Addr args) noexcept {
   Addr dst = ArgAddr(args, 0);
   if (dst == 0 || !TheArena().Live(dst, sizeof a) || !Load(ArgAddr(args, 1), a) || !Load(ArgAddr(args, 2), b))
     return 0;
-  Rect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+  Rect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+         std::min(a.bottom, b.bottom)};
   if (Empty(a) || Empty(b) || Empty(r)) {
     Store(dst, Rect{});
     return 0;
@@ -76,9 +77,10 @@ int32_t Native_rc_union(Addr args) noexcept {
     Store(dst, Rect{});
     return 0;
   }
-  Rect r = emptyA ? b : emptyB ? a
-                               : Rect{std::min(a.left, b.left), std::min(a.top, b.top),
-                                      std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
+  Rect r = emptyA   ? b
+           : emptyB ? a
+                    : Rect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                           std::max(a.bottom, b.bottom)};
   return Store(dst, r) ? 1 : 0;
 }
 

@@ -42,9 +42,9 @@ struct Automaton {
   std::vector<Edge> edges;
   std::vector<CharClass> classes;
   std::vector<uint8_t> chain;  // per state: its only edge consumes
-  uint32_t slotCount = 1;  // groups + 1
-  bool lineStart = false;  // anchored at line start
-  bool lineEnd = false;    // anchored at line end
+  uint32_t slotCount = 1;      // groups + 1
+  bool lineStart = false;      // anchored at line start
+  bool lineEnd = false;        // anchored at line end
   // Bytes that can begin a match (exact and with case folding); a search
   // skips other start positions. Empty matches make every position a start.
   bool anyStart = true;

@@ -15,7 +15,17 @@ namespace qavz::regex {
 namespace {
 
 enum class NodeKind : uint8_t {
-  kChar, kLineStart, kLineEnd, kClass, kSequence, kChoice, kGreedyLoop, kLazyLoop, kEmpty, kGroupOpen, kGroupClose
+  kChar,
+  kLineStart,
+  kLineEnd,
+  kClass,
+  kSequence,
+  kChoice,
+  kGreedyLoop,
+  kLazyLoop,
+  kEmpty,
+  kGroupOpen,
+  kGroupClose
 };
 
 constexpr int32_t kNothing = -1;  // an operator's missing atom
@@ -34,15 +44,23 @@ struct TooLarge {};  // thrown inside the compiler only, caught by Compile
 bool IsDigit(uint8_t b) { return b >= '0' && b <= '9'; }
 bool IsWord(uint8_t b) { return IsDigit(b) || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || b == '_'; }
 bool IsSpace(uint8_t b) { return b == '\t' || b == '\r' || b == '\n' || b == ' '; }
-bool IsClassEscape(uint8_t c) { return c && std::string_view("dDwWsS").find(char(c)) != std::string_view::npos; }
+bool IsClassEscape(uint8_t c) {
+  return c && std::string_view("dDwWsS").find(char(c)) != std::string_view::npos;
+}
 bool EscapeClassHas(uint8_t letter, uint8_t b) {
   switch (letter) {
-    case 'd': return IsDigit(b);
-    case 'D': return !IsDigit(b);
-    case 'w': return IsWord(b);
-    case 'W': return !IsWord(b);
-    case 's': return IsSpace(b);
-    default: return !IsSpace(b);  // 'S'
+    case 'd':
+      return IsDigit(b);
+    case 'D':
+      return !IsDigit(b);
+    case 'w':
+      return IsWord(b);
+    case 'W':
+      return !IsWord(b);
+    case 's':
+      return IsSpace(b);
+    default:
+      return !IsSpace(b);  // 'S'
   }
 }
 
@@ -98,10 +116,20 @@ class Compiler {
       return Literal{1, c, 0, true};
     }
     switch (c) {
-      case 'n': case 'N': ++i_; return Literal{1, '\n', 0, false};
-      case 'r': case 'R': ++i_; return Literal{1, '\r', 0, false};
-      case 't': case 'T': ++i_; return Literal{1, '\t', 0, false};
-      case 'x': case 'X': {
+      case 'n':
+      case 'N':
+        ++i_;
+        return Literal{1, '\n', 0, false};
+      case 'r':
+      case 'R':
+        ++i_;
+        return Literal{1, '\r', 0, false};
+      case 't':
+      case 'T':
+        ++i_;
+        return Literal{1, '\t', 0, false};
+      case 'x':
+      case 'X': {
         ++i_;
         int value = 0, digits = 0;
         for (; digits < 2 && HexValue(Byte(i_)) >= 0; ++digits) value = value * 16 + HexValue(Byte(i_++));
@@ -119,7 +147,9 @@ class Compiler {
     return int32_t(nodes_.size() - 1);
   }
   int32_t Leaf(NodeKind k, uint32_t value = 0) { return Add(Node{k, 0, 0, 0, value, {}}); }
-  int32_t Parent(NodeKind k, std::vector<int32_t> parts) { return Add(Node{k, 0, 0, 0, 0, std::move(parts)}); }
+  int32_t Parent(NodeKind k, std::vector<int32_t> parts) {
+    return Add(Node{k, 0, 0, 0, 0, std::move(parts)});
+  }
   int32_t CharNode(const Literal& l) { return Add(Node{NodeKind::kChar, l.width, l.c0, l.c1, 0, {}}); }
   int32_t ClassNode(CharClass c) {
     if (classes_.size() >= kMaxNodes) throw TooLarge{};
@@ -156,10 +186,12 @@ class Compiler {
   int32_t ParseRepeat(int depth) {
     int32_t atom = ParseAtom(depth);
     if (Next("*?")) return i_ += 2, Parent(NodeKind::kLazyLoop, {atom});
-    if (Next("+?")) return i_ += 2, Parent(NodeKind::kSequence, {atom, Parent(NodeKind::kLazyLoop, {Copy(atom)})});
+    if (Next("+?"))
+      return i_ += 2, Parent(NodeKind::kSequence, {atom, Parent(NodeKind::kLazyLoop, {Copy(atom)})});
     if (Next("??")) return i_ += 2, Parent(NodeKind::kChoice, {Leaf(NodeKind::kEmpty), atom});
     if (Next("*")) return i_ += 1, Parent(NodeKind::kGreedyLoop, {atom});
-    if (Next("+")) return i_ += 1, Parent(NodeKind::kSequence, {atom, Parent(NodeKind::kGreedyLoop, {Copy(atom)})});
+    if (Next("+"))
+      return i_ += 1, Parent(NodeKind::kSequence, {atom, Parent(NodeKind::kGreedyLoop, {Copy(atom)})});
     if (Next("?")) return i_ += 1, Parent(NodeKind::kChoice, {atom, Leaf(NodeKind::kEmpty)});
     if (Next("{")) return ++i_, ParseBraces(atom);
     return atom;
@@ -187,16 +219,19 @@ class Compiler {
   int32_t Repetition(int32_t atom, uint32_t min, uint32_t max, bool lazy) {
     auto optional = [&](int32_t n) {
       int32_t empty = Leaf(NodeKind::kEmpty);
-      return Parent(NodeKind::kChoice, lazy ? std::vector<int32_t>{empty, n} : std::vector<int32_t>{n, empty});
+      return Parent(NodeKind::kChoice,
+                    lazy ? std::vector<int32_t>{empty, n} : std::vector<int32_t>{n, empty});
     };
     std::vector<int32_t> items;
     for (uint32_t k = 0; k < min; ++k) items.push_back(k == 0 ? atom : Copy(atom));
     if (max == 0) {
-      items.push_back(Parent(lazy ? NodeKind::kLazyLoop : NodeKind::kGreedyLoop, {min == 0 ? atom : Copy(atom)}));
+      items.push_back(
+          Parent(lazy ? NodeKind::kLazyLoop : NodeKind::kGreedyLoop, {min == 0 ? atom : Copy(atom)}));
     } else {
-      for (uint32_t k = min; k < max; ++k) items.push_back(optional(items.empty() && k == min ? atom : Copy(atom)));
+      for (uint32_t k = min; k < max; ++k)
+        items.push_back(optional(items.empty() && k == min ? atom : Copy(atom)));
     }
-    int32_t whole = items.empty() ? Leaf(NodeKind::kEmpty)
+    int32_t whole = items.empty()       ? Leaf(NodeKind::kEmpty)
                     : items.size() == 1 ? items[0]
                                         : Parent(NodeKind::kSequence, std::move(items));
     return min == 0 ? optional(whole) : whole;
@@ -210,7 +245,8 @@ class Compiler {
       uint32_t group = ++groups_;
       int32_t inner = ParseChoice(depth + 1);
       if (Next(")")) ++i_;
-      return Parent(NodeKind::kSequence, {Leaf(NodeKind::kGroupOpen, group), inner, Leaf(NodeKind::kGroupClose, group)});
+      return Parent(NodeKind::kSequence,
+                    {Leaf(NodeKind::kGroupOpen, group), inner, Leaf(NodeKind::kGroupClose, group)});
     }
     if (Next("*") || Next("+") || Next("?") || Next("{")) return kNothing;
     if (Next("[")) return ++i_, ClassNode(ParseClass());
@@ -271,8 +307,10 @@ class Compiler {
   }
 
   static void AddItem(CharClass& c, const Literal& l) {
-    if (l.width == 1) c.first[l.c0] = true;
-    else c.boxes.push_back({l.c0, l.c1, l.c0, l.c1});
+    if (l.width == 1)
+      c.first[l.c0] = true;
+    else
+      c.boxes.push_back({l.c0, l.c1, l.c0, l.c1});
   }
 
   // ---- automaton ----
@@ -284,8 +322,8 @@ class Compiler {
       out.emplace_back();
       return uint32_t(out.size() - 1);
     }
-    void AddEdge(uint32_t from, EdgeKind kind, uint32_t to, uint32_t value = 0, uint8_t width = 0, uint8_t c0 = 0,
-                 uint8_t c1 = 0) {
+    void AddEdge(uint32_t from, EdgeKind kind, uint32_t to, uint32_t value = 0, uint8_t width = 0,
+                 uint8_t c0 = 0, uint8_t c1 = 0) {
       out[from].push_back(Edge{kind, width, c0, c1, to, value});
     }
   };
@@ -429,7 +467,8 @@ class Compiler {
         } else if (edge.kind == EdgeKind::kClass) {
           const CharClass& c = nfa.classes[edge.value];
           for (int b = 1; b < 256; ++b)
-            if (IsLeadByte(uint8_t(b)) || (c.first[b] != c.negated)) nfa.startBytes[b] = nfa.startBytesFolded[b] = true;
+            if (IsLeadByte(uint8_t(b)) || (c.first[b] != c.negated))
+              nfa.startBytes[b] = nfa.startBytesFolded[b] = true;
         } else if (!seen[edge.target]) {
           seen[edge.target] = 1;
           todo.push_back(edge.target);

@@ -218,9 +218,14 @@ class Matcher {
         const Edge& edge = nfa_.edges[e];
         uint32_t next = pos;
         switch (edge.kind) {
-          case EdgeKind::kGroupOpen: slots_[edge.value].start = pos; break;
-          case EdgeKind::kGroupClose: slots_[edge.value].end = pos; break;
-          case EdgeKind::kEpsilon: break;
+          case EdgeKind::kGroupOpen:
+            slots_[edge.value].start = pos;
+            break;
+          case EdgeKind::kGroupClose:
+            slots_[edge.value].end = pos;
+            break;
+          case EdgeKind::kEpsilon:
+            break;
           default: {
             uint32_t width = Consume(edge, pos);
             if (width == 0) continue;

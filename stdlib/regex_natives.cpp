@@ -109,8 +109,8 @@ int32_t Match(Addr args) {
   for (ResultBlock& r : gResults)
     if (!free && r.block == 0) free = &r;
   if (!entry || !free || !arena.Live(subject, 1)) return 0;
-  regex::Subject view{arena.Base() + subject, Arena::kPageSize - (subject & (Arena::kPageSize - 1)), ExtendSubject,
-                      subject};
+  regex::Subject view{arena.Base() + subject, Arena::kPageSize - (subject & (Arena::kPageSize - 1)),
+                      ExtendSubject, subject};
   thread_local std::vector<regex::Slot> slots;
   if (regex::Search(*entry->nfa, view, fold, slots) != regex::SearchResult::kMatch) return 0;
   ResultBlock result = TakeResultBlock(uint32_t(slots.size()) * 8);

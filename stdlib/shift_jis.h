@@ -23,7 +23,9 @@ inline bool IsLeadByte(uint8_t b) noexcept { return kLeadByte[b]; }
 inline size_t CharLength(const uint8_t* s) noexcept { return (IsLeadByte(s[0]) && s[1] != 0) ? 2 : 1; }
 
 // Character code: lead * 256 + trail for a double-byte character, else the byte.
-inline uint32_t CharCode(const uint8_t* s, size_t len) noexcept { return len == 2 ? (uint32_t(s[0]) << 8) | s[1] : s[0]; }
+inline uint32_t CharCode(const uint8_t* s, size_t len) noexcept {
+  return len == 2 ? (uint32_t(s[0]) << 8) | s[1] : s[0];
+}
 
 // Number of characters of the zero-terminated text; a lead byte followed by
 // the terminator ends the count without being counted.

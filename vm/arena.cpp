@@ -23,14 +23,16 @@ constexpr uint32_t kGuardPages = 1;
 // that `jump` has just replaced, a pointer kept past `free`).
 constexpr uint32_t kQuarantinePages = (64u << 20) >> Arena::kPageShift;
 
-uint32_t PagesFor(uint32_t size) { return uint32_t((uint64_t(size) + Arena::kPageSize - 1) >> Arena::kPageShift); }
+uint32_t PagesFor(uint32_t size) {
+  return uint32_t((uint64_t(size) + Arena::kPageSize - 1) >> Arena::kPageShift);
+}
 }  // namespace
 
 struct Arena::Impl {
   std::mutex mutex;
-  std::map<uint32_t, uint32_t> freeByPage;                 // first page -> page count
-  std::multimap<uint32_t, uint32_t> freeBySize;            // page count -> first page
-  std::unordered_map<Addr, uint32_t> blocks;               // start -> size in bytes
+  std::map<uint32_t, uint32_t> freeByPage;       // first page -> page count
+  std::multimap<uint32_t, uint32_t> freeBySize;  // page count -> first page
+  std::unordered_map<Addr, uint32_t> blocks;     // start -> size in bytes
   uint64_t liveBytes = 0;
   std::deque<std::pair<uint32_t, uint32_t>> quarantine;  // first page, count; oldest first
   uint64_t quarantinedPages = 0;

@@ -91,9 +91,7 @@ class Arena {
   // Interpreter fast path: raw host pointer of the whole space. Only valid
   // for addresses that passed Live().
   uint8_t* Base() const noexcept { return base_; }
-  bool PageLive(uint32_t page) const noexcept {
-    return pages_[page].load(std::memory_order_relaxed) != 0;
-  }
+  bool PageLive(uint32_t page) const noexcept { return pages_[page].load(std::memory_order_relaxed) != 0; }
   // The page map itself (one byte per page, non-zero = live), so the
   // interpreter can keep it in a register across its loop.
   const std::atomic<uint8_t>* PageMap() const noexcept { return pages_; }

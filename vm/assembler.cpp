@@ -20,7 +20,7 @@ struct Operand {
 
 // Mnemonics the listing prints that differ from the table's spelling.
 const std::map<std::string, std::string, std::less<>> kAliases = {
-    {"cmpl", "cmp"}, {"preincb", "preinc"}, {"postincb", "postinc"},
+    {"cmpl", "cmp"},       {"preincb", "preinc"},   {"postincb", "postinc"},
     {"predecb", "predec"}, {"postdecb", "postdec"},
 };
 
@@ -43,8 +43,10 @@ std::vector<std::string_view> SplitOperands(std::string_view s) {
   for (size_t i = 0; i < s.size(); ++i) {
     char ch = s[i];
     if (quoted) {
-      if (ch == '\\') ++i;
-      else if (ch == '"') quoted = false;
+      if (ch == '\\')
+        ++i;
+      else if (ch == '"')
+        quoted = false;
     } else if (ch == '"') {
       quoted = true;
     } else if (ch == '(') {
@@ -88,7 +90,8 @@ bool ParseValue(std::string_view s, Operand& op) {
   op.symbol = std::string(s.substr(0, n));
   std::string_view rest = Trim(s.substr(n));
   if (rest.empty()) return true;
-  if (rest.front() == '[' && rest.back() == ']') return ParseNumber(rest.substr(1, rest.size() - 2), op.value);
+  if (rest.front() == '[' && rest.back() == ']')
+    return ParseNumber(rest.substr(1, rest.size() - 2), op.value);
   if (rest.front() == '+') return ParseNumber(rest.substr(1), op.value);
   if (rest.front() == '-') return ParseNumber(rest, op.value);
   return false;
@@ -219,8 +222,10 @@ bool Assembler::Line(std::string_view line) {
   // Cut the comment, minding quotes.
   bool quoted = false;
   for (size_t i = 0; i < line.size(); ++i) {
-    if (quoted && line[i] == '\\') ++i;
-    else if (line[i] == '"') quoted = !quoted;
+    if (quoted && line[i] == '\\')
+      ++i;
+    else if (line[i] == '"')
+      quoted = !quoted;
     else if (line[i] == ';' && !quoted) {
       line = line.substr(0, i);
       break;
@@ -299,15 +304,20 @@ bool Assembler::Ascii(std::string_view args) {
       continue;
     }
     char e = args[++i];
-    if (e == 'n') Byte('\n');
-    else if (e == 't') Byte('\t');
-    else if (e == '0') Byte(0);
+    if (e == 'n')
+      Byte('\n');
+    else if (e == 't')
+      Byte('\t');
+    else if (e == '0')
+      Byte(0);
     else if (e == 'x' && i + 2 < args.size() + 0 && std::isxdigit(static_cast<unsigned char>(args[i + 1]))) {
       std::string hex(args.substr(i + 1, 2));
       Byte(uint32_t(std::strtoul(hex.c_str(), nullptr, 16)));
       i += hex.size() == 2 && std::isxdigit(static_cast<unsigned char>(hex[1])) ? 2 : 1;
-    } else if (e == '"' || e == '\\') Byte(uint8_t(e));
-    else Byte('\\'), Byte(uint8_t(e));
+    } else if (e == '"' || e == '\\')
+      Byte(uint8_t(e));
+    else
+      Byte('\\'), Byte(uint8_t(e));
   }
   return true;
 }
@@ -354,8 +364,7 @@ bool Assembler::Encode(int op, const std::vector<Operand>& ops) {
       Byte(uint32_t(op));
       return true;
     case OperandForm::kIndex16: {
-      if (!is({K::kMem}) || !ops[0].symbol.empty() || ops[0].value < 0 || ops[0].value > 0xFFFF)
-        return false;
+      if (!is({K::kMem}) || !ops[0].symbol.empty() || ops[0].value < 0 || ops[0].value > 0xFFFF) return false;
       Byte(uint32_t(op));
       Half(uint32_t(ops[0].value));
       return true;
@@ -365,9 +374,12 @@ bool Assembler::Encode(int op, const std::vector<Operand>& ops) {
       Opcode(op, ops[0].reg, ops[1].reg);
       return true;
     case OperandForm::kRegOne:
-      if (is({K::kReg})) Opcode(op, ops[0].reg, ops[0].reg);
-      else if (is({K::kReg, K::kReg})) Opcode(op, ops[0].reg, ops[1].reg);
-      else return false;
+      if (is({K::kReg}))
+        Opcode(op, ops[0].reg, ops[0].reg);
+      else if (is({K::kReg, K::kReg}))
+        Opcode(op, ops[0].reg, ops[1].reg);
+      else
+        return false;
       return true;
     case OperandForm::kRegImm:
     case OperandForm::kRegAddr:
@@ -448,9 +460,12 @@ bool Assembler::Encode(int op, const std::vector<Operand>& ops) {
       return Value32(*step);
     }
     case OperandForm::kIncDec:
-      if (is({K::kInd})) Opcode(op, ops[0].reg, ops[0].reg);
-      else if (is({K::kReg, K::kInd})) Opcode(op, ops[0].reg, ops[1].reg);
-      else return false;
+      if (is({K::kInd}))
+        Opcode(op, ops[0].reg, ops[0].reg);
+      else if (is({K::kReg, K::kInd}))
+        Opcode(op, ops[0].reg, ops[1].reg);
+      else
+        return false;
       return true;
   }
   return false;

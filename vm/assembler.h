@@ -48,7 +48,7 @@ bool Assemble(std::string_view text, Addr origin, uint32_t programSize, Assemble
 
 // A fresh context (CreateContext) holding the assembled program, pc at its
 // first byte. Null on an assembly error (message in *error) or no memory.
-MachineContext* AssembleContext(std::string_view text, uint32_t stackSize,
-                                std::string* error = nullptr, uint32_t programSize = 0);
+MachineContext* AssembleContext(std::string_view text, uint32_t stackSize, std::string* error = nullptr,
+                                uint32_t programSize = 0);
 
 }  // namespace qavz

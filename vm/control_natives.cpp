@@ -102,8 +102,7 @@ int32_t Native_longjmp(Addr args) noexcept {
   if (!TheArena().Read(Addr(a[0]), saved)) return 0;
   int index = int(caller->threadIndex);
   int32_t depth = saved.r[0];
-  if (saved.threadIndex != caller->threadIndex || depth < 0 || ThreadTopIndex(index) < depth)
-    return 0;
+  if (saved.threadIndex != caller->threadIndex || depth < 0 || ThreadTopIndex(index) < depth) return 0;
   MachineContext* target = ThreadContextAt(index, depth);
   if (!target || target->imageBase != saved.imageBase || target->stackBase != saved.stackBase ||
       uint32_t(target->r[7]) > uint32_t(saved.r[7]))

@@ -38,29 +38,47 @@ std::string DisassembleOne(const uint8_t* p, size_t available, Addr, uint32_t& l
   auto address = [&](int at) { return int64_t(uint32_t(word(at))); };
   std::string head = Head(info.mnemonic);
   switch (info.form) {
-    case OperandForm::kNone: return "\t" + std::string(info.mnemonic);
-    case OperandForm::kIndex16: return head + Format("%lld", p[1] | p[2] << 8);
-    case OperandForm::kRegReg: return head + Format("r%lld, r%lld", d, s);
+    case OperandForm::kNone:
+      return "\t" + std::string(info.mnemonic);
+    case OperandForm::kIndex16:
+      return head + Format("%lld", p[1] | p[2] << 8);
+    case OperandForm::kRegReg:
+      return head + Format("r%lld, r%lld", d, s);
     case OperandForm::kRegOne:
       return head + (d == s ? Format("r%lld", d) : Format("r%lld, r%lld", d, s));
-    case OperandForm::kRegImm: return head + Format("r%lld, $%lld", d, word(2));
-    case OperandForm::kRegAddr: return head + Format("r%lld, $@0x%llX", d, address(2));
-    case OperandForm::kRegAbs: return head + Format("r%lld, 0x%llX", d, address(2));
-    case OperandForm::kRegOff: return head + Format("r%lld, %lld(r6)", d, word(2));
-    case OperandForm::kRegInd: return head + Format("r%lld, (r%lld)", d, s);
-    case OperandForm::kAbsReg: return head + Format("0x%llX, r%lld", address(2), s);
-    case OperandForm::kOffReg: return head + Format("%lld(r6), r%lld", word(2), s);
-    case OperandForm::kIndReg: return head + Format("(r%lld), r%lld", d, s);
+    case OperandForm::kRegImm:
+      return head + Format("r%lld, $%lld", d, word(2));
+    case OperandForm::kRegAddr:
+      return head + Format("r%lld, $@0x%llX", d, address(2));
+    case OperandForm::kRegAbs:
+      return head + Format("r%lld, 0x%llX", d, address(2));
+    case OperandForm::kRegOff:
+      return head + Format("r%lld, %lld(r6)", d, word(2));
+    case OperandForm::kRegInd:
+      return head + Format("r%lld, (r%lld)", d, s);
+    case OperandForm::kAbsReg:
+      return head + Format("0x%llX, r%lld", address(2), s);
+    case OperandForm::kOffReg:
+      return head + Format("%lld(r6), r%lld", word(2), s);
+    case OperandForm::kIndReg:
+      return head + Format("(r%lld), r%lld", d, s);
     case OperandForm::kPushReg:
-    case OperandForm::kCallReg: return head + Format("r%lld", s);
-    case OperandForm::kPushImm: return head + Format("$%lld", word(1));
-    case OperandForm::kPopReg: return head + Format("r%lld", d);
-    case OperandForm::kFrame: return head + Format("%lld", word(1));
+    case OperandForm::kCallReg:
+      return head + Format("r%lld", s);
+    case OperandForm::kPushImm:
+      return head + Format("$%lld", word(1));
+    case OperandForm::kPopReg:
+      return head + Format("r%lld", d);
+    case OperandForm::kFrame:
+      return head + Format("%lld", word(1));
     case OperandForm::kTarget:
-    case OperandForm::kZeroAbs: return head + Format("0x%llX", address(1));
-    case OperandForm::kZeroOff: return head + Format("%lld(r6)", word(1));
+    case OperandForm::kZeroAbs:
+      return head + Format("0x%llX", address(1));
+    case OperandForm::kZeroOff:
+      return head + Format("%lld(r6)", word(1));
     case OperandForm::kStep:
-      return head + (d == s ? Format("r%lld, %lld", d, word(2)) : Format("r%lld, (r%lld), %lld", d, s, word(2)));
+      return head +
+             (d == s ? Format("r%lld, %lld", d, word(2)) : Format("r%lld, (r%lld), %lld", d, s, word(2)));
     case OperandForm::kIncDec:
       return head + (d == s ? Format("(r%lld)", s) : Format("r%lld, (r%lld)", d, s));
   }

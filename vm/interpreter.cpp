@@ -1,8 +1,8 @@
 #include "vm/interpreter.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
-#include <cstdlib>
 
 #include "host/report_error.h"
 #include "vm/interpreter_internal.h"
@@ -78,8 +78,7 @@ bool SlowFetchOk(const Arena& arena, const uint8_t* mem, uint32_t pc) {
 // page map again: the run of live pages from pc's page, at most 16 of them.
 // The window lasts for the slice; pages freed meanwhile by another thread
 // stay mapped and read as zero, so a stale window never reaches the host.
-bool OpenCodeWindow(const Arena& arena, const uint8_t* mem, uint32_t pc, uint32_t& lo,
-                    uint32_t& span) {
+bool OpenCodeWindow(const Arena& arena, const uint8_t* mem, uint32_t pc, uint32_t& lo, uint32_t& span) {
   if (!SlowFetchOk(arena, mem, pc)) return false;
   uint32_t page = pc >> Arena::kPageShift, n = 1;
   while (n < 16 && page + n < Arena::kPageCount && arena.PageLive(page + n)) ++n;
@@ -151,102 +150,99 @@ int RunSliceVariant(MachineContext* c) {
 
 // LIVE is for accesses of 1 to 4 bytes (the stack window assumes so),
 // LIVE_FRAME for the 24 bytes that enter and leave move.
-#define LIVE_BLOCK(a, n)                                                                    \
-  (!kChecked ||                                                                            \
-   (((a) & 0xFFFu) <= 0x1000u - (n) ? pages[(a) >> 12].load(std::memory_order_relaxed) != 0 \
-                                    : arena.Live((a), (n))))
+#define LIVE_BLOCK(a, n)                                                                               \
+  (!kChecked || (((a)&0xFFFu) <= 0x1000u - (n) ? pages[(a) >> 12].load(std::memory_order_relaxed) != 0 \
+                                               : arena.Live((a), (n))))
 #define LIVE(a, n) (__builtin_expect(uint32_t(a) - stackLo < stackWindow, 1) || LIVE_BLOCK(a, n))
 #define LIVE_FRAME(a) (__builtin_expect(uint32_t(a) - stackLo < frameWindow, 1) || LIVE_BLOCK(a, 24))
-#define FAULT(kind)  \
-  do {               \
-    fault = (kind);  \
-    goto raise;      \
+#define FAULT(kind) \
+  do {              \
+    fault = (kind); \
+    goto raise;     \
   } while (0)
 #define REG_D (p[1] & 7)
 #define REG_S ((p[1] >> 4) & 7)
 #define IMM_R int32_t(Ld32(p, 2))  // imm32 after a register byte
 #define IMM int32_t(Ld32(p, 1))    // imm32 right after the opcode
-#define FETCH()                                                                           \
-  if (__builtin_expect(--count == 0, 0)) goto done;                                       \
-  if constexpr (kChecked) {                                                               \
-    if (__builtin_expect(pc - codeLo >= codeSpan, 0) &&                                   \
-        !OpenCodeWindow(arena, mem, pc, codeLo, codeSpan))                                \
-      goto fetchFault;                                                                    \
-  }                                                                                       \
-  p = mem + pc;                                                                           \
+#define FETCH()                                                                                            \
+  if (__builtin_expect(--count == 0, 0)) goto done;                                                        \
+  if constexpr (kChecked) {                                                                                \
+    if (__builtin_expect(pc - codeLo >= codeSpan, 0) && !OpenCodeWindow(arena, mem, pc, codeLo, codeSpan)) \
+      goto fetchFault;                                                                                     \
+  }                                                                                                        \
+  p = mem + pc;                                                                                            \
   op = *p;
-#define NEXT                                                  \
-  if constexpr (kThreaded) {                                  \
+#define NEXT                                                                  \
+  if constexpr (kThreaded) {                                                  \
     if (__builtin_expect(stop.load(std::memory_order_relaxed), 0)) goto done; \
-    FETCH();                                                  \
-    goto* kLabels[op];                                        \
-  } else {                                                    \
-    goto next;                                                \
+    FETCH();                                                                  \
+    goto* kLabels[op];                                                        \
+  } else {                                                                    \
+    goto next;                                                                \
   }
 // Stack word moves: r7 is stored before the range test; a failed test
 // writes or reads nothing.
-#define PUSH(value)                                                \
-  do {                                                             \
-    uint32_t v_ = uint32_t(value), sp_ = uint32_t(r[7]) - 4;       \
-    r[7] = int32_t(sp_);                                           \
-    if (sp_ - stackBase >= stackSize) FAULT(kFaultStack);          \
-    if (!LIVE(sp_, 4)) FAULT(kFaultProgram);                       \
-    St32(mem, sp_, v_);                                            \
+#define PUSH(value)                                          \
+  do {                                                       \
+    uint32_t v_ = uint32_t(value), sp_ = uint32_t(r[7]) - 4; \
+    r[7] = int32_t(sp_);                                     \
+    if (sp_ - stackBase >= stackSize) FAULT(kFaultStack);    \
+    if (!LIVE(sp_, 4)) FAULT(kFaultProgram);                 \
+    St32(mem, sp_, v_);                                      \
   } while (0)
-#define POP(dest)                                                  \
-  do {                                                             \
-    uint32_t sp_ = uint32_t(r[7]) + 4;                             \
-    r[7] = int32_t(sp_);                                           \
-    if (sp_ - stackBase >= stackSize) FAULT(kFaultStack);          \
-    if (!LIVE(sp_ - 4, 4)) FAULT(kFaultProgram);                   \
-    dest = Ld32(mem, sp_ - 4);                                     \
+#define POP(dest)                                         \
+  do {                                                    \
+    uint32_t sp_ = uint32_t(r[7]) + 4;                    \
+    r[7] = int32_t(sp_);                                  \
+    if (sp_ - stackBase >= stackSize) FAULT(kFaultStack); \
+    if (!LIVE(sp_ - 4, 4)) FAULT(kFaultProgram);          \
+    dest = Ld32(mem, sp_ - 4);                            \
   } while (0)
-#define LOAD(dreg, addr, width, type)                              \
-  do {                                                             \
-    uint32_t a_ = uint32_t(addr);                                  \
-    if (!LIVE(a_, width)) FAULT(kFaultProgram);                    \
-    type v_;                                                       \
-    std::memcpy(&v_, mem + a_, width);                             \
-    r[dreg] = int32_t(v_);                                         \
+#define LOAD(dreg, addr, width, type)           \
+  do {                                          \
+    uint32_t a_ = uint32_t(addr);               \
+    if (!LIVE(a_, width)) FAULT(kFaultProgram); \
+    type v_;                                    \
+    std::memcpy(&v_, mem + a_, width);          \
+    r[dreg] = int32_t(v_);                      \
   } while (0)
-#define STORE(addr, width, type, value)                            \
-  do {                                                             \
-    uint32_t a_ = uint32_t(addr);                                  \
-    if (!LIVE(a_, width)) FAULT(kFaultProgram);                    \
-    type v_ = type(value);                                         \
-    std::memcpy(mem + a_, &v_, width);                             \
+#define STORE(addr, width, type, value)         \
+  do {                                          \
+    uint32_t a_ = uint32_t(addr);               \
+    if (!LIVE(a_, width)) FAULT(kFaultProgram); \
+    type v_ = type(value);                      \
+    std::memcpy(mem + a_, &v_, width);          \
   } while (0)
-#define ZERO_TEST(addr, width, type)                               \
-  do {                                                             \
-    uint32_t a_ = uint32_t(addr);                                  \
-    if (!LIVE(a_, width)) FAULT(kFaultProgram);                    \
-    type v_;                                                       \
-    std::memcpy(&v_, mem + a_, width);                             \
-    eq = v_ == 0;                                                  \
+#define ZERO_TEST(addr, width, type)            \
+  do {                                          \
+    uint32_t a_ = uint32_t(addr);               \
+    if (!LIVE(a_, width)) FAULT(kFaultProgram); \
+    type v_;                                    \
+    std::memcpy(&v_, mem + a_, width);          \
+    eq = v_ == 0;                               \
   } while (0)
-#define COMPARE(x, y)                                              \
-  do {                                                             \
-    int32_t x_ = (x), y_ = (y);                                    \
-    eq = x_ == y_;                                                 \
-    lt = x_ < y_;                                                  \
-    ltu = uint32_t(x_) < uint32_t(y_);                             \
+#define COMPARE(x, y)                  \
+  do {                                 \
+    int32_t x_ = (x), y_ = (y);        \
+    eq = x_ == y_;                     \
+    lt = x_ < y_;                      \
+    ltu = uint32_t(x_) < uint32_t(y_); \
   } while (0)
 // Byte and word increments: the address is taken before rD is written, so
 // D = S works as the compiler emits it.
-#define INCDEC(type, width, delta, pre)                            \
-  do {                                                             \
-    uint32_t a_ = uint32_t(r[REG_S]);                              \
-    int d_ = REG_D;                                                \
-    pc += 2;                                                       \
-    if (!LIVE(a_, width)) FAULT(kFaultProgram);                    \
-    type old_;                                                     \
-    std::memcpy(&old_, mem + a_, width);                           \
-    type new_ = type(old_ + (delta));                              \
-    std::memcpy(mem + a_, &new_, width);                           \
-    r[d_] = int32_t((pre) ? new_ : old_);                          \
+#define INCDEC(type, width, delta, pre)         \
+  do {                                          \
+    uint32_t a_ = uint32_t(r[REG_S]);           \
+    int d_ = REG_D;                             \
+    pc += 2;                                    \
+    if (!LIVE(a_, width)) FAULT(kFaultProgram); \
+    type old_;                                  \
+    std::memcpy(&old_, mem + a_, width);        \
+    type new_ = type(old_ + (delta));           \
+    std::memcpy(mem + a_, &new_, width);        \
+    r[d_] = int32_t((pre) ? new_ : old_);       \
   } while (0)
-#define BRANCH(cond) \
-  pc = (cond) ? uint32_t(IMM) : pc + 5;
+#define BRANCH(cond) pc = (cond) ? uint32_t(IMM) : pc + 5;
 
   // Opcodes 84 to 255 all lead to the fault, so dispatch needs no range test.
 #define BAD4 &&badOpcode, &&badOpcode, &&badOpcode, &&badOpcode,
@@ -255,7 +251,7 @@ int RunSliceVariant(MachineContext* c) {
 #define QAVZ_LABEL_ROW(op, len, name, form) &&op_##op,
       QAVZ_OPCODES(QAVZ_LABEL_ROW)
 #undef QAVZ_LABEL_ROW
-      BAD16 BAD16 BAD16 BAD16 BAD16 BAD16 BAD16 BAD16 BAD16 BAD16 BAD4 BAD4 BAD4  // 84..255
+          BAD16 BAD16 BAD16 BAD16 BAD16 BAD16 BAD16 BAD16 BAD16 BAD16 BAD4 BAD4 BAD4  // 84..255
   };
   static_assert(kOpcodeCount + 10 * 16 + 3 * 4 == 256);
 #undef BAD4
@@ -274,8 +270,8 @@ top:
       pc += 1;
       NEXT;
     case 1:
-    op_1: {  // trap index16: the handler may replace or end the context,
-             // so the slice ends here whatever it did.
+    op_1 : {  // trap index16: the handler may replace or end the context,
+              // so the slice ends here whatever it did.
       uint32_t index = Ld16(p, 1);
       pc += 3;
       std::memcpy(c->r, r, sizeof r);
@@ -285,7 +281,7 @@ top:
       return 1;
     }
     case 2:
-    op_2: {  // xchg
+    op_2 : {  // xchg
       int d = REG_D, s = REG_S;
       int32_t t = r[d];
       r[d] = r[s];
@@ -441,7 +437,7 @@ top:
       PUSH(IMM);
       NEXT;
     case 33:
-    op_33: {  // pop rD
+    op_33 : {  // pop rD
       int d = REG_D;
       uint32_t v;
       pc += 2;
@@ -450,7 +446,7 @@ top:
       NEXT;
     }
     case 34:
-    op_34: {  // enter N: save r1..r6 below the locals' top, r6 at the highest
+    op_34 : {  // enter N: save r1..r6 below the locals' top, r6 at the highest
       uint32_t n = uint32_t(IMM);
       pc += 5;
       uint32_t sp = uint32_t(r[7]) - n - 24;
@@ -463,7 +459,7 @@ top:
       NEXT;
     }
     case 35:
-    op_35: {  // leave N: at the stack end (main's frame) the context ends
+    op_35 : {  // leave N: at the stack end (main's frame) the context ends
       uint32_t n = uint32_t(IMM);
       pc += 5;
       uint32_t sp = uint32_t(r[7]);
@@ -478,7 +474,7 @@ top:
       goto done;
     }
     case 36:
-    op_36: {  // call abs
+    op_36 : {  // call abs
       uint32_t target = uint32_t(IMM);
       pc += 5;
       PUSH(pc);
@@ -486,7 +482,7 @@ top:
       NEXT;
     }
     case 37:
-    op_37: {  // call rS
+    op_37 : {  // call rS
       uint32_t target = uint32_t(r[REG_S]);
       pc += 2;
       if (target == 0) FAULT(kFaultProgram);
@@ -495,7 +491,7 @@ top:
       NEXT;
     }
     case 38:
-    op_38: {  // ret; -1 is the return address of a thread's function
+    op_38 : {  // ret; -1 is the return address of a thread's function
       uint32_t v;
       pc += 1;
       POP(v);
@@ -507,7 +503,7 @@ top:
       NEXT;
     }
     case 39:
-    op_39: {  // preop rD, (rS), imm
+    op_39 : {  // preop rD, (rS), imm
       uint32_t a = uint32_t(r[REG_S]);
       int d = REG_D;
       uint32_t step = uint32_t(IMM_R);
@@ -519,7 +515,7 @@ top:
       NEXT;
     }
     case 40:
-    op_40: {  // postop rD, (rS), imm
+    op_40 : {  // postop rD, (rS), imm
       uint32_t a = uint32_t(r[REG_S]);
       int d = REG_D;
       uint32_t step = uint32_t(IMM_R);
@@ -618,7 +614,7 @@ top:
       pc += 6;
       NEXT;
     case 60:
-    op_60: {
+    op_60 : {
       int d = REG_D;
       int32_t s = r[REG_S];
       COMPARE(r[d], s);
@@ -627,7 +623,7 @@ top:
       NEXT;
     }
     case 61:
-    op_61: {
+    op_61 : {
       int d = REG_D;
       int32_t s = IMM_R;
       COMPARE(r[d], s);
@@ -641,17 +637,19 @@ top:
       pc += 2;
       NEXT;
     case 63:
-    op_63: {  // div: the one quotient that does not fit gives the dividend
+    op_63 : {  // div: the one quotient that does not fit gives the dividend
       int d = REG_D;
       int32_t s = r[REG_S];
       pc += 2;
       if (s == 0) FAULT(kFaultDivide);
-      if (s != -1) r[d] /= s;
-      else r[d] = int32_t(0u - uint32_t(r[d]));
+      if (s != -1)
+        r[d] /= s;
+      else
+        r[d] = int32_t(0u - uint32_t(r[d]));
       NEXT;
     }
     case 64:
-    op_64: {  // mod: x % -1 is 0 for every x, the most negative included
+    op_64 : {  // mod: x % -1 is 0 for every x, the most negative included
       int d = REG_D;
       int32_t s = r[REG_S];
       pc += 2;

@@ -20,12 +20,12 @@ struct MachineContext {
   uint8_t lt;            // signed less-than
   uint8_t ltu;           // unsigned less-than
   Addr pc;
-  Addr refCountAddr;     // image base + program size
+  Addr refCountAddr;  // image base + program size
   Addr imageBase;
   Addr stackBase;
   uint32_t programSize;
   uint32_t stackSize;
-  int32_t r[8];          // r0 result, r6 frame pointer, r7 stack pointer
+  int32_t r[8];  // r0 result, r6 frame pointer, r7 stack pointer
 };
 static_assert(sizeof(MachineContext) == 64, "the context record is 64 bytes");
 static_assert(offsetof(MachineContext, pc) == 8 && offsetof(MachineContext, r) == 32);

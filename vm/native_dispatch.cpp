@@ -42,8 +42,7 @@ void DispatchNative(uint32_t index, MachineContext* context) {
   }
   const NativeEntry& entry = kNativeTable[index];
   // The check reports and stops, but the call itself still happens.
-  if (TheConfig().debugMode && entry.argCount != -1 &&
-      PushedArgumentWords(context) != entry.argCount) {
+  if (TheConfig().debugMode && entry.argCount != -1 && PushedArgumentWords(context) != entry.argCount) {
     ReportError(kLevelFault, "%s - 引数の数が違います。", entry.name);
     StopContext(context);
   }

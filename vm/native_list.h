@@ -4,6 +4,7 @@
 // Keep include/natives.h (the authors' header) in the same order.
 #pragma once
 
+// clang-format off
 #define QAVZ_NATIVES(X) \
   X(jump, 1) /* 0 */ \
   X(call, 1) /* 1 */ \
@@ -265,5 +266,6 @@
   X(dll_proc, 2) /* 257 */ \
   X(dll_call, -1) /* 258 */ \
   X(log_clear, 0) /* 259 */ \
-  X(log_out, -1) /* 260 */ \
+  X(log_out, -1) /* 260 */
 
+// clang-format on

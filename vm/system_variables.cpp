@@ -12,8 +12,8 @@
 namespace qavz {
 
 const char* const kSystemVariableNames[kSystemVariableCount] = {
-    "fullscreen", "width", "height", "depth", "cpu_clock", "cpu_vender", "cpu_support",
-    "os_platform", "os_major", "os_minor", "os_build", "pause", "color_mapping", "sp_count",
+    "fullscreen",  "width",    "height",   "depth",    "cpu_clock", "cpu_vender",    "cpu_support",
+    "os_platform", "os_major", "os_minor", "os_build", "pause",     "color_mapping", "sp_count",
 };
 
 namespace {
@@ -38,8 +38,8 @@ int32_t FullScreenMode() {
 }
 
 int32_t VendorCode(const char* vendor) {
-  static const char* const kVendors[] = {"GenuineIntel", "AuthenticAMD", "CyrixInstead",
-                                         "CentaurHauls", "RiseRiseRise"};
+  static const char* const kVendors[] = {"GenuineIntel", "AuthenticAMD", "CyrixInstead", "CentaurHauls",
+                                         "RiseRiseRise"};
   for (int i = 0; i < 5; ++i)
     if (std::strcmp(vendor, kVendors[i]) == 0) return i + 1;
   return 0;
@@ -100,19 +100,32 @@ int FindSystemVariable(const char* name) noexcept {
 int32_t GetSystemVariable(int index) noexcept {
   const platform::CpuIdentity& cpu = platform::QueryCpuIdentity();
   switch (index) {
-    case kSysFullscreen: return FullScreenMode() ? 1 : 0;
-    case kSysWidth: return Screen().width;
-    case kSysHeight: return Screen().height;
-    case kSysDepth: return Screen().depth;
-    case kSysCpuClock: return CpuClock();
-    case kSysCpuVender: return cpu.hasCpuid ? VendorCode(cpu.vendor) : 0;
-    case kSysCpuSupport: return cpu.hasCpuid ? int32_t(cpu.featureEdx) : 0;
-    case kSysOsPlatform: return kPlatformId;
-    case kSysOsMajor: return int32_t(OsVersion().major);
-    case kSysOsMinor: return int32_t(OsVersion().minor);
-    case kSysOsBuild: return int32_t(OsVersion().build);
-    case kSysPause: return std::atomic_ref<int32_t>(TheConfig().pause).load();
-    case kSysColorMapping: return ColorMapping().load();
+    case kSysFullscreen:
+      return FullScreenMode() ? 1 : 0;
+    case kSysWidth:
+      return Screen().width;
+    case kSysHeight:
+      return Screen().height;
+    case kSysDepth:
+      return Screen().depth;
+    case kSysCpuClock:
+      return CpuClock();
+    case kSysCpuVender:
+      return cpu.hasCpuid ? VendorCode(cpu.vendor) : 0;
+    case kSysCpuSupport:
+      return cpu.hasCpuid ? int32_t(cpu.featureEdx) : 0;
+    case kSysOsPlatform:
+      return kPlatformId;
+    case kSysOsMajor:
+      return int32_t(OsVersion().major);
+    case kSysOsMinor:
+      return int32_t(OsVersion().minor);
+    case kSysOsBuild:
+      return int32_t(OsVersion().build);
+    case kSysPause:
+      return std::atomic_ref<int32_t>(TheConfig().pause).load();
+    case kSysColorMapping:
+      return ColorMapping().load();
     case kSysSpCount: {
       SpriteCountSource source = gSpriteCount.load();
       return source ? source() : 0;

@@ -9,8 +9,20 @@ namespace qavz {
 
 // Their numbers, in table order.
 enum SystemVariable : int {
-  kSysFullscreen, kSysWidth, kSysHeight, kSysDepth, kSysCpuClock, kSysCpuVender, kSysCpuSupport,
-  kSysOsPlatform, kSysOsMajor, kSysOsMinor, kSysOsBuild, kSysPause, kSysColorMapping, kSysSpCount,
+  kSysFullscreen,
+  kSysWidth,
+  kSysHeight,
+  kSysDepth,
+  kSysCpuClock,
+  kSysCpuVender,
+  kSysCpuSupport,
+  kSysOsPlatform,
+  kSysOsMajor,
+  kSysOsMinor,
+  kSysOsBuild,
+  kSysPause,
+  kSysColorMapping,
+  kSysSpCount,
 };
 constexpr int kSystemVariableCount = 14;
 // In table order; the index is the variable's number.

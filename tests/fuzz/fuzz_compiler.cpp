@@ -33,8 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t* zero = static_cast<const uint8_t*>(std::memchr(data, 0, size));
   size_t mainSize = zero ? size_t(zero - data) : size;
   WriteFile("main.c", data, mainSize);
-  if (zero) WriteFile("inc.h", zero + 1, size - mainSize - 1);
-  else std::filesystem::remove("inc.h");
+  if (zero)
+    WriteFile("inc.h", zero + 1, size - mainSize - 1);
+  else
+    std::filesystem::remove("inc.h");
 
   uint32_t code = 0, data1 = 0;
   if (!CompileScript("main.c", 0, 0, &code, &data1, CompileMessages::kCollectOnly)) return 0;

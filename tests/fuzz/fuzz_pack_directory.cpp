@@ -29,8 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view a = PackEntryName(&entries[size_t(i) * kPackEntrySize]);
     std::string_view b = PackEntryName(&entries[size_t(i + 1) * kPackEntrySize]);
     int ab = PackNameCompare(a, b), ba = PackNameCompare(b, a);
-    if ((ab < 0) != (ba > 0) || (ab == 0) != (ba == 0) || (ab == 0) != PackNameEqual(a, b))
-      __builtin_trap();
+    if ((ab < 0) != (ba > 0) || (ab == 0) != (ba == 0) || (ab == 0) != PackNameEqual(a, b)) __builtin_trap();
   }
   return 0;
 }

@@ -20,10 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> subject(zero ? zero + 1 : data + size, data + size);
   std::vector<regex::Slot> slots;
   for (bool fold : {false, true}) {
-    if (regex::Search(*nfa, regex::Subject{subject.data(), uint32_t(subject.size())}, fold, slots) != regex::SearchResult::kMatch)
+    if (regex::Search(*nfa, regex::Subject{subject.data(), uint32_t(subject.size())}, fold, slots) !=
+        regex::SearchResult::kMatch)
       continue;
     for (const regex::Slot& s : slots)
-      if ((s.start != regex::kUnset && s.start > subject.size()) || (s.end != regex::kUnset && s.end > subject.size()))
+      if ((s.start != regex::kUnset && s.start > subject.size()) ||
+          (s.end != regex::kUnset && s.end > subject.size()))
         __builtin_trap();
     if (slots[0].start > slots[0].end) __builtin_trap();
   }

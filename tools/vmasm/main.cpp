@@ -20,8 +20,9 @@
 namespace {
 
 int Usage() {
-  std::fprintf(stderr, "usage: qavz-vmasm [-o origin] source.txt image.bin\n"
-                       "       qavz-vmasm -d [-o origin] image.bin\n");
+  std::fprintf(stderr,
+               "usage: qavz-vmasm [-o origin] source.txt image.bin\n"
+               "       qavz-vmasm -d [-o origin] image.bin\n");
   return 2;
 }
 
@@ -39,9 +40,12 @@ int main(int argc, char** argv) {
   uint32_t origin = 0x10000;
   std::vector<const char*> files;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "-d") == 0) disassemble = true;
-    else if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc) origin = uint32_t(std::strtoul(argv[++i], nullptr, 0));
-    else files.push_back(argv[i]);
+    if (std::strcmp(argv[i], "-d") == 0)
+      disassemble = true;
+    else if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc)
+      origin = uint32_t(std::strtoul(argv[++i], nullptr, 0));
+    else
+      files.push_back(argv[i]);
   }
   if (files.size() != (disassemble ? 1u : 2u)) return Usage();
   std::string input;
@@ -50,8 +54,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (disassemble) {
-    std::fputs(qavz::Disassemble(reinterpret_cast<const uint8_t*>(input.data()), input.size(), origin).c_str(),
-               stdout);
+    std::fputs(
+        qavz::Disassemble(reinterpret_cast<const uint8_t*>(input.data()), input.size(), origin).c_str(),
+        stdout);
     return 0;
   }
   qavz::AssembledProgram program;

@@ -55,8 +55,7 @@ CompilerFixture::~CompilerFixture() {
   std::filesystem::remove_all(dir_, ec);
 }
 
-std::string CompilerFixture::Write(const std::map<std::string, std::string>& files,
-                                   const std::string& main) {
+std::string CompilerFixture::Write(const std::map<std::string, std::string>& files, const std::string& main) {
   for (const auto& [name, text] : files) {
     std::filesystem::path p = std::filesystem::path(dir_) / name;
     std::filesystem::create_directories(p.parent_path());
@@ -102,7 +101,8 @@ bool CompilerFixture::Check(const std::string& source, std::string* messages, bo
 }
 
 std::string CompilerFixture::Listing(const std::string& source, bool echo, bool prelude) {
-  std::string path = Write({{"list.c", (prelude ? std::string(kPrelude) : std::string()) + source}}, "list.c");
+  std::string path =
+      Write({{"list.c", (prelude ? std::string(kPrelude) : std::string()) + source}}, "list.c");
   std::filesystem::remove(dir_ + "/list.txt");
   CheckSourceFile(path.c_str(), true, echo, CompileMessages::kCollectOnly);
   std::ifstream in(dir_ + "/list.txt", std::ios::binary);
@@ -116,16 +116,31 @@ std::string CompilerFixture::Listing(const std::string& source, bool echo, bool 
 namespace qavz::test {
 
 const char* const kCompileErrors[25] = {
-    "内部エラー", "メモリの確保に失敗しました", "ファイルのオープンに失敗しました",
-    "ファイルの読み込みに失敗しました", "ディレクティプ命令でエラーが発生しました",
-    "インクルードファイルの指定が間違ってます", "インクルードファイルのネスト回数が多すぎます",
-    "マクロの参照回数が１６回を超えました", "変数（関数）の宣言に誤りがあります",
-    "式の記述に誤りがあります", "０で除算しました", "定数がありません", "文法エラー",
-    "変数がありません", "型の指定が間違っています", "定義されていない文字列です",
-    "文字列は一行内に記述してください", "クォーテーションがありません",
-    "グローバルシンボルの数が多すぎます", "ローカルシンボルの数が多すぎます",
-    "シンボルバッファの長さをオーバーしました", "一行の長さが長すぎます",
-    "ヒープ領域が溢れました", "プログラム領域が足りません", "コンパイル途中で EOF が現れました",
+    "内部エラー",
+    "メモリの確保に失敗しました",
+    "ファイルのオープンに失敗しました",
+    "ファイルの読み込みに失敗しました",
+    "ディレクティプ命令でエラーが発生しました",
+    "インクルードファイルの指定が間違ってます",
+    "インクルードファイルのネスト回数が多すぎます",
+    "マクロの参照回数が１６回を超えました",
+    "変数（関数）の宣言に誤りがあります",
+    "式の記述に誤りがあります",
+    "０で除算しました",
+    "定数がありません",
+    "文法エラー",
+    "変数がありません",
+    "型の指定が間違っています",
+    "定義されていない文字列です",
+    "文字列は一行内に記述してください",
+    "クォーテーションがありません",
+    "グローバルシンボルの数が多すぎます",
+    "ローカルシンボルの数が多すぎます",
+    "シンボルバッファの長さをオーバーしました",
+    "一行の長さが長すぎます",
+    "ヒープ領域が溢れました",
+    "プログラム領域が足りません",
+    "コンパイル途中で EOF が現れました",
 };
 
 }  // namespace qavz::test
@@ -145,7 +160,8 @@ void CompilerTest::ExpectError(const std::string& source, int code, const char* 
   std::string messages;
   EXPECT_FALSE(f.Check(source, &messages)) << source;
   EXPECT_NE(messages.find(std::string(kCompileErrors[code]) + "。"), std::string::npos)
-      << "expected error " << code << ", got:\n" << messages;
+      << "expected error " << code << ", got:\n"
+      << messages;
   if (where) {
     EXPECT_NE(messages.find(where), std::string::npos) << messages;
   }

@@ -3,12 +3,12 @@
 // outs(text), native 2 returns 40 + its argument.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "vm/machine_context.h"
 
@@ -16,10 +16,10 @@ namespace qavz::test {
 
 struct RunResult {
   bool compiled = false;
-  int state = -1;       // context state after running (1 normal end, 2 fault)
-  int32_t result = 0;   // r0 when main ended
+  int state = -1;      // context state after running (1 normal end, 2 fault)
+  int32_t result = 0;  // r0 when main ended
   std::vector<int32_t> out;
-  std::string text;     // outs() texts joined with '|'
+  std::string text;  // outs() texts joined with '|'
   uint32_t codeSize = 0, dataSize = 0;
 };
 

@@ -16,8 +16,9 @@ class Expressions : public CompilerTest {
 };
 
 TEST_F(Expressions, DivisionByAPowerOfTwoShiftsButConstantsFold) {
-  EXPECT_EQ(Outs("", "int n; unsigned u; n = -7; u = -8; out(n / 4); out(-7 / 4); out(n * 8); out(u / 2 > 0);"
-                     "out(n / 1); out(n * 1); out(n % 4); out(-7 % 4); out(n / 3);"),
+  EXPECT_EQ(Outs("",
+                 "int n; unsigned u; n = -7; u = -8; out(n / 4); out(-7 / 4); out(n * 8); out(u / 2 > 0);"
+                 "out(n / 1); out(n * 1); out(n % 4); out(-7 % 4); out(n / 3);"),
             (std::vector<int32_t>{-2, -1, -56, 1, -7, -7, -3, -3, -2}));
 }
 
@@ -27,15 +28,17 @@ TEST_F(Expressions, ConstantDivisionByZeroFails) {
 }
 
 TEST_F(Expressions, RightOperandIsEvaluatedFirstAndSurvivesTheCall) {
-  RunResult r = f.Run("int f(int a) { out(a); return a * 10; }\nint g(int b) { out(b); return b; }\n"
-                      "int main() { return f(1) + g(2); }\n");
+  RunResult r = f.Run(
+      "int f(int a) { out(a); return a * 10; }\nint g(int b) { out(b); return b; }\n"
+      "int main() { return f(1) + g(2); }\n");
   EXPECT_EQ(r.out, (std::vector<int32_t>{2, 1})) << "g runs before f";
   EXPECT_EQ(r.result, 12) << "g's value survives the call of f";
 }
 
 TEST_F(Expressions, ArgumentsAreEvaluatedRightToLeft) {
-  RunResult r = f.Run("int show(int v) { out(v); return v; }\nint sub3(int a, int b, int c) { return a - b - c; }\n"
-                      "int main() { return sub3(show(10), show(2), show(3)); }\n");
+  RunResult r = f.Run(
+      "int show(int v) { out(v); return v; }\nint sub3(int a, int b, int c) { return a - b - c; }\n"
+      "int main() { return sub3(show(10), show(2), show(3)); }\n");
   EXPECT_EQ(r.out, (std::vector<int32_t>{3, 2, 10}));
   EXPECT_EQ(r.result, 5);
 }
@@ -94,13 +97,14 @@ TEST_F(Expressions, CastsChangeOnlyTheTypeOfVariables) {
 }
 
 TEST_F(Expressions, PointerArithmeticScalesByTheElement) {
-  EXPECT_EQ(Outs("int arr[6] = {10, 11, 12, 13, 14, 15}; short sh[4] = {1, 2, 3, 4};"
-                 "struct S { char c; int i; } st[3];",
-                 "int *p, *q; short *s; struct S *t; p = arr; q = p + 4; out(*q); out(q - p); out(p - q);"
-                 "out(*(2 + p)); p += 2; out(*p); p -= 1; out(*p); p++; out(*p); ++p; out(*p); p--; out(*p);"
-                 "s = sh; s = s + 3; out(*s); out(s - sh); t = st + 2; out(t - st); out((char *)t - (char *)st);"
-                 "out(arr[5]); out(5[arr]);"),
-            (std::vector<int32_t>{14, 4, -4, 12, 12, 11, 12, 13, 12, 4, 3, 2, 10, 15, 15}));
+  EXPECT_EQ(
+      Outs("int arr[6] = {10, 11, 12, 13, 14, 15}; short sh[4] = {1, 2, 3, 4};"
+           "struct S { char c; int i; } st[3];",
+           "int *p, *q; short *s; struct S *t; p = arr; q = p + 4; out(*q); out(q - p); out(p - q);"
+           "out(*(2 + p)); p += 2; out(*p); p -= 1; out(*p); p++; out(*p); ++p; out(*p); p--; out(*p);"
+           "s = sh; s = s + 3; out(*s); out(s - sh); t = st + 2; out(t - st); out((char *)t - (char *)st);"
+           "out(arr[5]); out(5[arr]);"),
+      (std::vector<int32_t>{14, 4, -4, 12, 12, 11, 12, 13, 12, 4, 3, 2, 10, 15, 15}));
   ExpectError("int main() { int *p; char *q; return p - q; }\n", 14);
   ExpectError("int main() { int *p, *q; return p + q; }\n", 14);
 }
@@ -148,11 +152,13 @@ TEST_F(Expressions, ConditionalBranchesWithCallsKeepPendingValues) {
 // A call that runs on every path of a comparison or a condition is handled
 // by the ordinary move to r0: no extra copy of the pending value first.
 TEST_F(Expressions, UnconditionalCallsInBranchingValuesNeedNoExtraMove) {
-  std::string listing = f.Listing("int x;\nint f() { return 2; }\nint main() { x = (f() > 1) + x; return 0; }\n");
-  EXPECT_NE(listing.find("main:\n\tenter\n\tmovl\tr0, x\n\tmovl\tr2, $1\n\txchg\tr0, r3\n\tcall\tf\n"
-                         "\tsub\t\tr0, r2\n\tjg\t\t_5\n\tmovl\tr0, $0\n\tjmp\t\t_6\n_5:\n\tmovl\tr0, $1\n_6:\n"
-                         "\tadd\t\tr0, r3\n\tmovl\tx, r0\n"),
-            std::string::npos)
+  std::string listing =
+      f.Listing("int x;\nint f() { return 2; }\nint main() { x = (f() > 1) + x; return 0; }\n");
+  EXPECT_NE(
+      listing.find("main:\n\tenter\n\tmovl\tr0, x\n\tmovl\tr2, $1\n\txchg\tr0, r3\n\tcall\tf\n"
+                   "\tsub\t\tr0, r2\n\tjg\t\t_5\n\tmovl\tr0, $0\n\tjmp\t\t_6\n_5:\n\tmovl\tr0, $1\n_6:\n"
+                   "\tadd\t\tr0, r3\n\tmovl\tx, r0\n"),
+      std::string::npos)
       << listing;
   listing = f.Listing("int x;\nint f() { return 2; }\nint main() { x = (f() ? 3 : 4) + x; return 0; }\n");
   EXPECT_NE(listing.find("main:\n\tenter\n\tmovl\tr0, x\n\txchg\tr0, r2\n\tcall\tf\n\tcmpl\tr0, $0\n"),

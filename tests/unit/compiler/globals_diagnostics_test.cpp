@@ -20,14 +20,15 @@ class Globals : public CompilerTest {
 };
 
 TEST_F(Globals, InitialValuesAreThereBeforeTheProgramRuns) {
-  EXPECT_EQ(Outs("int g = 5; char c = 300; short s = -2; unsigned char uc = -1; int arr[5] = {1, , 3};"
-                 "int flat[3] = 7, 8, 9; char *msg = \"hi\"; int *pa = arr; int *pb = &flat;"
-                 "int twice(int v) { return 2 * v; } int (*fp)() = twice; int later(); int (*lp)() = later;"
-                 "int grid[2][3] = {{1, 2, 3}, {4, 5}}; int later() { return 8; }",
-                 "out(g); out(c); out(s); out(uc); out(arr[0] + arr[1] * 10 + arr[2] * 100 + arr[4]);"
-                 "out(flat[0] + flat[1] + flat[2]); outs(msg); out(*pa + pb[2]); out((*fp)(21)); out((*lp)());"
-                 "out(grid[1][1] + grid[0][2] + grid[1][2]);"),
-            (std::vector<int32_t>{5, 44, -2, 255, 301, 24, 10, 42, 8, 8}));
+  EXPECT_EQ(
+      Outs("int g = 5; char c = 300; short s = -2; unsigned char uc = -1; int arr[5] = {1, , 3};"
+           "int flat[3] = 7, 8, 9; char *msg = \"hi\"; int *pa = arr; int *pb = &flat;"
+           "int twice(int v) { return 2 * v; } int (*fp)() = twice; int later(); int (*lp)() = later;"
+           "int grid[2][3] = {{1, 2, 3}, {4, 5}}; int later() { return 8; }",
+           "out(g); out(c); out(s); out(uc); out(arr[0] + arr[1] * 10 + arr[2] * 100 + arr[4]);"
+           "out(flat[0] + flat[1] + flat[2]); outs(msg); out(*pa + pb[2]); out((*fp)(21)); out((*lp)());"
+           "out(grid[1][1] + grid[0][2] + grid[1][2]);"),
+      (std::vector<int32_t>{5, 44, -2, 255, 301, 24, 10, 42, 8, 8}));
 }
 
 TEST_F(Globals, InitialiserErrors) {
@@ -42,18 +43,22 @@ TEST_F(Globals, InitialiserErrors) {
 }
 
 TEST_F(Globals, LocalInitialisersAreStores) {
-  EXPECT_EQ(Outs("int seed = 3;", "int a = seed + 2; char c = 300; int arr[3] = {a, , 9}; out(a); out(c); out(arr[0] + arr[2]);"),
-            (std::vector<int32_t>{5, 44, 14}));
+  EXPECT_EQ(
+      Outs("int seed = 3;",
+           "int a = seed + 2; char c = 300; int arr[3] = {a, , 9}; out(a); out(c); out(arr[0] + arr[2]);"),
+      (std::vector<int32_t>{5, 44, 14}));
   std::string listing = f.Listing("int main() { int x = 5; char b[2] = {1, 2}; return x; }\n");
   EXPECT_NE(listing.find("\tmovl\tr0, $5\n\tmovl\tx, r0\n"), std::string::npos) << listing;
   EXPECT_NE(listing.find("\tmovb\tb[1], r0\n"), std::string::npos) << listing;
 }
 
 TEST_F(Globals, StaticLocalsKeepTheirValueAndAreListedApart) {
-  RunResult r = f.Run("int next() { static int n = 10; static char k; k++; return n++ + k * 100; }\n"
-                      "int main() { next(); next(); return next(); }\n");
+  RunResult r = f.Run(
+      "int next() { static int n = 10; static char k; k++; return n++ + k * 100; }\n"
+      "int main() { next(); next(); return next(); }\n");
   EXPECT_EQ(r.result, 312);
-  std::string listing = f.Listing("int next() { static int n = 10; return n++; }\nint main() { return next(); }\n");
+  std::string listing =
+      f.Listing("int next() { static int n = 10; return n++; }\nint main() { return next(); }\n");
   EXPECT_NE(listing.find(".global\tn.\nn.:\n\t.long 10\n"), std::string::npos) << listing;
   EXPECT_NE(listing.find("\tret\n\n.lcomm n., 4\n\n"), std::string::npos) << listing;
 }
@@ -65,7 +70,8 @@ TEST_F(Globals, ExternDataIsSharedInDeclarationOrderAndBounded) {
                 .find("; Total external data size : 8 bytes.\n"),
             f.Listing("extern int a; extern short b; extern char c[2];\nint main() { return 0; }\n")
                 .find("; Total external data size : 8 bytes.\n"));
-  std::string listing = f.Listing("extern int a; extern short b; extern char c[2];\nint main() { return 0; }\n");
+  std::string listing =
+      f.Listing("extern int a; extern short b; extern char c[2];\nint main() { return 0; }\n");
   EXPECT_NE(listing.find(".comm a, 4\n.comm b, 2\n.comm c, 2\n"), std::string::npos) << listing;
   EXPECT_NE(listing.find("; Total external data size : 8 bytes.\n"), std::string::npos) << listing;
   ExpectError("extern int a; extern int b; extern char c;\n", 8);
@@ -136,7 +142,8 @@ TEST_F(Diagnostics, MissingMainNamesMain) {
 
 TEST_F(Diagnostics, ErrorTextStopsAtItsBound) {
   std::string source = "int main() {\n";
-  for (int i = 0; i < 600; ++i) source += "undefined_function_with_a_long_name_" + std::to_string(i) + "();\n";
+  for (int i = 0; i < 600; ++i)
+    source += "undefined_function_with_a_long_name_" + std::to_string(i) + "();\n";
   std::string messages;
   EXPECT_FALSE(f.Check(source + "return 0; }\n", &messages, false));
   EXPECT_LT(messages.size(), 8192u);
@@ -156,7 +163,10 @@ TEST_F(Diagnostics, ShownOnceThroughTheErrorBoxAndNotAtAllWithErrorZero) {
   static int boxes = 0;
   static std::string shown;
   boxes = 0;
-  SetErrorBox([](const char* text) { ++boxes, shown = text; return 1; });
+  SetErrorBox([](const char* text) {
+    ++boxes, shown = text;
+    return 1;
+  });
   bool headless = Headless();
   int savedError = TheConfig().error;
   SetHeadless(false);
@@ -173,7 +183,8 @@ TEST_F(Diagnostics, ShownOnceThroughTheErrorBoxAndNotAtAllWithErrorZero) {
   EXPECT_EQ(boxes, 1);
   EXPECT_EQ(shown.find("bad.c(1) : 定義されていない文字列です。\n"), 0u) << shown;
   // A text longer than the box's 255 bytes is cut after a whole line.
-  f.Write({{"many.c", "int main() { a1(); a2(); a3(); a4(); a5(); a6(); a7(); a8(); a9(); a10(); return 0; }\n"}});
+  f.Write({{"many.c",
+            "int main() { a1(); a2(); a3(); a4(); a5(); a6(); a7(); a8(); a9(); a10(); return 0; }\n"}});
   EXPECT_FALSE(CompileScript("many.c", 0, 0, &code, &data));
   EXPECT_EQ(boxes, 2);
   EXPECT_LE(shown.size(), 255u);

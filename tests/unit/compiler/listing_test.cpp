@@ -53,7 +53,8 @@ TEST(Listing, EchoOnlyWithTheEchoSwitchAndSummaryLast) {
             "; Total internal labels  : 2.\n; Total program size : 22 bytes.\n; Total data size : 0 bytes.\n"
             "; Total external data size : 0 bytes.\n\n");
   std::string echo = f.Listing("int main()\n{\n\n  return 0;\n}\n", true);
-  EXPECT_NE(echo.find("main:\n\tenter\n*\t  return 0;\n\tmovl\tr0, $0\n*\t}\n_2:\n"), std::string::npos) << echo;
+  EXPECT_NE(echo.find("main:\n\tenter\n*\t  return 0;\n\tmovl\tr0, $0\n*\t}\n_2:\n"), std::string::npos)
+      << echo;
   EXPECT_EQ(echo.find("*\t\n"), std::string::npos) << "empty lines are not echoed";
 }
 

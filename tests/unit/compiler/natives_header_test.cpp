@@ -35,8 +35,10 @@ TEST(NativesHeader, OneTrapLinePerNativeInTableOrder) {
     EXPECT_EQ(m[1].str(), kNativeTable[index].name) << "row " << index;
     std::string params = m[2].str();
     int count = params.empty() ? 0 : 1 + int(std::count(params.begin(), params.end(), ','));
-    if (kNativeTable[index].argCount >= 0) EXPECT_EQ(count, kNativeTable[index].argCount) << line;
-    else EXPECT_GE(count, 1) << "a variadic native names its fixed arguments: " << line;
+    if (kNativeTable[index].argCount >= 0)
+      EXPECT_EQ(count, kNativeTable[index].argCount) << line;
+    else
+      EXPECT_GE(count, 1) << "a variadic native names its fixed arguments: " << line;
     ++index;
   }
   EXPECT_EQ(index, kNativeCount);

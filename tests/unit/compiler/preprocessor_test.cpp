@@ -28,19 +28,23 @@ TEST_F(Preprocessor, IncludeIsReadOnceAndLineNumbersStayPhysical) {
   // b.h is included twice (once with another letter case); the error on
   // line 5 of main.c is reported as line 5.
   std::string messages;
-  f.Write({{"a.h", "#include \"b.h\"\nint fa() { return 1; }\n"},
-           {"b.h", "int fb() { return 2; }\n"},
-           {"main.c", "#include \"a.h\"\n#include \"B.H\"\n#include \"b.h\"\nint main() { return fa() + fb(); }\n$\n"}});
+  f.Write(
+      {{"a.h", "#include \"b.h\"\nint fa() { return 1; }\n"},
+       {"b.h", "int fb() { return 2; }\n"},
+       {"main.c",
+        "#include \"a.h\"\n#include \"B.H\"\n#include \"b.h\"\nint main() { return fa() + fb(); }\n$\n"}});
   EXPECT_FALSE(f.CheckPath("main.c", &messages));
   EXPECT_NE(messages.find("main.c(5) : " + std::string(kCompileErrors[12])), std::string::npos) << messages;
-  RunResult r = f.RunFiles({{"main.c", "#include \"a.h\"\n#include \"B.H\"\nint main() { return fa() + fb(); }\n"}});
+  RunResult r =
+      f.RunFiles({{"main.c", "#include \"a.h\"\n#include \"B.H\"\nint main() { return fa() + fb(); }\n"}});
   EXPECT_EQ(r.result, 3);
 }
 
 TEST_F(Preprocessor, SixteenthNestedFileOpensAndItsIncludeFails) {
   std::map<std::string, std::string> files;
   for (int i = 1; i <= 15; ++i)
-    files["n" + std::to_string(i) + ".h"] = i < 15 ? "#include \"n" + std::to_string(i + 1) + ".h\"\n" : "int deep = 15;\n";
+    files["n" + std::to_string(i) + ".h"] =
+        i < 15 ? "#include \"n" + std::to_string(i + 1) + ".h\"\n" : "int deep = 15;\n";
   files["main.c"] = "#include \"n1.h\"\nint main() { return deep; }\n";
   EXPECT_EQ(f.RunFiles(files).result, 15);
   files["n15.h"] = "#include \"n16.h\"\n";
@@ -91,8 +95,9 @@ TEST_F(Preprocessor, SelfReferenceStopsAtDepthSixteen) {
 
 TEST_F(Preprocessor, ParametersAreBoundPerMacro) {
   // The inner call of ID rebinds ID_0, so the outer body sees "2".
-  RunResult r = f.Run("#define ID(a) a\n#define PAIR(a, b) ID(a) * 10 + b\n"
-                      "int main() { return PAIR(ID(7), ID(2)); }\n");
+  RunResult r = f.Run(
+      "#define ID(a) a\n#define PAIR(a, b) ID(a) * 10 + b\n"
+      "int main() { return PAIR(ID(7), ID(2)); }\n");
   EXPECT_EQ(r.result, 72);
   // M(M(1)): the inner call rebinds M_0 to "1" for the rest of the outer body.
   RunResult s = f.Run("#define M(a) (a) * 100 + a\nint main() { return M(M(1)); }\n");
@@ -107,9 +112,10 @@ TEST_F(Preprocessor, DefineOfAnExistingNameFails) {
 }
 
 TEST_F(Preprocessor, ContinuationLinesAndPasting) {
-  RunResult r = f.Run("#define SUM3(a, b, c) \\\n  ((a) + \\\n   (b) + (c))\n#define VAR(n) value_##n\n"
-                      "int value_1 = 40, value_2 = 2;\n"
-                      "int main() { return SUM3(VAR(1), VAR(2), 0); }\n");
+  RunResult r = f.Run(
+      "#define SUM3(a, b, c) \\\n  ((a) + \\\n   (b) + (c))\n#define VAR(n) value_##n\n"
+      "int value_1 = 40, value_2 = 2;\n"
+      "int main() { return SUM3(VAR(1), VAR(2), 0); }\n");
   EXPECT_EQ(r.result, 42);
 }
 

@@ -7,8 +7,9 @@ namespace {
 
 TEST(CompilerSmoke, ReturnsAndCalls) {
   CompilerFixture f;
-  RunResult r = f.Run("int add(int a, int b) { return a + b; }\n"
-                      "int main() { out(add(2, 3)); outs(\"hi\"); return plus40(2); }\n");
+  RunResult r = f.Run(
+      "int add(int a, int b) { return a + b; }\n"
+      "int main() { out(add(2, 3)); outs(\"hi\"); return plus40(2); }\n");
   ASSERT_TRUE(r.compiled);
   EXPECT_EQ(r.state, 1);
   EXPECT_EQ(r.result, 42);

@@ -30,17 +30,19 @@ TEST_F(Statements, LoopsBreakAndContinue) {
 }
 
 TEST_F(Statements, SwitchGroupsDefaultsAndFallThrough) {
-  std::string sw = "int sw(int v) { int r; r = 0; switch (v) {"
-                   " case 1: case 2: r = 12; break;"
-                   " case 3: r = 3;"
-                   " case 4: r += 40; break;"
-                   " default: r = 99; break;"
-                   " case 5: r = 5; }"
-                   " return r; }"
-                   "int nodef(int v) { switch (v) { case 7: return 7; case -1: return -1; } return 0; }"
-                   "int deflast(int v) { switch (v) { case 1: return 1; default: out(100); } return 2; }";
-  EXPECT_EQ(Outs(sw, "out(sw(1)); out(sw(2)); out(sw(3)); out(sw(4)); out(sw(5)); out(sw(6));"
-                     "out(nodef(7)); out(nodef(-1)); out(nodef(8)); out(deflast(1)); out(deflast(5));"),
+  std::string sw =
+      "int sw(int v) { int r; r = 0; switch (v) {"
+      " case 1: case 2: r = 12; break;"
+      " case 3: r = 3;"
+      " case 4: r += 40; break;"
+      " default: r = 99; break;"
+      " case 5: r = 5; }"
+      " return r; }"
+      "int nodef(int v) { switch (v) { case 7: return 7; case -1: return -1; } return 0; }"
+      "int deflast(int v) { switch (v) { case 1: return 1; default: out(100); } return 2; }";
+  EXPECT_EQ(Outs(sw,
+                 "out(sw(1)); out(sw(2)); out(sw(3)); out(sw(4)); out(sw(5)); out(sw(6));"
+                 "out(nodef(7)); out(nodef(-1)); out(nodef(8)); out(deflast(1)); out(deflast(5));"),
             (std::vector<int32_t>{12, 12, 43, 40, 5, 99, 7, -1, 0, 1, 100, 2}));
 }
 
@@ -62,8 +64,11 @@ TEST_F(Statements, JumpsOutsideTheirConstructAreErrors) {
 }
 
 TEST_F(Statements, GotoLabelsShareOneNameSpace) {
-  EXPECT_EQ(Outs("", "int i; i = 0; goto forward; back: out(i); if (i > 2) goto done; forward: i++; goto back; done: ;"),
-            (std::vector<int32_t>{1, 2, 3}));
+  EXPECT_EQ(
+      Outs(
+          "",
+          "int i; i = 0; goto forward; back: out(i); if (i > 2) goto done; forward: i++; goto back; done: ;"),
+      (std::vector<int32_t>{1, 2, 3}));
   ExpectError("int main() { int x; goto x; }\n", 12);
   ExpectError("int main() { int x; x: return 0; }\n", 14);
   ExpectError("int f() { l: return 0; }\nint main() { l: return 1; }\n", 0);
@@ -81,7 +86,8 @@ TEST_F(Statements, ConstantConditionsStillCompileTheirBody) {
 
 TEST_F(Statements, MissingTokensAreReportedAndTheCompileGoesOn) {
   std::string messages;
-  EXPECT_TRUE(f.Check("int main() {\n  int x;\n  x = 1\n  if (x == 1 x = 2;\n  return x;\n}\n", &messages, false));
+  EXPECT_TRUE(
+      f.Check("int main() {\n  int x;\n  x = 1\n  if (x == 1 x = 2;\n  return x;\n}\n", &messages, false));
   EXPECT_EQ(messages, "main.c(4) : ';' がありません\nmain.c(4) : ')' がありません\n");
   RunResult r = f.Run("int main() { int a[3]; a[1] = 5; out(a[1); do ; (0); return a[1] }\n");
   EXPECT_TRUE(r.compiled);
@@ -90,21 +96,24 @@ TEST_F(Statements, MissingTokensAreReportedAndTheCompileGoesOn) {
 }
 
 TEST_F(Statements, ReturnValuesAndTheFinalReturn) {
-  RunResult r = f.Run("int sign(int v) { if (v < 0) return -1; if (v > 0) return 1; return 0; }\n"
-                      "void nothing() { out(7); }\n"
-                      "int main() { nothing(); out(sign(-5)); out(sign(5)); out(sign(0)); return 42; }\n");
+  RunResult r = f.Run(
+      "int sign(int v) { if (v < 0) return -1; if (v > 0) return 1; return 0; }\n"
+      "void nothing() { out(7); }\n"
+      "int main() { nothing(); out(sign(-5)); out(sign(5)); out(sign(0)); return 42; }\n");
   EXPECT_EQ(r.out, (std::vector<int32_t>{7, -1, 1, 0}));
   EXPECT_EQ(r.result, 42);
   std::string listing = f.Listing("int f(int v) { return v; }\nint main() { return f(2); }\n");
   EXPECT_NE(listing.find("\tmovl\tr0, 8(r6)\n_3:\n\tleave\n\tret\n\n"), std::string::npos)
-      << "no jump to the epilogue after a final return:\n" << listing;
+      << "no jump to the epilogue after a final return:\n"
+      << listing;
 }
 
 TEST_F(Statements, FunctionsDeclarationsAndRedeclarations) {
-  RunResult r = f.Run("int later();\nint use() { return later() + undeclared(3); }\n"
-                      "int later() { return 10; }\nint undeclared(int x) { return x; }\n"
-                      "int old(a, b) char *b; { return a + b[1]; }\n"
-                      "int main() { return use() + old(100, \"AB\"); }\n");
+  RunResult r = f.Run(
+      "int later();\nint use() { return later() + undeclared(3); }\n"
+      "int later() { return 10; }\nint undeclared(int x) { return x; }\n"
+      "int old(a, b) char *b; { return a + b[1]; }\n"
+      "int main() { return use() + old(100, \"AB\"); }\n");
   EXPECT_EQ(r.result, 13 + 100 + 'B');
   ExpectError("int f();\nchar f();\n", 14);
   ExpectError("int x;\nint x;\n", 8);
@@ -130,7 +139,8 @@ TEST_F(Statements, UndefinedFunctionsAreAllReportedInTableOrder) {
 
 TEST_F(Statements, ExternFunctionsOutliveTheirCompile) {
   ClearExternRegistry();
-  std::string lib = f.Write({{"lib.c", "extern int triple(int v) { return v * 3; }\nint main() { return 0; }\n"}}, "lib.c");
+  std::string lib =
+      f.Write({{"lib.c", "extern int triple(int v) { return v * 3; }\nint main() { return 0; }\n"}}, "lib.c");
   MachineContext* library = LoadProgram(lib.c_str(), 0, 4096);
   ASSERT_NE(library, nullptr);
   RunResult r = f.Run("int main() { return triple(14); }\n");
@@ -146,9 +156,11 @@ TEST_F(Statements, ExternFunctionsOutliveTheirCompile) {
 }
 
 TEST_F(Statements, NativeStubsKeepTheResultInR0AfterAnyExpression) {
-  RunResult r = f.Run("int f(int a, int b) { return a + b; }\nint g() { return f(1, 2) + f(3, 4); }\n"
-                      "#trap\nint late40(int v);\n"
-                      "int main() { return g() + late40(0); }\n", false);
+  RunResult r = f.Run(
+      "int f(int a, int b) { return a + b; }\nint g() { return f(1, 2) + f(3, 4); }\n"
+      "#trap\nint late40(int v);\n"
+      "int main() { return g() + late40(0); }\n",
+      false);
   // Without the prelude, late40 is native 0 (out): it returns 0 and logs 0.
   EXPECT_EQ(r.result, 10);
   EXPECT_EQ(r.out, (std::vector<int32_t>{0}));

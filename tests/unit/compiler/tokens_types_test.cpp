@@ -43,8 +43,9 @@ TEST_F(TokensTypes, BlockCommentsNest) {
 }
 
 TEST_F(TokensTypes, StringsJoinAndCountTheirZeroByte) {
-  RunResult r = f.Run("int main() { outs(\"ab\" \"cd\"); out(sizeof(\"ab\" \"cd\")); out(sizeof \"abc\");"
-                      "outs(\"\\x41\\102\\t\"); return 0; }\n");
+  RunResult r = f.Run(
+      "int main() { outs(\"ab\" \"cd\"); out(sizeof(\"ab\" \"cd\")); out(sizeof \"abc\");"
+      "outs(\"\\x41\\102\\t\"); return 0; }\n");
   EXPECT_EQ(r.text, "abcd|Af\t") << "a backslash and a digit 1-9 is a decimal escape";
   EXPECT_EQ(r.out, (std::vector<int32_t>{5, 4}));
 }
@@ -64,24 +65,28 @@ TEST_F(TokensTypes, ShiftJisTrailBytesNeverEndAStringOrName) {
 }
 
 TEST_F(TokensTypes, SizesOfTypesWithoutAlignment) {
-  EXPECT_EQ(Outs("struct S { char c; long l; }; union U { char c; short s[3]; };"
-                 "out(sizeof(void)); out(sizeof(int)); out(sizeof(struct S)); out(sizeof(union U));"
-                 "out(sizeof(char *)); out(sizeof(short)); out(sizeof(unsigned char)); out(sizeof(int[3][2]));"),
-            (std::vector<int32_t>{4, 4, 5, 6, 4, 2, 1, 24}));
+  EXPECT_EQ(
+      Outs("struct S { char c; long l; }; union U { char c; short s[3]; };"
+           "out(sizeof(void)); out(sizeof(int)); out(sizeof(struct S)); out(sizeof(union U));"
+           "out(sizeof(char *)); out(sizeof(short)); out(sizeof(unsigned char)); out(sizeof(int[3][2]));"),
+      (std::vector<int32_t>{4, 4, 5, 6, 4, 2, 1, 24}));
   ExpectError("struct T; int main() { return sizeof(struct T); }\n", 15);
   ExpectError("struct T { struct T inner; };\n", 8);
   ExpectError("int f(); int main() { return sizeof(f); }\n", 8);
 }
 
 TEST_F(TokensTypes, LocalsHideGlobalsOnlyInTheirFunction) {
-  RunResult r = f.Run("int x = 5;\nint g() { return x; }\n"
-                      "int main() { int x; x = 2; out(x); out(g()); return 0; }\n");
+  RunResult r = f.Run(
+      "int x = 5;\nint g() { return x; }\n"
+      "int main() { int x; x = 2; out(x); out(g()); return 0; }\n");
   EXPECT_EQ(r.out, (std::vector<int32_t>{2, 5}));
 }
 
 TEST_F(TokensTypes, MemberNamesDoNotClashWithGlobals) {
-  RunResult r = f.Run("int x = 9;\nstruct P { int x; int y; } p;\nstruct Q { char y; int x; } q;\n"
-                      "int main() { p.x = 1; p.y = 2; q.x = 3; q.y = 4; return x * 1000 + p.x * 100 + p.y * 10 + q.x + q.y; }\n");
+  RunResult r = f.Run(
+      "int x = 9;\nstruct P { int x; int y; } p;\nstruct Q { char y; int x; } q;\n"
+      "int main() { p.x = 1; p.y = 2; q.x = 3; q.y = 4; return x * 1000 + p.x * 100 + p.y * 10 + q.x + q.y; "
+      "}\n");
   EXPECT_EQ(r.result, 9127);
 }
 
@@ -101,7 +106,8 @@ TEST_F(TokensTypes, OverlongIdentifiersAreCut) {
   // Lines end at 4,094 bytes, but a pasted macro body can make a longer
   // name; both spellings keep their first 4,094 bytes and name one variable.
   std::string a(3000, 'a');
-  RunResult r = f.Run("#define NAME(x) " + a + "\\\n" + a + "##x\nint NAME(b) = 3;\nint main() { return NAME(c); }\n");
+  RunResult r =
+      f.Run("#define NAME(x) " + a + "\\\n" + a + "##x\nint NAME(b) = 3;\nint main() { return NAME(c); }\n");
   EXPECT_TRUE(r.compiled);
   EXPECT_EQ(r.result, 3);
 }
@@ -110,14 +116,16 @@ TEST_F(TokensTypes, TypeSpecifierForms) {
   EXPECT_EQ(Outs("unsigned char uc; signed char sc; unsigned short us; short s; unsigned u; long int li;"
                  "signed long sl; unsigned long ul; short int si;"
                  "uc = 255; sc = 255; us = 65535; s = 65535; u = -1;"
-                 "out(uc); out(sc); out(us); out(s); out(u > 0); out(sizeof(li) + sizeof(sl) + sizeof(ul) + sizeof(si));"),
+                 "out(uc); out(sc); out(us); out(s); out(u > 0); out(sizeof(li) + sizeof(sl) + sizeof(ul) + "
+                 "sizeof(si));"),
             (std::vector<int32_t>{255, -1, 65535, -1, 1, 14}));
 }
 
 TEST_F(TokensTypes, TypedefsAndTags) {
-  RunResult r = f.Run("typedef struct NodeTag { int v; struct NodeTag *next; } Node;\ntypedef int *IntPtr;\n"
-                      "int main() { Node a, b; IntPtr p; a.v = 1; b.v = 2; a.next = &b; p = &a.next->v;"
-                      "typedef char Byte; Byte c; c = 300; return *p * 100 + c; }\n");
+  RunResult r = f.Run(
+      "typedef struct NodeTag { int v; struct NodeTag *next; } Node;\ntypedef int *IntPtr;\n"
+      "int main() { Node a, b; IntPtr p; a.v = 1; b.v = 2; a.next = &b; p = &a.next->v;"
+      "typedef char Byte; Byte c; c = 300; return *p * 100 + c; }\n");
   EXPECT_EQ(r.result, 244);
   ExpectError("struct A { int x; };\nstruct A { int y; };\n", 8);
   ExpectError("typedef struct Same { int x; } Same;\n", 8);  // tags and names share one table

@@ -30,9 +30,8 @@ class ArchiveTools : public FilesTest {};
 
 TEST_F(ArchiveTools, PackThenLookUpAndUnpackEveryMember) {
   std::map<std::string, std::string> files = {
-      {"title.bmp", "T"},      {"bg/night.bmp", "N"}, {"bg/_day.bmp", "D"},
-      {"se/1.wav", "1"},       {"se/~x.wav", "X"},    {"Z+z.txt", "Z"},
-      {"deep/er/f-g.dat", "F"}, {"empty", ""}};
+      {"title.bmp", "T"}, {"bg/night.bmp", "N"}, {"bg/_day.bmp", "D"},     {"se/1.wav", "1"},
+      {"se/~x.wav", "X"}, {"Z+z.txt", "Z"},      {"deep/er/f-g.dat", "F"}, {"empty", ""}};
   for (auto& [name, data] : files) test::WriteFile("data/" + name, data);
   ASSERT_EQ(Tool({"pack", "data/"}), 0);
   std::filesystem::rename("data", "moved");  // members now come from data.bin only
@@ -42,7 +41,8 @@ TEST_F(ArchiveTools, PackThenLookUpAndUnpackEveryMember) {
   ASSERT_TRUE(ReadPackHeader(image.data(), image.size(), count));
   ASSERT_EQ(count, int32_t(files.size()));
   for (int32_t i = 0; i + 1 < count; ++i)
-    EXPECT_LT(PackNameCompare(PackEntryName(&image[12 + 40 * i]), PackEntryName(&image[12 + 40 * (i + 1)])), 0)
+    EXPECT_LT(PackNameCompare(PackEntryName(&image[12 + 40 * i]), PackEntryName(&image[12 + 40 * (i + 1)])),
+              0)
         << "sorted as the lookup expects";
   EXPECT_EQ(PackEntryName(&image[12]), "bg\\_day.bmp") << "'\\' and '_' before letters";
   for (auto& [name, data] : files) {

@@ -120,15 +120,15 @@ const char kNotFound[] = "ファイルが見つかりません。FILE - ";
 
 INSTANTIATE_TEST_SUITE_P(
     Images, BrokenArchive,
-    ::testing::Values(
-        BadArchive{"WrongMagic", Archive({{"m.txt", "x"}}, "QAVZPK02"), kRead},
-        BadArchive{"Empty", Archive({}), kNotFound},
-        BadArchive{"ShortHeader", {'Q', 'A', 'V', 'Z', 'P', 'K', '0', '1', 1}, kRead},
-        BadArchive{"NegativeCount", WithCount(Archive({{"m.txt", "x"}}), -1), kRead},
-        BadArchive{"HugeCount", WithCount(Archive({{"m.txt", "x"}}), 0x7FFFFFFF), kRead},
-        BadArchive{"DataPastTheEnd", WithOffset(Archive({{"m.txt", "x"}}), 52, 2), kRead},
-        BadArchive{"OffsetPastTheEnd", WithOffset(Archive({{"m.txt", "x"}}), 0xFFFFFFF0u, 1), kRead},
-        BadArchive{"NameWithoutTerminator", Unterminated(), kRead}),
+    ::testing::Values(BadArchive{"WrongMagic", Archive({{"m.txt", "x"}}, "QAVZPK02"), kRead},
+                      BadArchive{"Empty", Archive({}), kNotFound},
+                      BadArchive{"ShortHeader", {'Q', 'A', 'V', 'Z', 'P', 'K', '0', '1', 1}, kRead},
+                      BadArchive{"NegativeCount", WithCount(Archive({{"m.txt", "x"}}), -1), kRead},
+                      BadArchive{"HugeCount", WithCount(Archive({{"m.txt", "x"}}), 0x7FFFFFFF), kRead},
+                      BadArchive{"DataPastTheEnd", WithOffset(Archive({{"m.txt", "x"}}), 52, 2), kRead},
+                      BadArchive{"OffsetPastTheEnd", WithOffset(Archive({{"m.txt", "x"}}), 0xFFFFFFF0u, 1),
+                                 kRead},
+                      BadArchive{"NameWithoutTerminator", Unterminated(), kRead}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PackLookupTest, MemberSeeksStayInsideTheMember) {

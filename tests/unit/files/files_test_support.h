@@ -13,8 +13,8 @@
 
 #include "host/config.h"
 #include "host/report_error.h"
-#include "vm/arena.h"
 #include "tests/support/script_memory.h"
+#include "vm/arena.h"
 #include "vm/native_table.h"
 
 namespace qavz::test {

@@ -64,10 +64,11 @@ std::vector<uint8_t> ReferenceEncode(const std::vector<uint8_t>& data) {
     uint32_t index = (c << 7) ^ p;
     uint32_t step = index == 0 ? 1 : 35023 - index;
     for (;;) {
-      if (table[index].code == -1 || (table[index].parent == p && table[index].character == c))
-        return index;
-      if (index >= step) index -= step;
-      else index += 35023 - step;
+      if (table[index].code == -1 || (table[index].parent == p && table[index].character == c)) return index;
+      if (index >= step)
+        index -= step;
+      else
+        index += 35023 - step;
     }
   };
   SlowBits out;
@@ -103,8 +104,7 @@ TEST(Lzw, OutputIsByteIdenticalToTheClassicEncoder) {
   for (int round = 0; round < 6; ++round) {
     std::vector<uint8_t> data(size_t(1) << (10 + 2 * round));
     int range = round % 2 ? 256 : 3 + round;
-    for (size_t i = 0; i < data.size(); ++i)
-      data[i] = uint8_t(i % 97 < 40 ? rng() % range : (i / 7) & 0xFF);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i % 97 < 40 ? rng() % range : (i / 7) & 0xFF);
     std::vector<uint8_t> ours;
     ASSERT_TRUE(CompressToMemory(data.data(), uint32_t(data.size()), ours));
     EXPECT_EQ(ours, ReferenceEncode(data)) << "round " << round;
@@ -136,9 +136,12 @@ TEST(Lzw, WidthGrowsNineToFifteenThenAFlushResetsIt) {
   std::vector<size_t> bumpsAfter, flushesAfter;
   size_t dataCodes = 0;
   for (uint32_t c : codes) {
-    if (c == kLzwBump) bumpsAfter.push_back(dataCodes);
-    else if (c == kLzwFlush) flushesAfter.push_back(dataCodes), dataCodes = 0;
-    else if (c != kLzwEnd) dataCodes++;
+    if (c == kLzwBump)
+      bumpsAfter.push_back(dataCodes);
+    else if (c == kLzwFlush)
+      flushesAfter.push_back(dataCodes), dataCodes = 0;
+    else if (c != kLzwEnd)
+      dataCodes++;
     if (flushesAfter.size() == 1 && bumpsAfter.size() > 6) break;
   }
   ASSERT_GE(flushesAfter.size(), 1u);
@@ -195,15 +198,14 @@ std::vector<uint8_t> Text(size_t n) {
   return v;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Inputs, LzwRoundTrip,
-    ::testing::Values(RoundTrip{"OneByte", {42}}, RoundTrip{"TwoEqual", {9, 9}},
-                      RoundTrip{"KwKwK", {'a', 'b', 'a', 'b', 'a', 'b', 'a'}},
-                      RoundTrip{"Random", Random(300'000, 1, 256)},
-                      RoundTrip{"FewSymbols", Random(500'000, 2, 3)},
-                      RoundTrip{"Text", Text(400'000)},
-                      RoundTrip{"BufferEdge", Random(16384 * 2 + 1, 3, 16)}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Inputs, LzwRoundTrip,
+                         ::testing::Values(RoundTrip{"OneByte", {42}}, RoundTrip{"TwoEqual", {9, 9}},
+                                           RoundTrip{"KwKwK", {'a', 'b', 'a', 'b', 'a', 'b', 'a'}},
+                                           RoundTrip{"Random", Random(300'000, 1, 256)},
+                                           RoundTrip{"FewSymbols", Random(500'000, 2, 3)},
+                                           RoundTrip{"Text", Text(400'000)},
+                                           RoundTrip{"BufferEdge", Random(16384 * 2 + 1, 3, 16)}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Lzw, StreamWithoutEndCodeExpandsWithAZeroTail) {
   SlowBits s;
@@ -243,9 +245,9 @@ INSTANTIATE_TEST_SUITE_P(
         Corrupt{"StringPastEnd", 3, {{'a', 9}, {'b', 9}, {259, 9}, {256, 9}}},
         Corrupt{"FirstCodeNotLiteral", 10, {{300, 9}, {256, 9}}},
         Corrupt{"CodeBeyondNext", 10, {{'a', 9}, {400, 9}, {256, 9}}},
-        Corrupt{"WidthPast15", 10,
-                {{'a', 9}, {257, 9}, {257, 10}, {257, 11}, {257, 12}, {257, 13}, {257, 14},
-                 {257, 15}}},
+        Corrupt{"WidthPast15",
+                10,
+                {{'a', 9}, {257, 9}, {257, 10}, {257, 11}, {257, 12}, {257, 13}, {257, 14}, {257, 15}}},
         Corrupt{"ByteIntoEmptyBlock", 0, {{'a', 9}, {256, 9}}}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -87,8 +87,7 @@ TEST_F(HeapNatives, MloadWholeOrAPartOfAnExpandedFile) {
   EXPECT_EQ(std::string(reinterpret_cast<char*>(TheArena().Span(Addr(whole), 200)), 200), text);
   int32_t part = Native_mload(m.Args({A(name), 100, 10}));
   ASSERT_NE(part, 0);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(TheArena().Span(Addr(part), 10)), 10),
-            text.substr(100, 10));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(TheArena().Span(Addr(part), 10)), 10), text.substr(100, 10));
   EXPECT_EQ(Native_free(m.Args({part})), 1) << "an mload block is a heap block";
   EXPECT_EQ(Native_mload(m.Args({A(name), 500, 10})), 0) << "an offset past the end";
   EXPECT_EQ(Native_mload(m.Args({A(m.Str("none.dat")), 0, 0})), 0);

@@ -198,7 +198,8 @@ TEST_F(MainWindow, AnEmptyTitleGivesAFramelessPopup) {
 TEST_F(MainWindow, ErrorBoxIsOwnedByTheMainWindowAndShownUnderTheLevelRule) {
   fs::create_directories(dir + "/BOX");
   std::ofstream(dir + "/BOX/BOX.c") << "int main() { return 1 +; }\n";
-  Runtime qavz(Title("BOX", "Title=Box owner\r\nWidth=160\r\nHeight=120\r\nError=1\r\nMultipleRunning=1\r\n"));
+  Runtime qavz(
+      Title("BOX", "Title=Box owner\r\nWidth=160\r\nHeight=120\r\nError=1\r\nMultipleRunning=1\r\n"));
   ::Window owner = WaitForWindow(qavz.pid);
   ASSERT_NE(owner, 0u);
   ::Window box = 0;

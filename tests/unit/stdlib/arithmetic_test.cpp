@@ -3,8 +3,8 @@
 #include <random>
 
 #include "host/service_hooks.h"
-#include "tests/support/script_memory.h"
 #include "stdlib/time_base.h"
+#include "tests/support/script_memory.h"
 #include "vm/native_table.h"
 
 namespace qavz {

@@ -25,16 +25,17 @@ TEST_P(FormatterTest, FormatsOneWordPerArgument) {
 }
 INSTANTIATE_TEST_SUITE_P(
     Directives, FormatterTest,
-    testing::Values(FormatCase{"x=%d y=%d", {3, -4}, "x=3 y=-4"}, FormatCase{"%5d|%-5d|%05d", {42, 42, 42}, "   42|42   |00042"},
+    testing::Values(FormatCase{"x=%d y=%d", {3, -4}, "x=3 y=-4"},
+                    FormatCase{"%5d|%-5d|%05d", {42, 42, 42}, "   42|42   |00042"},
                     FormatCase{"%u %x %X %o", {-1, 255, 255, 8}, "4294967295 ff FF 10"},
                     FormatCase{"%#x %+d % d", {255, 5, 5}, "0xff +5  5"}, FormatCase{"%.3d", {7}, "007"},
                     FormatCase{"%*d|%-*d", {4, 1, 3, 2}, "   1|2  "}, FormatCase{"%*d", {-3, 1}, "1  "},
-                    FormatCase{"%c%c", {'o', 'k' + 0x100}, "ok"}, FormatCase{"%hd %hhu", {70000, 257}, "4464 1"},
-                    FormatCase{"%lld", {-2, -1}, "-2"}, FormatCase{"%I64u", {0, 1}, "4294967296"},
-                    FormatCase{"100%%", {}, "100%"}, FormatCase{"%n%d", {0x10000, 9}, "9"},
-                    FormatCase{"%p", {0x12ab}, "000012AB"}, FormatCase{"%s", {0}, "(null)"},
-                    FormatCase{"%s|%.2s", {0x20, 3}, "(null)|(n"}, FormatCase{"%q", {}, "%q"},
-                    FormatCase{"%5", {}, "%5"}, FormatCase{"%d %d", {1}, "1 0"}));
+                    FormatCase{"%c%c", {'o', 'k' + 0x100}, "ok"},
+                    FormatCase{"%hd %hhu", {70000, 257}, "4464 1"}, FormatCase{"%lld", {-2, -1}, "-2"},
+                    FormatCase{"%I64u", {0, 1}, "4294967296"}, FormatCase{"100%%", {}, "100%"},
+                    FormatCase{"%n%d", {0x10000, 9}, "9"}, FormatCase{"%p", {0x12ab}, "000012AB"},
+                    FormatCase{"%s", {0}, "(null)"}, FormatCase{"%s|%.2s", {0x20, 3}, "(null)|(n"},
+                    FormatCase{"%q", {}, "%q"}, FormatCase{"%5", {}, "%5"}, FormatCase{"%d %d", {1}, "1 0"}));
 
 TEST(Formatter, StringsComeFromScriptMemory) {
   ScriptMemory m;
@@ -75,7 +76,8 @@ TEST(Sprintf, CountsCharactersAndKeepsWithinTheDestination) {
   EXPECT_EQ(Native_sprintf(m.Args({int32_t(dst), int32_t(m.Str("n=%d")), 12345})), 7);
   EXPECT_EQ(m.StringAt(dst), "n=12345");
 
-  EXPECT_EQ(Native_sprintf(m.Args({int32_t(dst), int32_t(m.Str("ab%cd")), 0})), 2) << "counted as mbslen counts";
+  EXPECT_EQ(Native_sprintf(m.Args({int32_t(dst), int32_t(m.Str("ab%cd")), 0})), 2)
+      << "counted as mbslen counts";
 
   Addr tail = m.Tail(4);
   EXPECT_EQ(Native_sprintf(m.Args({int32_t(tail), int32_t(m.Str("%d")), 123456})), 3);

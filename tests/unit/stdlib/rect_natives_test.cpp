@@ -15,7 +15,9 @@ class RectTest : public testing::Test {
  protected:
   Addr Make(Rect r) { return m.Args({r[0], r[1], r[2], r[3]}); }
   Rect At(Addr a) { return {m.WordAt(a), m.WordAt(a + 4), m.WordAt(a + 8), m.WordAt(a + 12)}; }
-  int32_t Call(int32_t (*native)(Addr) noexcept, std::initializer_list<int32_t> args) { return native(m.Args(args)); }
+  int32_t Call(int32_t (*native)(Addr) noexcept, std::initializer_list<int32_t> args) {
+    return native(m.Args(args));
+  }
   ScriptMemory m;
 };
 

@@ -46,7 +46,8 @@ TEST_P(StrcutTest, CopiesTheByteRange) {
   ScriptMemory m;
   Addr src = m.Str(GetParam().src);
   Addr dst = m.Buffer(64, 'x');
-  EXPECT_EQ(Native_strcut(m.Args({int32_t(dst), int32_t(src), GetParam().start, GetParam().count})), int32_t(dst));
+  EXPECT_EQ(Native_strcut(m.Args({int32_t(dst), int32_t(src), GetParam().start, GetParam().count})),
+            int32_t(dst));
   EXPECT_EQ(m.StringAt(dst), GetParam().expected);
 }
 INSTANTIATE_TEST_SUITE_P(Bounds, StrcutTest,
@@ -60,7 +61,8 @@ TEST_P(MbscutTest, CopiesCharacters) {
   ScriptMemory m;
   Addr src = m.Str(GetParam().src);
   Addr dst = m.Buffer(64, 'x');
-  EXPECT_EQ(Native_mbscut(m.Args({int32_t(dst), int32_t(src), GetParam().start, GetParam().count})), int32_t(dst));
+  EXPECT_EQ(Native_mbscut(m.Args({int32_t(dst), int32_t(src), GetParam().start, GetParam().count})),
+            int32_t(dst));
   EXPECT_EQ(m.StringAt(dst), GetParam().expected);
 }
 INSTANTIATE_TEST_SUITE_P(Bounds, MbscutTest,
@@ -68,8 +70,8 @@ INSTANTIATE_TEST_SUITE_P(Bounds, MbscutTest,
                                          CutCase{"\x82\xA0\x82\xA2\x41", 0, 2, "\x82\xA0\x82\xA2"},
                                          CutCase{"\x82\xA0\x82\xA2\x41", 2, 5, "A"},
                                          CutCase{"\x82\xA0\x82\xA2\x41", 9, 1, ""},
-                                         CutCase{"abc", -1, -1, ""},
-                                         CutCase{"a\x82", 0, 2, "a"}, CutCase{"a\x82", 1, 1, ""}));
+                                         CutCase{"abc", -1, -1, ""}, CutCase{"a\x82", 0, 2, "a"},
+                                         CutCase{"a\x82", 1, 1, ""}));
 
 TEST(StringNatives, MbscutPadsTheUnusedCountWithZeros) {
   ScriptMemory m;
@@ -91,7 +93,9 @@ TEST(StringNatives, CopyAndAppendStayInLiveMemory) {
   EXPECT_EQ(m.StringAt(dst), "hello worldhello world");
   EXPECT_EQ(Native_mbscpy(m.Args({int32_t(dst), int32_t(m.Str("\x82\xA0"))})), int32_t(dst));
   EXPECT_EQ(Native_mbscat(m.Args({int32_t(dst), int32_t(m.Str("b"))})), int32_t(dst));
-  EXPECT_EQ(m.StringAt(dst), "\x82\xA0" "b");
+  EXPECT_EQ(m.StringAt(dst),
+            "\x82\xA0"
+            "b");
 
   // Five live bytes at the end of the block: the copy is cut and terminated.
   Addr tail = m.Tail(5);
@@ -125,7 +129,12 @@ TEST(StringNatives, FullWidthLettersFoldInTheMbsFamily) {
   EXPECT_EQ(m.StringAt(s), "\x82\x81\x82\x9A\x82\x81q\x84\x70\x84\x80");
   Native_mbsupr(m.Args({int32_t(s)}));
   EXPECT_EQ(m.StringAt(s), "\x82\x60\x82\x79\x82\x60Q\x84\x40\x84\x4F");
-  Addr upper = m.Str("\x82\x60" "BC"), lower = m.Str("\x82\x81" "bc");
+  Addr upper = m.Str(
+           "\x82\x60"
+           "BC"),
+       lower = m.Str(
+           "\x82\x81"
+           "bc");
   EXPECT_EQ(Native_mbscmpi(m.Args({int32_t(upper), int32_t(lower)})), 0);
   EXPECT_NE(Native_mbscmp(m.Args({int32_t(upper), int32_t(lower)})), 0);
 }
@@ -147,7 +156,8 @@ INSTANTIATE_TEST_SUITE_P(
     Collation, CompareTest,
     testing::Values(CompareCase{"abc", "abc", 0, 0, 0}, CompareCase{"abc", "ABC", -1, 0, 1},
                     CompareCase{"apple", "Banana", -1, -1, 1},  // letters alphabetical, case second
-                    CompareCase{"a", "ab", -1, -1, -1}, CompareCase{"_x", "1", -1, -1, 1},  // symbols before digits
+                    CompareCase{"a", "ab", -1, -1, -1},
+                    CompareCase{"_x", "1", -1, -1, 1},  // symbols before digits
                     CompareCase{"9", "a", -1, -1, -1}, CompareCase{"z", "\x82\xA0", -1, -1, -1},
                     CompareCase{"\x82\xA2", "\x82\xA0", 1, 1, 1},
                     // Full-width letters sort with their ASCII forms, katakana with hiragana.

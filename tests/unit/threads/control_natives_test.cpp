@@ -25,10 +25,11 @@ std::string Record(int word) {
 bool MainEnded() { return CurrentRunOutcome() != RunOutcome::kRunning && RunningThreadCount() == 0; }
 
 TEST_F(ControlNatives, CallOrJumpToAMissingProgramReturnsZero) {
-  RegisterProgram("main.c", "  jmp main\nmain:\n  enter 0\n  movl r0, $9\n  push $path\n"
-                            "  call n_call\n  add r7, $4\n" + Record(0) +
-                            "  movl r0, $9\n  push $path\n  call n_jump\n  add r7, $4\n" + Record(1) +
-                            "  leave 0\npath: .ascii \"missing.c\\0\"\n");
+  RegisterProgram("main.c",
+                  "  jmp main\nmain:\n  enter 0\n  movl r0, $9\n  push $path\n"
+                  "  call n_call\n  add r7, $4\n" +
+                      Record(0) + "  movl r0, $9\n  push $path\n  call n_jump\n  add r7, $4\n" + Record(1) +
+                      "  leave 0\npath: .ascii \"missing.c\\0\"\n");
   SetShared(0, -1);
   SetShared(1, -1);
   LoadMainProgram("main.c");
@@ -39,9 +40,10 @@ TEST_F(ControlNatives, CallOrJumpToAMissingProgramReturnsZero) {
 
 TEST_F(ControlNatives, JumpReplacesTheProgramInPlace) {
   RegisterProgram("next.c", "  jmp main\nmain:\n  enter 0\n" + Record(0) + "  leave 0\n");
-  RegisterProgram("main.c", "  jmp main\nmain:\n  enter 0\n  push $path\n  call n_jump\n"
-                            "  add r7, $4\n  movl r0, $77\n" + Record(1) +
-                            "  leave 0\npath: .ascii \"next.c\\0\"\n");
+  RegisterProgram("main.c",
+                  "  jmp main\nmain:\n  enter 0\n  push $path\n  call n_jump\n"
+                  "  add r7, $4\n  movl r0, $77\n" +
+                      Record(1) + "  leave 0\npath: .ascii \"next.c\\0\"\n");
   uint64_t before = TheArena().LiveBytes();
   LoadMainProgram("main.c");
   ASSERT_TRUE(WaitFor(MainEnded));
@@ -64,14 +66,14 @@ class FaultStopsAll : public ThreadTest, public ::testing::WithParamInterface<bo
 TEST_P(FaultStopsAll, WindowStaysOpen) {
   const std::string divide = "  movl r1, $0\n  movl r2, $5\n  div r2, r1\n";
   const bool inChild = GetParam();
-  RegisterProgram("main.c",
-                  "  jmp main\nmain:\n  enter 0\n  push $0\n  push $0\n  push $0\n  push $f\n"
-                  "  call n_thd_begin\n  add r7, $16\n  push $30\n  call n_sleep\n  add r7, $4\n" +
-                      std::string(inChild ? "wait:\n  push $1\n  call n_sleep\n  add r7, $4\n  jmp wait\n"
-                                          : divide) +
-                      "  leave 0\nf:\n  enter 0\n  movl r3, $%S%\nloop:\n  add r4, $1\n"
-                      "  movl (r3), r4\n  cmp r4, $2000\n  jne loop\n" +
-                      (inChild ? divide : "  jmp loop\n"));
+  RegisterProgram(
+      "main.c",
+      "  jmp main\nmain:\n  enter 0\n  push $0\n  push $0\n  push $0\n  push $f\n"
+      "  call n_thd_begin\n  add r7, $16\n  push $30\n  call n_sleep\n  add r7, $4\n" +
+          std::string(inChild ? "wait:\n  push $1\n  call n_sleep\n  add r7, $4\n  jmp wait\n" : divide) +
+          "  leave 0\nf:\n  enter 0\n  movl r3, $%S%\nloop:\n  add r4, $1\n"
+          "  movl (r3), r4\n  cmp r4, $2000\n  jne loop\n" +
+          (inChild ? divide : "  jmp loop\n"));
   LoadMainProgram("main.c");
   ASSERT_TRUE(WaitFor([] { return RunningThreadCount() == 0; }));
   EXPECT_GT(Shared(0), 0);
@@ -88,8 +90,7 @@ class ExitCloses : public ThreadTest, public ::testing::WithParamInterface<int> 
 TEST_P(ExitCloses, TheApplication) {
   RegisterProgram("quit.c", "  jmp main\nmain:\n  enter 0\n  call n_exit\n  leave 0\n");
   const std::string idle = "idle:\n  push $1\n  call n_sleep\n  add r7, $4\n  jmp idle\n";
-  const std::string begin =
-      "  push $0\n  push $0\n  push $0\n  push $f\n  call n_thd_begin\n  add r7, $16\n";
+  const std::string begin = "  push $0\n  push $0\n  push $0\n  push $f\n  call n_thd_begin\n  add r7, $16\n";
   const std::string bodies[] = {
       "  call n_exit\n" + idle,
       begin + idle,
@@ -114,9 +115,8 @@ TEST_P(LongJump, ReturnsTheValueOrOne) {
                   "  movl r1, $%S%\n  movl r2, (r1)\n  movl r3, r2\n  add r3, $1\n  movl (r1), r3\n"
                   "  movl r4, r2\n  add r4, r4\n  add r4, r4\n  add r4, r1\n  add r4, $4\n"
                   "  movl (r4), r0\n  cmp r2, $0\n  jne end\n  push $" +
-                      std::to_string(GetParam().first) +
-                      "\n  push $buf\n  call n_longjmp\n  add r7, $8\n" + Record(9) +
-                      "end:\n  leave 0\n.comm buf, 64\n");
+                      std::to_string(GetParam().first) + "\n  push $buf\n  call n_longjmp\n  add r7, $8\n" +
+                      Record(9) + "end:\n  leave 0\n.comm buf, 64\n");
   SetShared(9, 12345);
   LoadMainProgram("main.c");
   ASSERT_TRUE(WaitFor(MainEnded));
@@ -131,9 +131,11 @@ INSTANTIATE_TEST_SUITE_P(Values, LongJump,
 TEST_F(ControlNatives, LongJumpOutOfACalledProgramFreesIt) {
   // main: setjmp, hand the buffer over in word 5, call jumper.c, which
   // longjmps back with 9; main then idles until word 3 is set.
-  RegisterProgram("jumper.c", "  jmp main\nmain:\n  enter 0\n  movl r1, $%S%\n  add r1, $20\n"
-                              "  movl r2, (r1)\n  push $9\n  push r2\n  call n_longjmp\n"
-                              "  add r7, $8\n  movl r0, $222\n" + Record(2) + "  leave 0\n");
+  RegisterProgram("jumper.c",
+                  "  jmp main\nmain:\n  enter 0\n  movl r1, $%S%\n  add r1, $20\n"
+                  "  movl r2, (r1)\n  push $9\n  push r2\n  call n_longjmp\n"
+                  "  add r7, $8\n  movl r0, $222\n" +
+                      Record(2) + "  leave 0\n");
   RegisterProgram("main.c",
                   "  jmp main\nmain:\n  enter 0\n  push $buf\n  call n_setjmp\n  add r7, $4\n"
                   "  cmp r0, $0\n  jne back\n  movl r1, $%S%\n  add r1, $20\n  movl r2, $buf\n"
@@ -154,8 +156,8 @@ TEST_F(ControlNatives, LongJumpOutOfACalledProgramFreesIt) {
     MachineContext* main = ThreadContextAt(0, 0);
     ASSERT_NE(main, nullptr);
     // Only the main program's image and stack remain.
-    EXPECT_EQ(TheArena().LiveBytes(), before + TheArena().BlockSize(main->imageBase) +
-                                          TheArena().BlockSize(main->stackBase));
+    EXPECT_EQ(TheArena().LiveBytes(),
+              before + TheArena().BlockSize(main->imageBase) + TheArena().BlockSize(main->stackBase));
   }
   SetShared(3, 1);
   ASSERT_TRUE(WaitFor(MainEnded));
@@ -202,10 +204,10 @@ TEST_F(ControlNatives, LongJumpRefusesForeignOrUnreadableBuffers) {
 class ThreadStack : public ThreadTest, public ::testing::WithParamInterface<std::pair<int, int>> {};
 
 TEST_P(ThreadStack, SizeIsRaisedToOneKilobyteOrInherited) {
-  RegisterProgram("main.c", "  jmp main\nmain:\n  enter 0\n  push $" +
-                                std::to_string(GetParam().first) +
+  RegisterProgram("main.c", "  jmp main\nmain:\n  enter 0\n  push $" + std::to_string(GetParam().first) +
                                 "\n  push $1\n  push $0\n  push $f\n  call n_thd_begin\n"
-                                "  add r7, $16\n" + Record(0) +
+                                "  add r7, $16\n" +
+                                Record(0) +
                                 "idle:\n  push $1\n  call n_sleep\n  add r7, $4\n  jmp idle\n"
                                 "f:\n  enter 0\n  leave 0\n  ret\n");
   SetShared(0, -2);
@@ -219,9 +221,8 @@ TEST_P(ThreadStack, SizeIsRaisedToOneKilobyteOrInherited) {
   EXPECT_EQ(c->stackSize, expected);
 }
 INSTANTIATE_TEST_SUITE_P(Sizes, ThreadStack,
-                         ::testing::Values(std::pair{100, 1024}, std::pair{1, 1024},
-                                           std::pair{1023, 1024}, std::pair{1024, 1024},
-                                           std::pair{5000, 5000}, std::pair{0, 0},
+                         ::testing::Values(std::pair{100, 1024}, std::pair{1, 1024}, std::pair{1023, 1024},
+                                           std::pair{1024, 1024}, std::pair{5000, 5000}, std::pair{0, 0},
                                            std::pair{-8, 0}));
 
 TEST_F(ControlNatives, ThreadNativesRejectInvalidIndices) {
@@ -248,10 +249,10 @@ TEST_F(ControlNatives, SleepHoldsOneThreadWhileAnotherRuns) {
   // after sleep(100).
   RegisterProgram("main.c",
                   "  jmp main\nmain:\n  enter 0\n  push $0\n  push $0\n  push $0\n  push $f\n"
-                  "  call n_thd_begin\n  add r7, $16\n  movl r0, $1\n" + Record(1) +
-                  "  push $100\n  call n_sleep\n  add r7, $4\n  movl r0, $1\n" + Record(2) +
-                  "  leave 0\nf:\n  enter 0\n  movl r3, $%S%\nloop:\n  add r4, $1\n"
-                  "  movl (r3), r4\n  push $0\n  call n_sleep\n  add r7, $4\n  jmp loop\n");
+                  "  call n_thd_begin\n  add r7, $16\n  movl r0, $1\n" +
+                      Record(1) + "  push $100\n  call n_sleep\n  add r7, $4\n  movl r0, $1\n" + Record(2) +
+                      "  leave 0\nf:\n  enter 0\n  movl r3, $%S%\nloop:\n  add r4, $1\n"
+                      "  movl (r3), r4\n  push $0\n  call n_sleep\n  add r7, $4\n  jmp loop\n");
   LoadMainProgram("main.c");
   ASSERT_TRUE(WaitFor([&] { return Shared(1) == 1; }));
   auto start = std::chrono::steady_clock::now();
@@ -263,8 +264,10 @@ TEST_F(ControlNatives, SleepHoldsOneThreadWhileAnotherRuns) {
 }
 
 TEST_F(ControlNatives, ThdEndOfItsOwnIndexEndsTheThreadWhenTheNativeReturns) {
-  MachineContext* c = BuildContext("  enter 0\n  push $0\n  call n_thd_end\n  add r7, $4\n"
-                                   "  movl r0, $1\n" + Record(0) + "  leave 0\n");
+  MachineContext* c = BuildContext(
+      "  enter 0\n  push $0\n  call n_thd_end\n  add r7, $4\n"
+      "  movl r0, $1\n" +
+      Record(0) + "  leave 0\n");
   ASSERT_EQ(StartThread(c, false), 0);
   ASSERT_TRUE(WaitFor([] { return RunningThreadCount() == 0; }));
   EXPECT_EQ(Shared(0), 0);
@@ -276,9 +279,9 @@ TEST_F(ControlNatives, ThdEndStopsAThreadBusyInNatives) {
   MachineContext* busy = BuildContext("loop:\n  push $0\n  call n_sleep\n  add r7, $4\n  jmp loop\n");
   ASSERT_EQ(StartThread(busy, false), 0);
   ASSERT_EQ(StartThread(CloneContext(busy, 0), false), 1);
-  MachineContext* ender = BuildContext("  push $0\n  call n_thd_end\n  add r7, $4\n" + Record(0) +
-                                       "  push $1\n  call n_thd_end\n  add r7, $4\n" + Record(1) +
-                                       "  enter 0\n  leave 0\n");
+  MachineContext* ender =
+      BuildContext("  push $0\n  call n_thd_end\n  add r7, $4\n" + Record(0) +
+                   "  push $1\n  call n_thd_end\n  add r7, $4\n" + Record(1) + "  enter 0\n  leave 0\n");
   ASSERT_EQ(StartThread(ender, false), 2);
   ASSERT_TRUE(WaitFor([] { return RunningThreadCount() == 0; }));
   EXPECT_EQ(Shared(0), 1);
@@ -288,9 +291,10 @@ TEST_F(ControlNatives, ThdEndStopsAThreadBusyInNatives) {
 TEST_F(ControlNatives, TwoThreadsEndingEachOtherNeverDeadlock) {
   // f(other): thd_end(other), then idle. Started together, each may be
   // waiting for the other inside its native; at least one must end.
-  MachineContext* parent = BuildContext("  jmp f\nf:\n  enter 0\n  movl r1, 8(r6)\n  push r1\n"
-                                        "  call n_thd_end\n  add r7, $4\nidle:\n  push $1\n"
-                                        "  call n_sleep\n  add r7, $4\n  jmp idle\n");
+  MachineContext* parent = BuildContext(
+      "  jmp f\nf:\n  enter 0\n  movl r1, 8(r6)\n  push r1\n"
+      "  call n_thd_end\n  add r7, $4\nidle:\n  push $1\n"
+      "  call n_sleep\n  add r7, $4\n  jmp idle\n");
   for (int round = 0; round < 20; ++round) {
     ASSERT_EQ(StartThreadAt(parent, parent->imageBase + 5, 1, 1, 0), 0);
     ASSERT_EQ(StartThreadAt(parent, parent->imageBase + 5, 0, 1, 0), 1);

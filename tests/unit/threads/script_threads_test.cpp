@@ -1,10 +1,11 @@
 // The ThreadTable: starting, suspension, pause, stopping and the run outcome.
+#include "host/script_threads.h"
+
 #include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "host/script_threads.h"
 #include "thread_harness.h"
 #include "vm/interpreter.h"
 #include "vm/native_table.h"

@@ -1,5 +1,7 @@
 // Service requests, the extension information block, the SystemFile save and
 // stopping threads that sit in requests.
+#include "host/services.h"
+
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -10,7 +12,6 @@
 
 #include "host/config.h"
 #include "host/script_threads.h"
-#include "host/services.h"
 #include "thread_harness.h"
 #include "vm/interpreter.h"
 #include "vm/native_dispatch.h"
@@ -49,14 +50,15 @@ TEST_P(ServicePlacement, ArgumentsGoWhereTheTableSays) {
   SetServiceOperation(p.id, nullptr);
   EXPECT_EQ(SendServiceRequest(p.id, SharedAddr(0)), 0);  // nothing installed
 }
-INSTANTIATE_TEST_SUITE_P(
-    Rows, ServicePlacement,
-    ::testing::Values(Placement{1124, 11, 22}, Placement{1125, 0, 11}, Placement{1126, 0, 0},
-                      Placement{1132, 11, 0}, Placement{1133, 11, 0}, Placement{1144, 0, 11},
-                      Placement{1154, 11, 0}, Placement{1164, 11, 22}, Placement{1165, 11, 0},
-                      Placement{1173, 11, 22}, Placement{1184, 11, 0}, Placement{1193, 0, 11},
-                      Placement{1194, 11, 256}, Placement{1195, 11, 22}, Placement{1196, 0, 11},
-                      Placement{1204, 22, 0}));
+INSTANTIATE_TEST_SUITE_P(Rows, ServicePlacement,
+                         ::testing::Values(Placement{1124, 11, 22}, Placement{1125, 0, 11},
+                                           Placement{1126, 0, 0}, Placement{1132, 11, 0},
+                                           Placement{1133, 11, 0}, Placement{1144, 0, 11},
+                                           Placement{1154, 11, 0}, Placement{1164, 11, 22},
+                                           Placement{1165, 11, 0}, Placement{1173, 11, 22},
+                                           Placement{1184, 11, 0}, Placement{1193, 0, 11},
+                                           Placement{1194, 11, 256}, Placement{1195, 11, 22},
+                                           Placement{1196, 0, 11}, Placement{1204, 22, 0}));
 
 TEST_F(Services, IdsOutsideTheTableAreRefused) {
   for (uint32_t id : {1123u, 1135u, 1143u, 1155u, 1200u, 1213u, 1215u}) {
@@ -105,7 +107,9 @@ class SystemFileSave : public ThreadTest, public ::testing::WithParamInterface<b
  protected:
   void SetUp() override {
     ThreadTest::SetUp();
-    dir_ = fs::temp_directory_path() / ("qavz-sysfile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" + std::to_string(std::hash<std::thread::id>{}(std::this_thread::get_id())));
+    dir_ = fs::temp_directory_path() /
+           ("qavz-sysfile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+            std::to_string(std::hash<std::thread::id>{}(std::this_thread::get_id())));
     fs::create_directories(dir_);
     savedScript_ = ThePaths().mainScript;
     ThePaths().mainScript.clear();
@@ -216,8 +220,9 @@ TEST_F(Services, RequestsAreAnsweredWhileAllThreadsAreStopped) {
   for (int round = 0; round < 5; ++round) {
     gAnswered = 0;
     // A wrong answer divides by zero, which would show as a fault.
-    MachineContext* asker = BuildContext("loop:\n  trap 500\n  cmp r0, $7\n  je loop\n"
-                                         "  movl r1, $0\n  div r1, r1\n");
+    MachineContext* asker = BuildContext(
+        "loop:\n  trap 500\n  cmp r0, $7\n  je loop\n"
+        "  movl r1, $0\n  div r1, r1\n");
     ASSERT_EQ(StartThread(asker, false), 0);
     for (int i = 1; i < 8; ++i) ASSERT_EQ(StartThread(CloneContext(asker, 0), false), i);
     ASSERT_TRUE(WaitFor([] { return gAnswered > 20; }));
@@ -237,10 +242,11 @@ TEST_F(Services, RequestsAreAnsweredWhileAllThreadsAreStopped) {
 
 TEST_F(Services, RestartStopsThreadsAndLoadsTheMainProgramAgain) {
   // main counts its runs in word 0 and idles until word 1 is set.
-  RegisterProgram("again.c", "  jmp main\nmain:\n  enter 0\n  movl r1, $%S%\n  movl r2, (r1)\n"
-                             "  add r2, $1\n  movl (r1), r2\nidle:\n  push $1\n  call n_sleep\n"
-                             "  add r7, $4\n  movl r1, $%S%\n  add r1, $4\n  movl r2, (r1)\n"
-                             "  cmp r2, $0\n  je idle\n  leave 0\n");
+  RegisterProgram("again.c",
+                  "  jmp main\nmain:\n  enter 0\n  movl r1, $%S%\n  movl r2, (r1)\n"
+                  "  add r2, $1\n  movl (r1), r2\nidle:\n  push $1\n  call n_sleep\n"
+                  "  add r7, $4\n  movl r1, $%S%\n  add r1, $4\n  movl r2, (r1)\n"
+                  "  cmp r2, $0\n  je idle\n  leave 0\n");
   std::string saved = ThePaths().mainScript;
   ThePaths().mainScript = "again.c";
   LoadMainProgram("again.c");

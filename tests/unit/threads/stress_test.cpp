@@ -13,8 +13,9 @@ using Stress = ThreadTest;
 TEST_F(Stress, StartAndStopThirtyTwoBusyThreadsRepeatedly) {
   uint64_t before = TheArena().LiveBytes();
   // Busy: counts and calls sleep(0) so stops also land inside natives.
-  MachineContext* parent = BuildContext("loop:\n  add r1, $1\n  push $0\n  call n_sleep\n"
-                                        "  add r7, $4\n  jmp loop\n");
+  MachineContext* parent = BuildContext(
+      "loop:\n  add r1, $1\n  push $0\n  call n_sleep\n"
+      "  add r7, $4\n  jmp loop\n");
   ASSERT_NE(parent, nullptr);
   for (int round = 0; round < 300; ++round) {
     for (int i = 0; i < kThreadCount; ++i) {

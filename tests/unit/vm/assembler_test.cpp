@@ -33,43 +33,36 @@ TEST_P(Encodings, ListingLinesAssembleToTheirBytes) {
 INSTANTIATE_TEST_SUITE_P(
     Listing, Encodings,
     ::testing::Values(
-        EncodingCase{"\tmovl\tr1, r2\n", {3, 0x21}},
-        EncodingCase{"\txchg\tr0, r3\n", {2, 0x30}},
-        EncodingCase{"\tpush\tr5\n", {31, 0x50}},
-        EncodingCase{"\tpop\t\tr2\n", {33, 0x72}},
+        EncodingCase{"\tmovl\tr1, r2\n", {3, 0x21}}, EncodingCase{"\txchg\tr0, r3\n", {2, 0x30}},
+        EncodingCase{"\tpush\tr5\n", {31, 0x50}}, EncodingCase{"\tpop\t\tr2\n", {33, 0x72}},
         EncodingCase{"\tmovl\tr1, $-2\n", {4, 0x11, 0xFE, 0xFF, 0xFF, 0xFF}},
         EncodingCase{"\tmovl\tr0, $@0x12345678\n", {5, 0x00, 0x78, 0x56, 0x34, 0x12}},
         EncodingCase{"\tlea\t\tr2, -24(r6)\n", {11, 0x62, 0xE8, 0xFF, 0xFF, 0xFF}},
         EncodingCase{"\tmovsbl\tr1, 0x20000\n", {7, 0x61, 0, 0, 2, 0}},
         EncodingCase{"\tmovl\tr3, 8(r6)\n", {16, 0x63, 8, 0, 0, 0}},
-        EncodingCase{"\tmovswl\tr1, (r4)\n", {20, 0x41, }},
+        EncodingCase{"\tmovswl\tr1, (r4)\n",
+                     {
+                         20,
+                         0x41,
+                     }},
         EncodingCase{"\tmovwl\tr1, (r4)\n", {19, 0x41}},
         EncodingCase{"\tmovw\t0x20000, r2\n", {23, 0x26, 0, 0, 2, 0}},
         EncodingCase{"\tmovb\t-4(r6), r1\n", {25, 0x16, 0xFC, 0xFF, 0xFF, 0xFF}},
-        EncodingCase{"\tmovl\t(r1), r2\n", {30, 0x21}},
-        EncodingCase{"\tadd\t\tr1, r2\n", {58, 0x21}},
+        EncodingCase{"\tmovl\t(r1), r2\n", {30, 0x21}}, EncodingCase{"\tadd\t\tr1, r2\n", {58, 0x21}},
         EncodingCase{"\tadd\t\tr7, $8\n", {59, 0x77, 8, 0, 0, 0}},
         EncodingCase{"\tsub\t\tr1, $1\n", {61, 0x11, 1, 0, 0, 0}},
-        EncodingCase{"\tsar\t\tr1, r2\n", {67, 0x21}},
-        EncodingCase{"\tneg\t\tr3\n", {68, 0x33}},
-        EncodingCase{"\tset\t\tr0\n", {57, 0x00}},
-        EncodingCase{"\tpreop\tr1, 4\n", {39, 0x11, 4, 0, 0, 0}},
+        EncodingCase{"\tsar\t\tr1, r2\n", {67, 0x21}}, EncodingCase{"\tneg\t\tr3\n", {68, 0x33}},
+        EncodingCase{"\tset\t\tr0\n", {57, 0x00}}, EncodingCase{"\tpreop\tr1, 4\n", {39, 0x11, 4, 0, 0, 0}},
         EncodingCase{"\tpostop\tr2, -1\n", {40, 0x22, 0xFF, 0xFF, 0xFF, 0xFF}},
-        EncodingCase{"\tpreinc\t(r1)\n", {41, 0x11}},
-        EncodingCase{"\tpostdec\t(r3)\n", {44, 0x33}},
-        EncodingCase{"\tpostincw\t(r3)\n", {46, 0x33}},
-        EncodingCase{"\tzerol\t0x20000\n", {51, 0, 0, 2, 0}},
+        EncodingCase{"\tpreinc\t(r1)\n", {41, 0x11}}, EncodingCase{"\tpostdec\t(r3)\n", {44, 0x33}},
+        EncodingCase{"\tpostincw\t(r3)\n", {46, 0x33}}, EncodingCase{"\tzerol\t0x20000\n", {51, 0, 0, 2, 0}},
         EncodingCase{"\tzerob\t-21(r6)\n", {52, 0xEB, 0xFF, 0xFF, 0xFF}},
         EncodingCase{"\tcmpl\tr1, $0\n", {56, 0x11, 0, 0, 0, 0}},
         EncodingCase{"\tcmp\t\tr1, $5\n", {56, 0x11, 5, 0, 0, 0}},
-        EncodingCase{"\tcmp\t\tr1, r2\n", {55, 0x21}},
-        EncodingCase{"\tpush\t$7\n", {32, 7, 0, 0, 0}},
-        EncodingCase{"\tcall\tr2\n", {37, 0x20}},
-        EncodingCase{"\tenter\n", {34, 0, 0, 0, 0}},
-        EncodingCase{"\tleave\t12\n", {35, 12, 0, 0, 0}},
-        EncodingCase{"\tret\n\n", {38}},
-        EncodingCase{"\ttrap\t36\n", {1, 36, 0}},
-        EncodingCase{"\ttrap\t261\n", {1, 5, 1}},
+        EncodingCase{"\tcmp\t\tr1, r2\n", {55, 0x21}}, EncodingCase{"\tpush\t$7\n", {32, 7, 0, 0, 0}},
+        EncodingCase{"\tcall\tr2\n", {37, 0x20}}, EncodingCase{"\tenter\n", {34, 0, 0, 0, 0}},
+        EncodingCase{"\tleave\t12\n", {35, 12, 0, 0, 0}}, EncodingCase{"\tret\n\n", {38}},
+        EncodingCase{"\ttrap\t36\n", {1, 36, 0}}, EncodingCase{"\ttrap\t261\n", {1, 5, 1}},
         EncodingCase{"\tjbe\t\t0x10000\n", {83, 0, 0, 1, 0}}));
 
 TEST(Assembler, LabelsAndDataResolveToAbsoluteAddresses) {
@@ -124,9 +117,12 @@ TEST(Disassembler, RoundTripsEveryOpcode) {
       for (size_t i = 1; i < bytes.size(); ++i) bytes[i] = uint8_t(random());
       OperandForm form = kOpcodes[op].form;
       // Forms whose unused nibble is fixed by the encoding.
-      if (form == OperandForm::kRegAbs || form == OperandForm::kRegOff) bytes[1] = uint8_t(0x60 | (bytes[1] & 15));
-      if (form == OperandForm::kAbsReg || form == OperandForm::kOffReg) bytes[1] = uint8_t((bytes[1] & 0xF0) | 6);
-      if (form == OperandForm::kRegImm || form == OperandForm::kRegAddr) bytes[1] = uint8_t((bytes[1] & 15) * 0x11);
+      if (form == OperandForm::kRegAbs || form == OperandForm::kRegOff)
+        bytes[1] = uint8_t(0x60 | (bytes[1] & 15));
+      if (form == OperandForm::kAbsReg || form == OperandForm::kOffReg)
+        bytes[1] = uint8_t((bytes[1] & 0xF0) | 6);
+      if (form == OperandForm::kRegImm || form == OperandForm::kRegAddr)
+        bytes[1] = uint8_t((bytes[1] & 15) * 0x11);
       if (form == OperandForm::kPushReg || form == OperandForm::kCallReg) bytes[1] &= 0xF0;
       if (form == OperandForm::kPopReg) bytes[1] = uint8_t(0x70 | (bytes[1] & 15));
       uint32_t length;

@@ -167,7 +167,8 @@ TEST_P(Jumps, FollowCmpFlags) {
     for (int32_t b : values) {
       StopFlag().store(0);
       std::string text = "movl r1, $" + std::to_string(a) + "\nmovl r2, $" + std::to_string(b) +
-                         "\ncmp r1, r2\n" + GetParam().mnemonic + " yes\nmovl r0, $2\nleave 0\nyes: movl r0, $1\nleave 0\n";
+                         "\ncmp r1, r2\n" + GetParam().mnemonic +
+                         " yes\nmovl r0, $2\nleave 0\nyes: movl r0, $1\nleave 0\n";
       MachineContext* c = Build(text);
       RunToEnd(c);
       EXPECT_EQ(c->r[0], GetParam().taken(a, b) ? 1 : 2) << GetParam().mnemonic << " " << a << ", " << b;
@@ -218,8 +219,8 @@ class Arithmetic : public MachineTest, public ::testing::WithParamInterface<Arit
 
 TEST_P(Arithmetic, TwoRegisterForms) {
   const ArithmeticCase& t = GetParam();
-  MachineContext* c = Build("movl r1, $" + std::to_string(t.a) + "\nmovl r2, $" + std::to_string(t.b) +
-                            "\n" + t.op + " r1, r2\n");
+  MachineContext* c = Build("movl r1, $" + std::to_string(t.a) + "\nmovl r2, $" + std::to_string(t.b) + "\n" +
+                            t.op + " r1, r2\n");
   RunToEnd(c, 1);
   EXPECT_EQ(c->r[1], t.result) << t.op << " " << t.a << ", " << t.b;
   EXPECT_EQ(c->state, kRunning);
@@ -239,8 +240,10 @@ INSTANTIATE_TEST_SUITE_P(
                       ArithmeticCase{"movl", 5, 6, 6}));
 
 TEST_F(Interpreter, OneRegisterForms) {
-  MachineContext* c = Build("movl r1, $5\nneg r1\nmovl r2, $5\nnot r2\nset r3\nmovl r4, $9\nset r4\n"
-                            "movl r5, $" + std::to_string(INT_MIN) + "\nneg r5\n");
+  MachineContext* c = Build(
+      "movl r1, $5\nneg r1\nmovl r2, $5\nnot r2\nset r3\nmovl r4, $9\nset r4\n"
+      "movl r5, $" +
+      std::to_string(INT_MIN) + "\nneg r5\n");
   RunToEnd(c, 1);
   EXPECT_EQ(c->r[1], -5);
   EXPECT_EQ(c->r[2], ~5);
@@ -283,11 +286,11 @@ TEST_F(Interpreter, FrameAndRegisterFormsAddressTheSameWay) {
 
 TEST_F(Interpreter, IncrementsWrapAtTheirWidthAndReturnOldOrNew) {
   MachineContext* c = Build(
-      "movl r1, $b\nmovl r2, $b\npreinc (r2)\n"        // 255 -> 0, r2 = 0
-      "movl r3, $b\nmovl r4, $b\npostdec (r4)\n"       // 0 -> 255, r4 = 0
-      "movl r5, $w\npostincw r0, (r5)\n"               // r0 = 65535, w -> 0
-      "movl r1, $l\npreop r1, 8\n"                     // l = 8, r1 = 8
-      "movl r3, $l\npostop r3, -3\n"                   // r3 = 8, l = 5
+      "movl r1, $b\nmovl r2, $b\npreinc (r2)\n"   // 255 -> 0, r2 = 0
+      "movl r3, $b\nmovl r4, $b\npostdec (r4)\n"  // 0 -> 255, r4 = 0
+      "movl r5, $w\npostincw r0, (r5)\n"          // r0 = 65535, w -> 0
+      "movl r1, $l\npreop r1, 8\n"                // l = 8, r1 = 8
+      "movl r3, $l\npostop r3, -3\n"              // r3 = 8, l = 5
       "leave 0\n"
       "b: .byte 255\nw: .short 65535\nl: .long 0\n");
   RunToEnd(c);
@@ -334,8 +337,9 @@ TEST_F(Interpreter, CallFrameLayout) {
 }
 
 TEST_F(Interpreter, EnterSavesR1ToR6BelowTheFrame) {
-  MachineContext* c = Build("movl r1, $1\nmovl r2, $2\nmovl r3, $3\nmovl r4, $4\nmovl r5, $5\nmovl r6, $6\n"
-                            "push $77\nenter 12\n");
+  MachineContext* c = Build(
+      "movl r1, $1\nmovl r2, $2\nmovl r3, $3\nmovl r4, $4\nmovl r5, $5\nmovl r6, $6\n"
+      "push $77\nenter 12\n");
   RunToEnd(c, 1);
   uint32_t end = c->stackBase + 4096;
   uint32_t r6 = uint32_t(c->r[6]);
@@ -381,9 +385,10 @@ namespace qavz::test {
 namespace {
 
 TEST_F(Interpreter, DeepFramesOfALargeStack) {
-  MachineContext* c = Build("enter 200000\nmovl r1, $7\nmovl -199000(r6), r1\nmovl r2, -199000(r6)\n"
-                            "push r2\npop r3\nleave 200000\n",
-                            1 << 20);
+  MachineContext* c = Build(
+      "enter 200000\nmovl r1, $7\nmovl -199000(r6), r1\nmovl r2, -199000(r6)\n"
+      "push r2\npop r3\nleave 200000\n",
+      1 << 20);
   RunToEnd(c);
   EXPECT_EQ(c->state, kEnded);
   EXPECT_EQ(c->r[2], 7);

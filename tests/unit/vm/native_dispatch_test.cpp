@@ -47,7 +47,8 @@ TEST_F(Dispatch, IndexPastTheTableStopsEverything) {
 
 // A native stub the way the compiler emits it, and a call with n arguments.
 std::string CallNative(int index, const std::string& pushes, int words, const std::string& data = "") {
-  std::string text = "jmp main\nstub: trap " + std::to_string(index) + "\nret\nmain: enter 0\n" + pushes + "call stub\n";
+  std::string text =
+      "jmp main\nstub: trap " + std::to_string(index) + "\nret\nmain: enter 0\n" + pushes + "call stub\n";
   if (words > 0) text += "add r7, $" + std::to_string(4 * words) + "\n";
   return text + "movl r1, r0\nleave 0\n" + data;
 }
@@ -88,7 +89,8 @@ TEST_F(Dispatch, DebugModePassesMatchingCounts) {
   TheConfig().debugMode = 1;
   MachineContext* none = Build(CallNative(kNative_menu_init, "", 0));
   RunToEnd(none);
-  MachineContext* two = Build(CallNative(kNative_setsystem, "push $5\npush $name\n", 2, "name: .ascii \"nothing\\0\"\n"));
+  MachineContext* two =
+      Build(CallNative(kNative_setsystem, "push $5\npush $name\n", 2, "name: .ascii \"nothing\\0\"\n"));
   RunToEnd(two);
   EXPECT_TRUE(Reports().empty());
   EXPECT_EQ(none->state, kEnded);

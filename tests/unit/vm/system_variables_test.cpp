@@ -43,8 +43,9 @@ class SystemVariables : public ::testing::Test {
 };
 
 TEST_F(SystemVariables, NamesInTableOrder) {
-  const char* expected[] = {"fullscreen", "width", "height", "depth", "cpu_clock", "cpu_vender", "cpu_support",
-                            "os_platform", "os_major", "os_minor", "os_build", "pause", "color_mapping", "sp_count"};
+  const char* expected[] = {"fullscreen", "width",       "height",        "depth",    "cpu_clock",
+                            "cpu_vender", "cpu_support", "os_platform",   "os_major", "os_minor",
+                            "os_build",   "pause",       "color_mapping", "sp_count"};
   for (int i = 0; i < kSystemVariableCount; ++i) {
     EXPECT_STREQ(kSystemVariableNames[i], expected[i]);
     EXPECT_EQ(FindSystemVariable(expected[i]), i);
@@ -81,7 +82,8 @@ TEST_F(SystemVariables, OnlyPauseColorMappingAndFullscreenCanBeSet) {
   SetScreenInfoSource([] { return ScreenInfo{1024, 768, 16}; });
   EXPECT_EQ(Set("width", 800), 0);
   EXPECT_EQ(Get("width"), 1024);
-  for (const char* name : {"height", "depth", "cpu_vender", "os_major", "sp_count"}) EXPECT_EQ(Set(name, 5), 0);
+  for (const char* name : {"height", "depth", "cpu_vender", "os_major", "sp_count"})
+    EXPECT_EQ(Set(name, 5), 0);
   TheConfig().pause = 1;
   EXPECT_EQ(Set("pause", 0), 1);
   EXPECT_EQ(TheConfig().pause, 0) << "the pause-on-deactivation setting itself";
