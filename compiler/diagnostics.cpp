@@ -7,8 +7,8 @@
 
 #include "compiler/compiler.h"
 #include "compiler/internal.h"
-#include "host/config.h"
-#include "host/report_error.h"
+#include "core/config.h"
+#include "core/report_error.h"
 #include "platform/text_encoding.h"
 
 namespace qavz::compiler {

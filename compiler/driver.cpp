@@ -8,7 +8,7 @@
 
 #include "compiler/compiler.h"
 #include "compiler/internal.h"
-#include "host/config.h"
+#include "core/config.h"
 #include "vm/machine_context.h"
 
 namespace qavz {

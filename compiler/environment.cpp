@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "compiler/internal.h"
+#include "core/config.h"
 #include "files/exp_file.h"
-#include "host/config.h"
-#include "host/external_data.h"
+#include "vm/external_data.h"
 
 namespace qavz::compiler {
 

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <new>
 
+#include "core/report_error.h"
 #include "files/lzw.h"
 #include "files/messages.h"
-#include "host/report_error.h"
 
 namespace qavz {
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "core/report_error.h"
 #include "files/exp_file.h"
 #include "files/messages.h"
 #include "files/pack_archive.h"
-#include "host/report_error.h"
 #include "platform/path_map.h"
 #include "platform/text_encoding.h"
 

@@ -4,9 +4,9 @@
 #include <memory>
 #include <new>
 
+#include "core/report_error.h"
 #include "files/exp_file.h"
 #include "files/messages.h"
-#include "host/report_error.h"
 #include "platform/path_map.h"
 #include "platform/text_encoding.h"
 

@@ -1,6 +1,6 @@
 // Files per-run state: emptied at every service start-up and shut-down.
+#include "core/service_hooks.h"
 #include "files/files_state.h"
-#include "host/service_hooks.h"
 
 namespace qavz {
 

@@ -1,8 +1,8 @@
 // Settings natives: profile strings in the title's own configuration file.
 #include <string>
 
-#include "host/config.h"
-#include "host/ini.h"
+#include "core/config.h"
+#include "core/ini.h"
 #include "platform/path_map.h"
 #include "vm/native_table.h"
 

@@ -1,6 +1,6 @@
 // Graphics per-run state. Planes, palettes, fonts, sprites and effects are not
 // built yet, so there is nothing to create or free.
-#include "host/service_hooks.h"
+#include "core/service_hooks.h"
 
 namespace qavz {
 

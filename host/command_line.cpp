@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "host/config.h"
+#include "core/config.h"
 
 namespace qavz {
 

@@ -4,7 +4,7 @@
 // The debug output window itself comes with the main window's dialogs; until
 // then, and always without a display, its lines go to standard output, so
 // the window "exists" when "DebugMode" is on or the run is headless.
-#include "host/config.h"
+#include "core/config.h"
 #include "host/message_queue.h"
 #include "stdlib/formatter.h"
 #include "vm/native_table.h"

@@ -1,13 +1,13 @@
 // The device and service start-up and the exit sequence, as tables in the
 // order they run. A row with a configuration flag runs only when the flag is
 // on (or, for `whenOff`, only when it is off).
-#include "host/config.h"
+#include "core/config.h"
+#include "core/service_hooks.h"
 #include "host/display_mode.h"
-#include "host/external_data.h"
 #include "host/runtime.h"
 #include "host/script_threads.h"
-#include "host/service_hooks.h"
 #include "platform/devices.h"
+#include "vm/external_data.h"
 
 namespace qavz {
 

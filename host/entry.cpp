@@ -5,9 +5,9 @@
 #include <filesystem>
 
 #include "compiler/command_line.h"
+#include "core/config.h"
 #include "files/archive_tools.h"
 #include "host/command_line.h"
-#include "host/config.h"
 #include "host/message_queue.h"
 #include "host/runtime.h"
 #include "platform/process.h"

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "host/config.h"
+#include "core/config.h"
 #include "host/message_queue.h"
 
 namespace qavz {

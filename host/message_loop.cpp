@@ -2,10 +2,10 @@
 #include <algorithm>
 #include <atomic>
 
-#include "host/config.h"
+#include "core/config.h"
+#include "core/service_hooks.h"
 #include "host/main_window.h"
 #include "host/script_threads.h"
-#include "host/service_hooks.h"
 #include "platform/clock.h"
 #include "platform/video.h"
 #include "vm/interpreter.h"

@@ -6,10 +6,10 @@
 #include <filesystem>
 
 #include "compiler/compiler.h"
+#include "core/report_error.h"
 #include "host/display_mode.h"
 #include "host/main_window.h"
 #include "host/message_queue.h"
-#include "host/report_error.h"
 #include "host/script_threads.h"
 #include "platform/instance_lock.h"
 #include "platform/path_map.h"

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "compiler/compiler.h"
-#include "host/config.h"
-#include "host/service_hooks.h"
+#include "core/config.h"
+#include "core/service_hooks.h"
 #include "platform/process.h"
 #include "vm/interpreter.h"
 #include "vm/native_dispatch.h"

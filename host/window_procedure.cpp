@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <iterator>
 
-#include "host/config.h"
+#include "core/config.h"
 #include "host/main_window.h"
 #include "host/runtime.h"
 #include "host/script_threads.h"

@@ -1,5 +1,5 @@
 // Network per-run state: no sessions exist until the network is built.
-#include "host/service_hooks.h"
+#include "core/service_hooks.h"
 
 namespace qavz {
 

@@ -1,6 +1,6 @@
 // Sound per-run state. The sound, MIDI, CD and media devices are not built
 // yet, so there is nothing to stop or free.
-#include "host/service_hooks.h"
+#include "core/service_hooks.h"
 
 namespace qavz {
 

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <new>
 
-#include "host/service_hooks.h"
+#include "core/service_hooks.h"
 #include "stdlib/math_tables.h"
 #include "vm/native_table.h"
 

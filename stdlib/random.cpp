@@ -1,5 +1,5 @@
 // The scripts' random generator: MT19937 with the 1998 sgenrand seeding.
-#include "host/service_hooks.h"
+#include "core/service_hooks.h"
 #include "stdlib/time_base.h"
 #include "vm/native_table.h"
 

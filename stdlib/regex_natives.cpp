@@ -12,7 +12,7 @@
 #include <mutex>
 #include <new>
 
-#include "host/service_hooks.h"
+#include "core/service_hooks.h"
 #include "stdlib/regex.h"
 #include "stdlib/script_text.h"
 #include "vm/native_table.h"

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <mutex>
 
-#include "host/service_hooks.h"
+#include "core/service_hooks.h"
 #include "stdlib/time_base.h"
 #include "vm/native_table.h"
 

@@ -1,5 +1,5 @@
 // Extension per-run state: no DLL table exists until extensions are built.
-#include "host/service_hooks.h"
+#include "core/service_hooks.h"
 
 namespace qavz {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "host/config.h"
+#include "core/config.h"
 #include "host/script_threads.h"
 #include "vm/native_table.h"
 

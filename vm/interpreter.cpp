@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "host/report_error.h"
+#include "core/report_error.h"
 #include "vm/interpreter_internal.h"
 #include "vm/native_dispatch.h"
 #include "vm/opcodes.h"

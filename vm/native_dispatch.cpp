@@ -1,7 +1,7 @@
 #include "vm/native_dispatch.h"
 
-#include "host/config.h"
-#include "host/report_error.h"
+#include "core/config.h"
+#include "core/report_error.h"
 #include "vm/interpreter.h"
 #include "vm/native_table.h"
 #include "vm/opcodes.h"

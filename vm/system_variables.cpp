@@ -5,7 +5,7 @@
 #include <string>
 #include <thread>
 
-#include "host/config.h"
+#include "core/config.h"
 #include "platform/system_info.h"
 #include "vm/native_table.h"
 

@@ -12,8 +12,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "host/config.h"
-#include "host/report_error.h"
+#include "core/config.h"
+#include "core/report_error.h"
 #include "vm/interpreter.h"
 #include "vm/machine_context.h"
 #include "vm/native_dispatch.h"

@@ -6,8 +6,8 @@
 
 #include "compiler/compiler.h"
 #include "compiler_harness.h"
-#include "host/config.h"
-#include "host/report_error.h"
+#include "core/config.h"
+#include "core/report_error.h"
 
 namespace qavz::test {
 namespace {

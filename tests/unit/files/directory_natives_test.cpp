@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "core/ini.h"
 #include "files/special_folders.h"
 #include "files_test_support.h"
-#include "host/ini.h"
 
 namespace qavz {
 namespace {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "host/config.h"
-#include "host/report_error.h"
+#include "core/config.h"
+#include "core/report_error.h"
 #include "tests/support/script_memory.h"
 #include "vm/arena.h"
 #include "vm/native_table.h"

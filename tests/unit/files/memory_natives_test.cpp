@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "core/service_hooks.h"
 #include "files/lzw.h"
 #include "files_test_support.h"
 #include "host/script_threads.h"
-#include "host/service_hooks.h"
 
 namespace qavz {
 namespace {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "core/service_hooks.h"
 #include "files/lzw.h"
 #include "files/special_folders.h"
 #include "files_test_support.h"
-#include "host/service_hooks.h"
 
 namespace qavz {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "host/config.h"
-#include "host_test_support.h"
+#include "core/config.h"
+#include "tests/support/temp_files.h"
 
 namespace qavz {
 namespace {

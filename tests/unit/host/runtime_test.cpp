@@ -10,8 +10,8 @@
 
 #include "host/message_queue.h"
 #include "host/script_threads.h"
-#include "host_test_support.h"
 #include "platform/video.h"
+#include "tests/support/temp_files.h"
 #include "vm/interpreter.h"
 #include "vm/native_table.h"
 

@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "host/service_hooks.h"
+#include "core/service_hooks.h"
 #include "stdlib/time_base.h"
 #include "tests/support/script_memory.h"
 #include "vm/native_table.h"

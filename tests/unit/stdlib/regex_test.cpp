@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/service_hooks.h"
+#include "core/service_hooks.h"
 #include "tests/support/script_memory.h"
 #include "vm/native_table.h"
 

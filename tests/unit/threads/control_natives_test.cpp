@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "host/config.h"
+#include "core/config.h"
 #include "host/script_threads.h"
 #include "thread_harness.h"
 #include "vm/interpreter.h"

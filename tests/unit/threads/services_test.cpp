@@ -10,7 +10,7 @@
 #include <thread>
 #include <tuple>
 
-#include "host/config.h"
+#include "core/config.h"
 #include "host/script_threads.h"
 #include "thread_harness.h"
 #include "vm/interpreter.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "host/config.h"
+#include "core/config.h"
 #include "vm/arena.h"
 #include "vm/native_table.h"
 

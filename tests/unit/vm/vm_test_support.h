@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "host/config.h"
-#include "host/report_error.h"
+#include "core/config.h"
+#include "core/report_error.h"
 #include "vm/assembler.h"
 #include "vm/interpreter.h"
 #include "vm/machine_context.h"

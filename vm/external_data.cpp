@@ -1,4 +1,4 @@
-#include "host/external_data.h"
+#include "vm/external_data.h"
 
 namespace qavz {
 

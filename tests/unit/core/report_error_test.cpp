@@ -1,10 +1,10 @@
-#include "host/report_error.h"
+#include "core/report_error.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "host/config.h"
+#include "core/config.h"
 
 namespace qavz {
 namespace {

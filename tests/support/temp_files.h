@@ -1,4 +1,4 @@
-// Temporary folders and files for the host tests.
+// Temporary folders and files for tests.
 #pragma once
 
 #include <gtest/gtest.h>

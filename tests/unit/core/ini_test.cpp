@@ -1,8 +1,8 @@
-#include "host/ini.h"
+#include "core/ini.h"
 
 #include <gtest/gtest.h>
 
-#include "host_test_support.h"
+#include "tests/support/temp_files.h"
 
 namespace qavz {
 namespace {

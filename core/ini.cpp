@@ -3,7 +3,7 @@
 // A file is read whole and split into lines that keep their own line ends,
 // so a write changes one line (or adds one, or a section) and every other
 // byte of the file stays as it was.
-#include "host/ini.h"
+#include "core/ini.h"
 
 #include <fstream>
 #include <iterator>

@@ -1,11 +1,11 @@
-#include "host/report_error.h"
+#include "core/report_error.h"
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "host/config.h"
+#include "core/config.h"
 
 namespace qavz {
 

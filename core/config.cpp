@@ -1,9 +1,9 @@
-#include "host/config.h"
+#include "core/config.h"
 
 #include <atomic>
 #include <filesystem>
 
-#include "host/ini.h"
+#include "core/ini.h"
 #include "platform/cpu_features.h"
 #include "platform/path_map.h"
 
