@@ -11,6 +11,7 @@
 #include <string>
 
 #include "compiler/compiler.h"
+#include "host/subsystems.h"
 #include "vm/arena.h"
 
 namespace {
@@ -57,6 +58,7 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 }  // namespace
 
 int main(int argc, char** argv) {
+  qavz::ConnectSubsystems();
   bool qavzOnly = argc > 1 && std::string(argv[1]) == "--qavz-only";  // for profilers
   std::filesystem::path dir = std::filesystem::temp_directory_path() / "qavz_compile_bench";
   std::filesystem::create_directories(dir);

@@ -12,6 +12,7 @@
 
 #include "bench/lua_reference.h"
 #include "compiler/compiler.h"
+#include "host/subsystems.h"
 #include "vm/interpreter.h"
 #include "vm/machine_context.h"
 
@@ -67,7 +68,7 @@ double ScriptSeconds(const Case& test) {
 }  // namespace
 
 int main() {
-  InstallCompiler();
+  ConnectSubsystems();
   SetTrapHandler(nullptr);
   std::printf("%-10s %12s %12s %12s\n", "script", "script s", "lua5.4 s", "speed-up");
   for (const Case& test : kCases) {

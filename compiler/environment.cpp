@@ -1,39 +1,36 @@
 // What the compiler takes from the rest of the runtime: source files (through
-// the one file-opening layer, so sources may sit in pack archives or be
+// the installed data-file loader, so sources may sit in pack archives or be
 // compressed) and the external data area.
 #include <cstdlib>
 #include <cstring>
 
 #include "compiler/internal.h"
 #include "core/config.h"
-#include "files/exp_file.h"
+#include "core/data_files.h"
 #include "vm/external_data.h"
 
 namespace qavz::compiler {
 
 int LoadSourceFile(const char* path, char** text, uint32_t* size) {
-  ExpFile* file = OpenExpFile(path);
-  if (!file) return kErrOpen;
-  int32_t length = ExpFileSize(file);
-  if (length < 0) {
-    CloseExpFile(file);
-    return kErrRead;
+  std::vector<uint8_t> bytes;
+  switch (LoadDataFile(path, bytes)) {
+    case DataFileResult::kOk:
+      break;
+    case DataFileResult::kMissing:
+      return kErrOpen;
+    case DataFileResult::kUnreadable:
+      return kErrRead;
+    case DataFileResult::kNoMemory:
+      return kErrMemory;
   }
-  char* block = static_cast<char*>(std::calloc(size_t(length) + 2, 1));
-  if (!block) {
-    CloseExpFile(file);
-    return kErrMemory;
-  }
-  uint32_t got = 0;
-  bool ok = length == 0 || ReadExpFile(file, block, uint32_t(length), &got);
-  CloseExpFile(file);
-  if (!ok || got != uint32_t(length)) {
-    std::free(block);
-    return kErrRead;
-  }
-  block[length] = '\n';
+  // A line feed after the last line, and a terminator.
+  char* block = static_cast<char*>(std::malloc(bytes.size() + 2));
+  if (!block) return kErrMemory;
+  if (!bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
+  block[bytes.size()] = '\n';
+  block[bytes.size() + 1] = '\0';
   *text = block;
-  *size = uint32_t(length) + 1;
+  *size = uint32_t(bytes.size()) + 1;
   return 0;
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/data_files.h"
 #include "core/report_error.h"
 #include "files/lzw.h"
 #include "files/messages.h"
@@ -105,23 +106,40 @@ bool ReadExpFile(ExpFile* file, void* buffer, uint32_t count, uint32_t* read) {
   return true;
 }
 
-bool LoadExpFile(const char* path, std::vector<uint8_t>& out) {
+namespace {
+DataFileResult LoadWhole(const char* path, std::vector<uint8_t>& out) {
   ExpFilePtr file(OpenExpFile(path));
-  if (!file) return false;
+  if (!file) return DataFileResult::kMissing;
   int32_t size = ExpFileSize(file.get());
-  if (size < 0) return false;
+  if (size < 0) return DataFileResult::kUnreadable;
   if (file->expanded && file->data.size() == file->length) {
-    out.swap(file->data);  // the expanded block is the result
-    return true;
+    out.swap(file->data);
+    return DataFileResult::kOk;
   }
   try {
     out.resize(uint32_t(size));
   } catch (...) {
-    return false;
+    return DataFileResult::kNoMemory;
   }
   uint32_t got = 0;
-  if (size == 0) return true;
-  return ReadExpFile(file.get(), out.data(), uint32_t(size), &got) && got == uint32_t(size);
+  if (size == 0) return DataFileResult::kOk;
+  bool ok = ReadExpFile(file.get(), out.data(), uint32_t(size), &got) && got == uint32_t(size);
+  return ok ? DataFileResult::kOk : DataFileResult::kUnreadable;
 }
+
+DataFileResult LoadForLoader(const char* path, std::vector<uint8_t>& out) noexcept {
+  try {
+    return LoadWhole(path, out);
+  } catch (const std::bad_alloc&) {
+    return DataFileResult::kNoMemory;
+  }
+}
+}  // namespace
+
+bool LoadExpFile(const char* path, std::vector<uint8_t>& out) {
+  return LoadForLoader(path, out) == DataFileResult::kOk;
+}
+
+void InstallFileLoader() noexcept { InstallDataFileLoader(&LoadForLoader); }
 
 }  // namespace qavz

@@ -49,4 +49,8 @@ using ExpFilePtr = std::unique_ptr<ExpFile, ExpFileCloser>;
 // failed (its message was shown) or the read fell short.
 bool LoadExpFile(const char* path, std::vector<uint8_t>& out);
 
+// Makes this layer the data-file loader of the subsystems that cannot depend
+// on files/ (LoadDataFile in core/data_files.h). Called at start-up.
+void InstallFileLoader() noexcept;
+
 }  // namespace qavz

@@ -10,7 +10,7 @@
 
 #include "files/files_state.h"
 #include "files/special_folders.h"
-#include "host/script_threads.h"
+#include "files/system_file.h"
 #include "platform/path_map.h"
 #include "vm/native_table.h"
 

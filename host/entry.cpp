@@ -10,6 +10,7 @@
 #include "host/command_line.h"
 #include "host/message_queue.h"
 #include "host/runtime.h"
+#include "host/subsystems.h"
 #include "platform/process.h"
 #include "platform/signals.h"
 
@@ -56,6 +57,7 @@ int RunTitle(const CommandLine& line) {
 }  // namespace
 
 int RunProcess(int argc, char** argv) {
+  ConnectSubsystems();
   CommandLine line = ParseCommandLine(argc, argv, platform::PathAsStarted(argc > 0 ? argv[0] : nullptr));
   switch (line.command) {
     case Command::kHelp:

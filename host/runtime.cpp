@@ -59,7 +59,6 @@ int RunCommandStatus(bool timedOut, bool printResult) {
 int RunRuntime(const TitlePaths& paths, const RunOptions& options) {
   // Derived paths (step 1) come in; the mutex and class names are fixed (2).
   ThePaths() = paths;
-  InstallCompiler();
   bool headless = options.headless || !platform::DisplayAvailable();
   SetHeadless(headless);
   ObserveStep("read configuration");  // 3

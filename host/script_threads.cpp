@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/report_error.h"
+#include "files/system_file.h"
 #include "host/message_queue.h"
 #include "host/services.h"
 #include "platform/clock.h"
@@ -189,7 +191,8 @@ LoopEnd RunLoop(ScriptThread& t) {
       IdleWait(t, 0);
       continue;
     }
-    RunSlice(c);
+    int fault = RunSlice(c);
+    if (fault != kNoFault) ReportError(kLevelFault, "%s", FaultMessage(FaultKind(fault)));
     Pace(pacer);
   }
   return LoopEnd::kStopped;

@@ -34,10 +34,6 @@ void ShutdownServices();
 void LoadMainProgram(const char* path);
 void RestartProgram();
 
-// SystemFile binding made by `sysfile`: the block is written to the file at
-// service shut-down (restart and exit). An empty name clears the binding.
-void BindSystemFile(const std::string& hostPath, Addr block, uint32_t size);
-
 // How the run ended, for `qavz run`: set by the thread machinery.
 enum class RunOutcome { kRunning, kEnded, kFault, kExit, kCompileFailed };
 RunOutcome CurrentRunOutcome();

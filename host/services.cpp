@@ -14,7 +14,8 @@
 #include "compiler/compiler.h"
 #include "core/config.h"
 #include "core/service_hooks.h"
-#include "platform/process.h"
+#include "core/service_request.h"
+#include "files/system_file.h"
 #include "vm/interpreter.h"
 #include "vm/native_dispatch.h"
 #include "vm/native_table.h"
@@ -144,53 +145,26 @@ std::atomic<ServiceOperation>& OperationFor(uint32_t id) {
 
 std::atomic<bool> gSubclassed{false};
 
-// The SystemFile binding. The block is script memory that may be freed before
-// shut-down writes it (a global of a program whose threads have ended, or a
-// heap block freed at shut-down), so its last contents are copied out before
-// that memory goes.
-struct SystemFileBinding {
-  std::mutex mutex;
-  std::string path;
-  Addr block = 0;
-  uint32_t size = 0;
-  std::string saved;
-  bool haveSaved = false;
-  bool detached = false;  // its memory was freed: `saved` is final
-};
-
-SystemFileBinding& Binding() {
-  static SystemFileBinding binding;
-  return binding;
+int32_t SendWithParams(uint32_t id, int32_t wParam, int32_t lParam) noexcept {
+  if (!FindRow(id)) return 0;
+  try {
+    return SendMainMessage(Message{id, wParam, lParam, {}});
+  } catch (...) {
+    return 0;
+  }
 }
 
-// Caller holds the binding's mutex.
-void CaptureLocked(SystemFileBinding& b) {
-  if (b.path.empty() || b.detached) return;
-  const uint8_t* bytes = TheArena().Span(b.block, b.size);
-  if (!bytes) return;
-  b.saved.assign(reinterpret_cast<const char*>(bytes), b.size);
-  b.haveSaved = true;
-}
-
-bool Inside(Addr block, uint32_t size, Addr base, uint64_t length) {
-  return uint64_t(block) + size > base && block < uint64_t(base) + length;
-}
-
-// Writes the bound block over its file through a temporary file, so a failed
-// write keeps the previous save; a failure is dropped silently.
-void WriteSystemFile() {
-  SystemFileBinding& b = Binding();
-  std::lock_guard lock(b.mutex);
-  if (!b.path.empty() && b.haveSaved) platform::ReplaceFile(b.path, b.saved);
-  b.path.clear();
-  b.block = 0;
-  b.size = 0;
-  b.saved.clear();
-  b.haveSaved = false;
-  b.detached = false;
+int32_t SendFromArgs(uint32_t id, uint32_t args) noexcept {
+  const ServiceRow* row = FindRow(id);
+  if (!row) return 0;
+  return SendWithParams(id, Place(row->wParam, args), Place(row->lParam, args));
 }
 
 }  // namespace
+
+void InstallServiceRequests() noexcept {
+  InstallServiceSender(ServiceSender{&SendFromArgs, &SendWithParams});
+}
 
 int32_t HandleServiceRequest(const Message& message) {
   if (message.id < kMsgServiceFirst || message.id > kMsgServiceLast) return 0;
@@ -204,53 +178,12 @@ bool SetServiceOperation(uint32_t id, ServiceOperation operation) {
   return true;
 }
 
-int32_t SendServiceRequest(uint32_t id, int32_t wParam, int32_t lParam) noexcept {
-  if (!FindRow(id)) return 0;
-  try {
-    return SendMainMessage(Message{id, wParam, lParam, {}});
-  } catch (...) {
-    return 0;
-  }
-}
-
-int32_t SendServiceRequest(uint32_t id, Addr args) noexcept {
-  const ServiceRow* row = FindRow(id);
-  if (!row) return 0;
-  return SendServiceRequest(id, Place(row->wParam, args), Place(row->lParam, args));
-}
-
 void SetHostHandles(uint32_t instance, uint32_t window) {
   gInstance.store(instance);
   gWindow.store(window);
 }
 
 bool ServicesStarted() { return gSubclassed.load(); }
-
-void BindSystemFile(const std::string& hostPath, Addr block, uint32_t size) {
-  SystemFileBinding& b = Binding();
-  std::lock_guard lock(b.mutex);
-  b.path = hostPath;
-  b.block = hostPath.empty() ? 0 : block;
-  b.size = hostPath.empty() ? 0 : size;
-  b.saved.clear();
-  b.haveSaved = false;
-  b.detached = false;
-}
-
-// Once the memory is really freed its addresses may be handed out again, so
-// the copy taken now is the one that gets written.
-void CaptureSystemFileBefore(const MachineContext* context) {
-  if (!context) return;
-  SystemFileBinding& b = Binding();
-  std::lock_guard lock(b.mutex);
-  if (b.path.empty() || b.detached) return;
-  bool imageGoes = TheArena().Word(context->refCountAddr, 0) <= 1;
-  if ((imageGoes && Inside(b.block, b.size, context->imageBase, uint64_t(context->programSize) + 4)) ||
-      Inside(b.block, b.size, context->stackBase, context->stackSize)) {
-    CaptureLocked(b);
-    b.detached = true;
-  }
-}
 
 void StartServices() {
   ShutdownServices();
@@ -268,13 +201,9 @@ void StartServices() {
 }
 
 void ShutdownServices() {
-  {
-    // No script runs any more: the block holds its final contents now, and
-    // the steps below may free the memory it lives in.
-    SystemFileBinding& b = Binding();
-    std::lock_guard lock(b.mutex);
-    CaptureLocked(b);
-  }
+  // No script runs any more: the block holds its final contents now, and
+  // the steps below may free the memory it lives in.
+  CaptureSystemFile();
   CloseMedia();
   FreeAllSounds();
   FreeMidi();

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "core/service_request.h"
 #include "host/message_queue.h"
 #include "host/script_threads.h"
 #include "vm/arena.h"
@@ -20,12 +21,9 @@ using ServiceOperation = int32_t (*)(int32_t wParam, int32_t lParam);
 // thread runs. False for an id that is not in the table.
 bool SetServiceOperation(uint32_t id, ServiceOperation operation);
 
-// Native side: sends request `id` with wParam and lParam taken from the
-// native's arguments as the table places them, and waits for the answer.
-// Called on a script thread under NativeLock. 0 for an unknown id.
-int32_t SendServiceRequest(uint32_t id, Addr args) noexcept;
-// The same with explicit parameters.
-int32_t SendServiceRequest(uint32_t id, int32_t wParam, int32_t lParam) noexcept;
+// Makes the table above the way natives send requests (SendServiceRequest
+// in core/service_request.h). Called at start-up.
+void InstallServiceRequests() noexcept;
 
 // Handles reported in the extensions' information block (request 1214).
 void SetHostHandles(uint32_t instance, uint32_t window);
@@ -33,9 +31,5 @@ void SetHostHandles(uint32_t instance, uint32_t window);
 // True between service start-up and shut-down (the service procedure is
 // installed over the main window's).
 bool ServicesStarted();
-
-// Keeps a copy of the SystemFile block when it lies in memory that freeing
-// `context` is about to release, so the save at shut-down still has it.
-void CaptureSystemFileBefore(const MachineContext* context);
 
 }  // namespace qavz

@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh build
 bash scripts/check_format.sh
+bash scripts/check_layers.sh
 bash scripts/setup.sh build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQAVZ_SANITIZE=ON -DQAVZ_BENCH=OFF
 
 # Tests that need a real window run on a virtual display of their own.

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <new>
 
-#include "core/report_error.h"
 #include "vm/interpreter_internal.h"
 #include "vm/native_dispatch.h"
 #include "vm/opcodes.h"
@@ -99,11 +98,8 @@ int SetTrapHandler(TrapHandler handler) {
   return 1;
 }
 
-void RaiseFault(MachineContext* context, FaultKind kind) {
-  if (unsigned(kind) > kFaultOpcode) kind = kFaultOpcode;
-  ReportError(kLevelFault, "%s", kFaultMessages[kind]);
-  context->state = kStopped;
-  StopFlag().store(1);
+const char* FaultMessage(FaultKind kind) noexcept {
+  return kFaultMessages[unsigned(kind) > kFaultOpcode ? kFaultOpcode : kind];
 }
 
 // Each variant leaves some labels of the shared body unused.
@@ -122,8 +118,8 @@ template <bool kChecked, bool kThreaded>
 __attribute__((optimize("no-crossjumping", "no-gcse")))
 #endif
 int RunSliceVariant(MachineContext* c) {
-  const std::atomic<int32_t>& stop = StopFlag();
-  if (stop.load(std::memory_order_relaxed) || c->state != kRunning) return 1;
+  std::atomic<int32_t>& stop = StopFlag();
+  if (stop.load(std::memory_order_relaxed) || c->state != kRunning) return kNoFault;
 
   Arena& arena = TheArena();
   uint8_t* const mem = arena.Base();
@@ -278,7 +274,7 @@ top:
       c->pc = pc;
       c->eq = eq, c->lt = lt, c->ltu = ltu;
       if (TrapHandler handler = gTrapHandler.load(std::memory_order_relaxed)) handler(index, c);
-      return 1;
+      return kNoFault;
     }
     case 2:
     op_2 : {  // xchg
@@ -755,13 +751,14 @@ raise:
   std::memcpy(c->r, r, sizeof r);
   c->pc = pc;
   c->eq = eq, c->lt = lt, c->ltu = ltu;
-  RaiseFault(c, fault);
-  return 1;
+  c->state = kStopped;
+  stop.store(1);
+  return fault;
 done:
   std::memcpy(c->r, r, sizeof r);
   c->pc = pc;
   c->eq = eq, c->lt = lt, c->ltu = ltu;
-  return 1;
+  return kNoFault;
 
 #undef LIVE
 #undef LIVE_BLOCK

@@ -24,11 +24,14 @@ Addr ActiveFlagAddress() noexcept;
 using TrapHandler = void (*)(uint32_t index, MachineContext* context);
 int SetTrapHandler(TrapHandler handler);
 
-// Runs at most 255 instructions of `context`; returns 1.
+enum FaultKind { kNoFault = -1, kFaultDivide = 0, kFaultProgram = 1, kFaultStack = 2, kFaultOpcode = 3 };
+
+// Runs at most 255 instructions of `context`. A machine fault sets state 2
+// and StopFlag and is returned (kNoFault otherwise); reporting it is the
+// caller's business.
 int RunSlice(MachineContext* context);
 
-enum FaultKind { kFaultDivide = 0, kFaultProgram = 1, kFaultStack = 2, kFaultOpcode = 3 };
-// Reports the fault's message at level 1, sets state 2 and StopFlag.
-void RaiseFault(MachineContext* context, FaultKind kind);
+// The fault's message exactly as the user sees it.
+const char* FaultMessage(FaultKind kind) noexcept;
 
 }  // namespace qavz

@@ -1,5 +1,7 @@
 #include "vm/native_dispatch.h"
 
+#include <atomic>
+
 #include "core/config.h"
 #include "core/report_error.h"
 #include "vm/interpreter.h"
@@ -8,14 +10,11 @@
 
 namespace qavz {
 
-MachineContext* CurrentContext = nullptr;
-
-std::mutex& NativeLock() noexcept {
-  static std::mutex lock;
-  return lock;
-}
-
 namespace {
+// The handlers live in the subsystems above the machine; the host installs
+// their table at start-up.
+std::atomic<const NativeEntry*> gTable{nullptr};
+
 void StopContext(MachineContext* context) {
   context->state = kStopped;
   StopFlag().store(1);
@@ -33,14 +32,17 @@ int32_t PushedArgumentWords(const MachineContext* context) noexcept {
   return bytes / 4;
 }
 
+void InstallNativeTable(const NativeEntry* table) noexcept { gTable.store(table); }
+
 void DispatchNative(uint32_t index, MachineContext* context) {
   if (!context) return;
-  if (index >= uint32_t(kNativeCount)) {
+  const NativeEntry* table = gTable.load();
+  if (index >= uint32_t(kNativeCount) || !table) {
     ReportError(kLevelFault, "不正な命令コード - #%d", int(index));
     StopContext(context);
     return;
   }
-  const NativeEntry& entry = kNativeTable[index];
+  const NativeEntry& entry = table[index];
   // The check reports and stops, but the call itself still happens.
   if (TheConfig().debugMode && entry.argCount != -1 && PushedArgumentWords(context) != entry.argCount) {
     ReportError(kLevelFault, "%s - 引数の数が違います。", entry.name);

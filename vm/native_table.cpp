@@ -2,11 +2,12 @@
 
 namespace qavz {
 
-const NativeEntry kNativeTable[kNativeCount] = {
-#define QAVZ_NATIVE_ROW(name, argc) {#name, &Native_##name, argc},
-    QAVZ_NATIVES(QAVZ_NATIVE_ROW)
-#undef QAVZ_NATIVE_ROW
-};
+MachineContext* CurrentContext = nullptr;
+
+std::mutex& NativeLock() noexcept {
+  static std::mutex lock;
+  return lock;
+}
 
 int32_t NativeUnbuilt(const char*) noexcept { return 0; }
 

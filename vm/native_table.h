@@ -21,7 +21,6 @@ struct NativeEntry {
 };
 
 constexpr int kNativeCount = 261;
-extern const NativeEntry kNativeTable[kNativeCount];
 
 // Every handler is named after its native: Native_gload, Native_sp_set, ...
 #define QAVZ_DECLARE_NATIVE(name, argc) int32_t Native_##name(Addr args) noexcept;

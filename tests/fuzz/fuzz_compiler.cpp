@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "compiler/compiler.h"
+#include "host/subsystems.h"
 #include "vm/arena.h"
 
 using namespace qavz;
@@ -24,6 +25,7 @@ void WriteFile(const char* name, const uint8_t* data, size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 64 * 1024) return 0;
   static bool ready = [] {
+    ConnectSubsystems();
     std::filesystem::path dir = std::filesystem::temp_directory_path() / "qavz_fuzz_compiler";
     std::filesystem::create_directories(dir);
     std::filesystem::current_path(dir);

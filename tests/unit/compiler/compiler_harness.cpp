@@ -41,7 +41,6 @@ void TestTrap(uint32_t index, MachineContext* c) {
 }  // namespace
 
 CompilerFixture::CompilerFixture() {
-  InstallCompiler();
   std::random_device rd;
   dir_ = (std::filesystem::temp_directory_path() / ("qavz_compiler_" + std::to_string(rd()))).string();
   std::filesystem::create_directories(dir_);

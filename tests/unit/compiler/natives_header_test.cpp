@@ -10,7 +10,7 @@
 
 #include "compiler/compiler.h"
 #include "compiler_harness.h"
-#include "vm/native_table.h"
+#include "host/native_table.h"
 
 namespace qavz::test {
 namespace {

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "host/message_queue.h"
+#include "host/native_table.h"
 #include "host/script_threads.h"
 #include "platform/video.h"
 #include "tests/support/temp_files.h"
 #include "vm/interpreter.h"
-#include "vm/native_table.h"
 
 namespace qavz {
 namespace {

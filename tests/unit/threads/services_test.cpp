@@ -11,6 +11,7 @@
 #include <tuple>
 
 #include "core/config.h"
+#include "files/system_file.h"
 #include "host/script_threads.h"
 #include "thread_harness.h"
 #include "vm/interpreter.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "vm/native_table.h"
+#include "host/native_table.h"
 #include "vm/system_variables.h"
 #include "vm_test_support.h"
 

@@ -49,11 +49,13 @@ class MachineTest : public ::testing::Test {
     if (c) contexts_.push_back(c);
     return c;
   }
-  // Slices until the context ends or StopFlag is set; the number of slices.
+  // Slices until the context ends or StopFlag is set, reporting a fault as
+  // the thread loop does; the number of slices.
   int RunToEnd(MachineContext* c, int maxSlices = 100000) {
     int slices = 0;
     while (c->state == kRunning && !StopFlag().load() && slices < maxSlices) {
-      RunSlice(c);
+      int fault = RunSlice(c);
+      if (fault != kNoFault) ReportError(kLevelFault, "%s", FaultMessage(FaultKind(fault)));
       ++slices;
     }
     return slices;

@@ -1,0 +1,18 @@
+#include "host/subsystems.h"
+
+#include "compiler/compiler.h"
+#include "files/exp_file.h"
+#include "host/native_table.h"
+#include "host/services.h"
+#include "vm/native_dispatch.h"
+
+namespace qavz {
+
+void ConnectSubsystems() noexcept {
+  InstallNativeTable(kNativeTable);
+  InstallFileLoader();
+  InstallServiceRequests();
+  InstallCompiler();
+}
+
+}  // namespace qavz
