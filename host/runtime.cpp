@@ -25,8 +25,13 @@ void RequestRaise() { PostMainMessage(Message{kMsgRaiseWindow, 0, 0, {}}); }
 
 // Opens the window side: the video driver (null when headless or when no
 // display can be opened), the message queue of this thread and the error box.
-void OpenWindowThread(bool headless) {
-  platform::SelectVideoDriver(std::getenv("QAVZ_VIDEO"), headless);
+// False when the driver QAVZ_VIDEO names cannot start.
+bool OpenWindowThread(bool headless) {
+  std::string error;
+  if (!platform::SelectVideoDriver(std::getenv("QAVZ_VIDEO"), headless, &error)) {
+    std::fprintf(stderr, "qavz: %s\n", error.c_str());
+    return false;
+  }
   if (platform::VideoIsNull()) SetHeadless(true);
   ResetMainWindow();
   ResetDisplayMode();
@@ -34,6 +39,7 @@ void OpenWindowThread(bool headless) {
   SetMessageHandler(MainWindowProcedure);
   SetMainWake([] { platform::Video().wake(); });
   SetErrorBox(ShowErrorBox);
+  return true;
 }
 
 void CloseWindowThread() {
@@ -59,7 +65,10 @@ int RunCommandStatus(bool timedOut, bool printResult) {
 int RunRuntime(const TitlePaths& paths, const RunOptions& options) {
   // Derived paths (step 1) come in; the mutex and class names are fixed (2).
   ThePaths() = paths;
-  bool headless = options.headless || !platform::DisplayAvailable();
+  // No display means headless, unless QAVZ_VIDEO asked for a driver by name:
+  // that one starts or the run fails with its reason.
+  const char* video = std::getenv("QAVZ_VIDEO");
+  bool headless = options.headless || (!(video && *video) && !platform::DisplayAvailable());
   SetHeadless(headless);
   ObserveStep("read configuration");  // 3
   TheConfig() = ReadConfig(paths.configFile, CpuHasMmxCached());
@@ -80,7 +89,10 @@ int RunRuntime(const TitlePaths& paths, const RunOptions& options) {
   // The main script as a host path, relative to the base directory.
   ThePaths().mainScript = platform::MapPath(ThePaths().mainScript);
 
-  OpenWindowThread(headless);    // 7
+  if (!OpenWindowThread(headless)) {  // 7
+    platform::ReleaseInstanceLock();
+    return kStatusNoDisplay;
+  }
   ObserveStep("create window");  // 8
   if (!CreateMainWindow(config)) {
     CloseWindowThread();

@@ -116,6 +116,7 @@ extern const VideoDriver kNullVideo = {
     .name = "null",
     .available = Available,
     .init = Init,
+    .failure = [] { return ""; },
     .quit = Quit,
     .createWindow = CreateWindow,
     .destroyWindow = DestroyWindow,

@@ -24,6 +24,12 @@ bool Available() {
   return (x11 && *x11) || (wayland && *wayland);
 }
 
+const char* Failure() {
+  if (!Available()) return "no display (DISPLAY and WAYLAND_DISPLAY are unset)";
+  const char* reason = SDL_GetError();
+  return reason && *reason ? reason : "SDL could not start its video subsystem";
+}
+
 bool Init() {
   // The host handles SIGINT and SIGTERM itself (it runs the exit sequence).
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -155,6 +161,7 @@ extern const VideoDriver kSdlVideo = {
     .name = "sdl",
     .available = Available,
     .init = Init,
+    .failure = Failure,
     .quit = Quit,
     .createWindow = CreateWindow,
     .destroyWindow = DestroyWindow,

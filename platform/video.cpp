@@ -29,15 +29,21 @@ bool Start(const VideoDriver* driver) {
 
 }  // namespace
 
-const VideoDriver& SelectVideoDriver(const char* name, bool headless) {
+const VideoDriver* SelectVideoDriver(const char* name, bool headless, std::string* error) {
   QuitVideo();
   if (headless) name = "null";
   if (name && *name) {
-    if (const VideoDriver* driver = Named(name); driver && Start(driver)) return *driver;
+    const VideoDriver* driver = Named(name);
+    if (driver && Start(driver)) return driver;
+    if (error) {
+      *error = std::string("video driver \"") + name + "\" ";
+      *error += driver ? std::string("cannot start: ") + driver->failure() : "is unknown (sdl, null)";
+    }
+    return nullptr;
   }
   for (const VideoDriver* driver : kVideoDrivers)
-    if (Start(driver)) return *driver;
-  return kNullVideo;
+    if (Start(driver)) return driver;
+  return &kNullVideo;
 }
 
 const VideoDriver& Video() { return *gCurrent.load(); }

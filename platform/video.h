@@ -40,6 +40,8 @@ struct VideoDriver {
   const char* name;
   bool (*available)();  // usable on this machine now
   bool (*init)();       // false: the driver cannot start
+  // Why `available` or `init` said no, in the user's terms.
+  const char* (*failure)();
   void (*quit)();
   bool (*createWindow)(const WindowSpec& spec);
   void (*destroyWindow)();
@@ -63,10 +65,11 @@ struct VideoDriver {
   int (*messageBox)(const char* utf8Caption, const char* utf8Text);
 };
 
-// Picks the driver: `name` when given and known, else the first available
-// one; headless always picks "null". Initialises it. Never fails: "null" is
-// always available.
-const VideoDriver& SelectVideoDriver(const char* name, bool headless);
+// Picks the driver: `name` when given, else the first available one;
+// headless always picks "null". Initialises it. A driver asked for by name
+// that is unknown or cannot start is an error (null, with the reason in
+// *error); without a name "null" is the last resort and never fails.
+const VideoDriver* SelectVideoDriver(const char* name, bool headless, std::string* error);
 // The driver chosen by SelectVideoDriver (the null driver before that).
 const VideoDriver& Video();
 // True when a driver other than "null" could open a window here.

@@ -238,6 +238,22 @@ TEST(CommandLineProcess, ScriptSwitchesToFullScreenAndTheModeIsWrittenBack) {
   EXPECT_EQ(ReadFile(dir / "run.cfg"), "[General]\nDraw=1\nFullScreen=1\n");
 }
 
+// A driver asked for by name either starts or ends the run with its reason;
+// asking for headless overrides it.
+TEST(CommandLineProcess, ANamedVideoDriverThatCannotStartIsAnError) {
+  TempDir dir;
+  WriteFile(dir / "main.c", "int main() { return 0; }\n");
+  std::string noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u QAVZ_HEADLESS QAVZ_VIDEO=";
+  Outcome sdl = Shell(noDisplay + "sdl " + kQavz + " run " + (dir / "main.c"));
+  EXPECT_EQ(sdl.status, 4);
+  EXPECT_NE(sdl.out.find("video driver \"sdl\" cannot start: no display"), std::string::npos) << sdl.out;
+  Outcome unknown = Shell(noDisplay + "vga " + kQavz + " run " + (dir / "main.c"));
+  EXPECT_EQ(unknown.status, 4);
+  EXPECT_NE(unknown.out.find("video driver \"vga\" is unknown"), std::string::npos) << unknown.out;
+  EXPECT_EQ(Shell(noDisplay + "sdl " + kQavz + " run --headless " + (dir / "main.c")).status, 0);
+  EXPECT_EQ(Shell(noDisplay + "null " + kQavz + " run " + (dir / "main.c")).status, 0);
+}
+
 TEST(CommandLineProcess, AHeadlessTitleStartsAndStops) {
   TempDir dir;
   WriteFile(dir / "DEMO.cfg", "[General]\nTitle=Demo\nFullScreen=0\n");
