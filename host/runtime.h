@@ -16,7 +16,13 @@ struct RunOptions {
 };
 
 // Exit statuses of `qavz run`.
-enum RunStatus : int { kStatusOk = 0, kStatusCompileFailed = 1, kStatusFault = 2, kStatusTimeout = 3, kStatusNoDisplay = 4 };
+enum RunStatus : int {
+  kStatusOk = 0,
+  kStatusCompileFailed = 1,
+  kStatusFault = 2,
+  kStatusTimeout = 3,
+  kStatusNoDisplay = 4
+};
 
 // Runs the whole start-up with `paths` (the main script path is formed from
 // the configuration when empty), the message loop and the end. Returns the
