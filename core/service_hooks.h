@@ -7,9 +7,8 @@
 
 namespace qavz {
 
-// stdlib: device start-up step 1 / exit step 11, and step 12 (seed).
-void BuildMathTables();
-void FreeMathTables();
+// stdlib: device start-up step 12 (seed). The math tables of steps 1 and 11
+// are in core/math_tables.h.
 void SeedRandomFromTicks();
 // stdlib: the time base stops while the application is paused.
 void PauseTimeBase(bool pause);

@@ -2,6 +2,7 @@
 // order they run. A row with a configuration flag runs only when the flag is
 // on (or, for `whenOff`, only when it is off).
 #include "core/config.h"
+#include "core/math_tables.h"
 #include "core/service_hooks.h"
 #include "host/display_mode.h"
 #include "host/runtime.h"

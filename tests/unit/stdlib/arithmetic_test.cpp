@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "core/math_tables.h"
 #include "core/service_hooks.h"
 #include "stdlib/time_base.h"
 #include "tests/support/script_memory.h"
