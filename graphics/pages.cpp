@@ -1,0 +1,10 @@
+#include "graphics/pages.h"
+
+namespace qavz {
+
+DisplayState& Display() noexcept {
+  static DisplayState state;
+  return state;
+}
+
+}  // namespace qavz
