@@ -10,6 +10,7 @@
 #include "host/command_line.h"
 #include "host/message_queue.h"
 #include "host/runtime.h"
+#include "host/script_threads.h"
 #include "host/subsystems.h"
 #include "platform/process.h"
 #include "platform/signals.h"
@@ -81,7 +82,11 @@ int RunProcess(int argc, char** argv) {
       break;
   }
   platform::WatchTerminationSignals(CloseOnSignal);
-  return line.command == Command::kRun ? RunScript(line) : RunTitle(line);
+  int status = line.command == Command::kRun ? RunScript(line) : RunTitle(line);
+  // A thread still stuck in a host call after the exit sequence may hold
+  // locks that the normal process exit would wait for.
+  if (AbandonedThreadCount() > 0) platform::ExitNow(status);
+  return status;
 }
 
 }  // namespace qavz

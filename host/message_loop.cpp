@@ -49,8 +49,6 @@ void HandleEvent(const platform::Event& event) {
   }
 }
 
-bool RunHasEnded() { return CurrentRunOutcome() != RunOutcome::kRunning && RunningThreadCount() == 0; }
-
 }  // namespace
 
 void PostQuit(int code) {

@@ -32,6 +32,10 @@ using SteadyClock = std::chrono::steady_clock;
 // resume and run-flag changes wake it. Faults set StopFlag without a wake-up,
 // so the wait is bounded.
 constexpr int kIdleWaitMs = 50;
+// After the stop's settle time, how long a stop waits for threads that are
+// still inside a host call (a read that never returns, a FIFO that never
+// opens). Those are abandoned: they must not hold the process.
+constexpr int kStuckWaitMs = 2000;
 // A lone busy thread gives the processor away about once a millisecond (the
 // clock is read every kYieldCheck slices) instead of making a system call
 // per slice: a yield is only worth its cost when someone else is waiting.
@@ -51,6 +55,9 @@ struct ScriptThread {
   std::atomic<bool> held{false};         // created suspended, not yet let go
   std::atomic<bool> isMain{false};       // runs the main program
   std::atomic<bool> pauseRaised{false};  // its count was raised by the deactivation pause
+  // Left behind by a stop while stuck in a host call: the slot stays taken
+  // and the thread ends, touching nothing, whenever that call returns.
+  std::atomic<bool> abandoned{false};
   std::mutex idleMutex;
   std::condition_variable idleCv;
 };
@@ -62,6 +69,8 @@ std::atomic<bool> gStoppingAll{false};
 std::atomic<bool> gPaused{false};
 std::atomic<int> gOutcome{int(RunOutcome::kRunning)};
 std::atomic<int32_t> gMainResult{0};
+std::atomic<bool> gMainStarted{false};  // this run's main thread has been started
+std::atomic<int32_t> gAbandoned{0};
 thread_local int tSlot = -1;  // the slot the calling thread runs, -1 elsewhere
 
 bool Stopping() { return StopFlag().load(std::memory_order_acquire) != 0; }
@@ -159,7 +168,7 @@ enum class LoopEnd { kFinished, kClosed, kStopped };
 
 LoopEnd RunLoop(ScriptThread& t) {
   Pacer pacer;
-  while (!Stopping() && t.runFlag.load(std::memory_order_relaxed)) {
+  while (!Stopping() && t.runFlag.load(std::memory_order_relaxed) && !t.abandoned.load()) {
     int top = t.top.load(std::memory_order_relaxed);
     MachineContext* c = t.contexts[top];
     if (c->state == kStopped) {
@@ -203,9 +212,11 @@ void ThreadProc(int index) {
   ScriptThread& t = gTable[index];
   t.held.wait(true, std::memory_order_acquire);
   int top = t.top.load(std::memory_order_relaxed);
-  if (top >= 0 && t.contexts[top]) {
+  if (top >= 0 && t.contexts[top] && !t.abandoned.load()) {
     std::this_thread::yield();
     if (RunLoop(t) == LoopEnd::kStopped && Stopping() && !gStoppingAll.load()) SetOutcome(RunOutcome::kFault);
+    // A stop gave up on this thread: what it held belongs to nobody now.
+    if (t.abandoned.load()) return;
     platform::SleepMilliseconds(5);
     for (top = t.top.load(std::memory_order_relaxed); top >= 0; --top) {
       FreeOwnContext(t.contexts[top]);
@@ -250,6 +261,16 @@ void ZeroSlot(ScriptThread& t) {
   t.pauseRaised.store(false);
 }
 
+// Gives up on a thread that did not end in time. Its slot stays taken (the
+// thread still refers to it) and is never handed out again in this process.
+// Caller holds gTableMutex.
+void Abandon(ScriptThread& t) {
+  t.abandoned.store(true);
+  if (t.os.joinable()) t.os.detach();
+  gRunning.fetch_sub(1);
+  gAbandoned.fetch_add(1);
+}
+
 int StartSlot(MachineContext* context, bool suspended, bool isMain) {
   if (Stopping() || !context) return -1;
   std::vector<std::thread> closed;
@@ -258,7 +279,7 @@ int StartSlot(MachineContext* context, bool suspended, bool isMain) {
     std::lock_guard lock(gTableMutex);
     SweepEnded(closed);
     for (int i = 0; i < kThreadCount && index < 0; ++i)
-      if (!gTable[i].inUse.load()) index = i;
+      if (!gTable[i].inUse.load() && !gTable[i].abandoned.load()) index = i;
     if (index >= 0) {
       ScriptThread& t = gTable[index];
       context->threadIndex = uint32_t(index);
@@ -336,10 +357,13 @@ void CloseSlotIf(ScriptThread& t, uint32_t gen) {
 void StopAndCloseAll(int settleMs) {
   gStoppingAll.store(true);
   StopFlag().store(1, std::memory_order_release);
-  auto allEnded = [] {
+  auto endedOrAbandoned = [](int i) {
+    return i == tSlot || !gTable[i].inUse.load() || gTable[i].abandoned.load() ||
+           gTable[i].ended.load(std::memory_order_acquire);
+  };
+  auto allEnded = [&] {
     for (int i = 0; i < kThreadCount; ++i)
-      if (i != tSlot && gTable[i].inUse.load() && !gTable[i].ended.load(std::memory_order_acquire))
-        return false;
+      if (!endedOrAbandoned(i)) return false;
     return true;
   };
   bool onMain = tSlot < 0 && OnMainThread();
@@ -351,7 +375,7 @@ void StopAndCloseAll(int settleMs) {
   }
   for (int i = 0; i < kThreadCount; ++i)
     if (i != tSlot && gTable[i].inUse.load()) LetGo(gTable[i]);
-  while (!allEnded()) {
+  for (int waited = 0; waited < kStuckWaitMs && !allEnded(); ++waited) {
     if (onMain) PumpMainMessages();
     platform::SleepMilliseconds(1);
   }
@@ -359,7 +383,11 @@ void StopAndCloseAll(int settleMs) {
   {
     std::lock_guard lock(gTableMutex);
     for (int i = 0; i < kThreadCount; ++i) {
-      if (i == tSlot) continue;
+      if (i == tSlot || gTable[i].abandoned.load()) continue;
+      if (!endedOrAbandoned(i)) {
+        Abandon(gTable[i]);
+        continue;
+      }
       if (gTable[i].inUse.load()) closed.push_back(std::move(gTable[i].os));
       ZeroSlot(gTable[i]);
     }
@@ -371,7 +399,11 @@ void StopAndCloseAll(int settleMs) {
 
 int StartThread(MachineContext* context, bool suspended) { return StartSlot(context, suspended, false); }
 
-int StartMainThread(MachineContext* context) { return StartSlot(context, false, true); }
+int StartMainThread(MachineContext* context) {
+  int index = StartSlot(context, false, true);
+  if (index >= 0) gMainStarted.store(true);
+  return index;
+}
 
 int StartThreadAt(MachineContext* parent, Addr entry, int32_t argument, int32_t suspendCount,
                   int32_t stackSize) {
@@ -534,7 +566,15 @@ void PauseThreads(bool pause) {
 void BeginRun() {
   gOutcome.store(int(RunOutcome::kRunning));
   gMainResult.store(0);
+  gMainStarted.store(false);
 }
+
+bool RunHasEnded() {
+  bool started = gMainStarted.load() || CurrentRunOutcome() != RunOutcome::kRunning;
+  return started && gRunning.load() == 0;
+}
+
+int AbandonedThreadCount() { return gAbandoned.load(); }
 
 void MarkCompileFailed() { gOutcome.store(int(RunOutcome::kCompileFailed)); }
 

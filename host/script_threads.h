@@ -34,6 +34,13 @@ void ShutdownServices();
 void LoadMainProgram(const char* path);
 void RestartProgram();
 
+// True once this run's main program has been started (or failed to load)
+// and no script thread runs any more, however they ended.
+bool RunHasEnded();
+// Threads that a stop gave up on because they stayed inside a host call
+// (they keep their slots for the rest of the process).
+int AbandonedThreadCount();
+
 // How the run ended, for `qavz run`: set by the thread machinery.
 enum class RunOutcome { kRunning, kEnded, kFault, kExit, kCompileFailed };
 RunOutcome CurrentRunOutcome();

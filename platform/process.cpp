@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -63,6 +64,12 @@ bool ReplaceFile(const std::string& path, const std::string& bytes) {
     close(dirFd);
   }
   return true;
+}
+
+void ExitNow(int status) {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  _exit(status);
 }
 
 }  // namespace qavz::platform

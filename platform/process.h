@@ -15,4 +15,9 @@ std::string PathAsStarted(const char* argv0);
 // never a truncated one. False (and `path` untouched) on any failure.
 bool ReplaceFile(const std::string& path, const std::string& bytes);
 
+// Flushes standard output and error and ends the process at once, without
+// running exit handlers or destructors: for a process that has threads it
+// could not stop (they may hold locks the normal exit would wait for).
+[[noreturn]] void ExitNow(int status);
+
 }  // namespace qavz::platform

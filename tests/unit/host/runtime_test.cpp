@@ -3,7 +3,9 @@
 #include "host/runtime.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -220,7 +222,13 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{"ExitNative", "int main() { log_out(\"bye\"); exit(); log_out(\"never\"); return 1; }",
                 "--result", 0, "bye\n"},
         RunCase{"Fault", "int zero; int main() { return 1 / zero; }", "--result", 2, "０で除算しました\n"},
-        RunCase{"Timeout", "int main() { for (;;) ; return 0; }", "--timeout 300 --result", 3, ""}),
+        RunCase{"Timeout", "int main() { for (;;) ; return 0; }", "--timeout 300 --result", 3, ""},
+        // A run whose threads have all ended ends, however they ended.
+        RunCase{"MainEndsItself", "int main() { thd_end(0); return 7; }", "--result --timeout 20000", 0, ""},
+        RunCase{"AnotherThreadEndsMain",
+                "int f(int a) { thd_end(0); log_out(\"ended\"); return 0; }\n"
+                "int main() { thd_begin(f, 0, 0, 0); for (;;) sleep(10); return 7; }",
+                "--result --timeout 20000", 0, "ended\n"}),
     [](const testing::TestParamInfo<RunCase>& info) { return std::string(info.param.name); });
 
 // A script switches to full screen through setsystem; the mode at exit is
@@ -236,6 +244,22 @@ TEST(CommandLineProcess, ScriptSwitchesToFullScreenAndTheModeIsWrittenBack) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "1 1\n0\n") << "the switch gives 1, the same mode again 0";
   EXPECT_EQ(ReadFile(dir / "run.cfg"), "[General]\nDraw=1\nFullScreen=1\n");
+}
+
+// A script thread stuck in a host call (a read of a pipe nobody writes)
+// neither keeps the timeout from ending the run nor holds the process.
+TEST(CommandLineProcess, AThreadBlockedInANativeDoesNotHoldTheRun) {
+  TempDir dir;
+  WriteFile(dir / "main.c", Program("int main() { char b[16]; int f; f = fopen(\"/dev/stdin\", \"r\"); "
+                                    "log_out(\"reading\"); fgets(b, 16, f); log_out(\"read\"); return 0; }"));
+  ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+  auto start = std::chrono::steady_clock::now();
+  // Opened for reading and writing, the pipe never ends and never has data.
+  Outcome run = Shell(kQavz + " run --headless --timeout 500 " + (dir / "main.c") + " 0<>" + (dir / "pipe"));
+  auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(run.status, 3);
+  EXPECT_EQ(run.out, "reading\n");
+  EXPECT_LT(seconds, 15.0);
 }
 
 // A driver asked for by name either starts or ends the run with its reason;
