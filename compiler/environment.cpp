@@ -35,11 +35,12 @@ int LoadSourceFile(const char* path, char** text, uint32_t* size) {
 }
 
 // Without a running title (a command-line check) the configured size stands
-// in for the area, so declarations are checked against the same bound.
+// in for the area, so declarations are checked against the same bound. A run
+// whose area could not be allocated has none: every extern is refused.
 Addr ExternalAreaBase() { return ExternalDataArea(); }
 
 uint32_t ExternalAreaSize() {
-  if (ExternalDataArea() != 0) return ExternalDataSize();
+  if (ExternalDataDecided()) return ExternalDataSize();
   return TheConfig().heapSize;
 }
 

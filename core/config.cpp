@@ -70,9 +70,19 @@ void ReadKey(const std::string& file, const ConfigKey& key, Config& config) {
     case KeyKind::kInteger:
       config.*key.integer = IniGetInt(file, kSection, key.name, key.defaultValue);
       break;
-    case KeyKind::kKilobytes:
-      config.*key.bytes = uint32_t(IniGetInt(file, kSection, key.name, key.defaultValue)) * 1024u;
+    case KeyKind::kKilobytes: {
+      // Everything lives below 2 GiB of machine addresses: a size past the
+      // limit could never be allocated and would wrap when made bytes.
+      int32_t kilobytes = IniGetInt(file, kSection, key.name, key.defaultValue);
+      if (kilobytes < 0 || kilobytes > kMaxKilobytes) {
+        config.warnings.push_back(std::string(key.name) + "=" + std::to_string(kilobytes) +
+                                  " is out of range (0 to " + std::to_string(kMaxKilobytes) + " KB); " +
+                                  std::to_string(key.defaultValue) + " is used");
+        kilobytes = key.defaultValue;
+      }
+      config.*key.bytes = uint32_t(kilobytes) * 1024u;
       break;
+    }
     case KeyKind::kText:
       config.*key.text = IniGetString(file, kSection, key.name, "").substr(0, key.maxLength);
       break;

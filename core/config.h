@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace qavz {
 
@@ -31,12 +32,18 @@ struct Config {
   uint32_t heapSize = 64 * 1024;   // "HeapSize" (KB in the file)
   int32_t fullScreen = -1;         // "FullScreen", -1 when absent
   std::string execute;             // "Execute", up to 259 characters
+  // Values that were refused (each naming its key), for the host to report.
+  std::vector<std::string> warnings;
 };
+
+// Largest "ProgramSize", "StackSize" and "HeapSize" accepted, in KB.
+constexpr int32_t kMaxKilobytes = 1 << 20;
 
 // Reads section "General" of `file` (a host path; a missing file gives every
 // default): every key in table order, kilobyte keys times 1024, "MMX" only
 // when `cpuHasMmx` (else 0), "AutoHideMenu" forced to 0 when "Draw" or
-// "Menu" is 0. Always succeeds.
+// "Menu" is 0. A kilobyte key outside 0..kMaxKilobytes keeps its default and
+// adds a warning. Always succeeds.
 Config ReadConfig(const std::string& file, bool cpuHasMmx);
 // The start-up MMX test, made once and cached.
 bool CpuHasMmxCached() noexcept;

@@ -21,6 +21,15 @@ namespace {
 
 constexpr char kMutexName[] = "QAVZ_MUTEX";
 
+// A refused configuration value: always on the terminal (authors start titles
+// from one), and as a level-1 message where those are shown.
+void ReportConfigWarning(const std::string& file, const std::string& warning) {
+  std::string name = std::filesystem::path(file).filename().string();
+  if (!Headless() && !std::getenv("QAVZ_LOG"))
+    std::fprintf(stderr, "%s: %s\n", name.c_str(), warning.c_str());
+  ReportError(kLevelFault, "%s: %s", name.c_str(), warning.c_str());
+}
+
 void RequestRaise() { PostMainMessage(Message{kMsgRaiseWindow, 0, 0, {}}); }
 
 // Opens the window side: the video driver (null when headless or when no
@@ -74,6 +83,7 @@ int RunRuntime(const TitlePaths& paths, const RunOptions& options) {
   TheConfig() = ReadConfig(paths.configFile, CpuHasMmxCached());
   const Config& config = TheConfig();
   SetErrorLevel(config.error);
+  for (const std::string& warning : config.warnings) ReportConfigWarning(paths.configFile, warning);
   if (ThePaths().mainScript.empty()) ThePaths().mainScript = MainScriptPath(config, paths.name);  // 4
 
   // 5. One instance per user, unless "MultipleRunning"; a run without a

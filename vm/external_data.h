@@ -16,5 +16,8 @@ void FreeExternalData();
 // Machine address and size of the area; 0 and 0 when there is none.
 Addr ExternalDataArea() noexcept;
 uint32_t ExternalDataSize() noexcept;
+// True between the start-up step and exit, also when the area could not be
+// allocated (its size is then 0).
+bool ExternalDataDecided() noexcept;
 
 }  // namespace qavz

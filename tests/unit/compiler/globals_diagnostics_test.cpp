@@ -8,6 +8,7 @@
 #include "compiler_harness.h"
 #include "core/config.h"
 #include "core/report_error.h"
+#include "vm/external_data.h"
 
 namespace qavz::test {
 namespace {
@@ -78,6 +79,14 @@ TEST_F(Globals, ExternDataIsSharedInDeclarationOrderAndBounded) {
   TheConfig().heapSize = 0;
   ExpectError("extern char c;\n", 8);
   TheConfig().heapSize = saved;
+}
+
+// A run whose area could not be allocated has none, whatever was configured.
+TEST_F(Globals, ExternDataIsRefusedWhenTheAreaCouldNotBeAllocated) {
+  AllocateExternalData(0xFFFFF000u);  // more than the address space holds
+  ASSERT_EQ(ExternalDataArea(), 0u);
+  ExpectError("extern int ev[4];\nint main() { return 0; }\n", 8);
+  FreeExternalData();
 }
 
 TEST_F(Globals, SizingAndEmittingPassesAgree) {

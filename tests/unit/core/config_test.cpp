@@ -61,6 +61,26 @@ TEST(Config, ReadsEveryKeyWithoutRegardToCaseAndScalesKilobytes) {
   EXPECT_EQ(c.execute, "src\\main.c");
 }
 
+// A size that cannot exist in the machine's address space (or wraps when
+// made bytes) keeps the default, and the key is named in a warning.
+TEST(Config, KilobyteKeysOutOfRangeKeepTheirDefaultWithAWarning) {
+  TempDir dir;
+  WriteFile(dir / "GAME.cfg", "[General]\nHeapSize=2097152\nStackSize=4194304\nProgramSize=-1\n");
+  Config c = ReadConfig(dir / "GAME.cfg", true);
+  EXPECT_EQ(c.heapSize, 64u * 1024);
+  EXPECT_EQ(c.stackSize, 64u * 1024);
+  EXPECT_EQ(c.programSize, 0u);
+  ASSERT_EQ(c.warnings.size(), 3u);
+  EXPECT_EQ(c.warnings[0], "ProgramSize=-1 is out of range (0 to 1048576 KB); 0 is used");
+  EXPECT_EQ(c.warnings[1], "StackSize=4194304 is out of range (0 to 1048576 KB); 64 is used");
+  EXPECT_EQ(c.warnings[2], "HeapSize=2097152 is out of range (0 to 1048576 KB); 64 is used");
+  WriteFile(dir / "GAME.cfg", "[General]\nHeapSize=1048576\nStackSize=0\n");
+  c = ReadConfig(dir / "GAME.cfg", true);
+  EXPECT_EQ(c.heapSize, 1u << 30);
+  EXPECT_EQ(c.stackSize, 0u);
+  EXPECT_TRUE(c.warnings.empty());
+}
+
 struct AutoHideCase {
   const char* draw;
   const char* menu;
