@@ -1,6 +1,7 @@
 // The main window procedure's host messages, dispatched by id through a
 // table; service requests go to the services' own table.
 #include <cstdio>
+#include <cstdlib>
 #include <iterator>
 
 #include "core/config.h"
@@ -48,9 +49,18 @@ int32_t OnRaiseWindow(const Message&) {
   return 0;
 }
 
-int32_t OnErrorBox(const Message& message) {
-  return platform::Video().messageBox(kErrorCaption, message.text.c_str());
+// A box that cannot be shown (no display server, no font, a failing toolkit)
+// must not lose its message or stop the run: it goes to standard error and the
+// debug output instead, and counts as OK.
+int ShowBoxOnThisThread(const char* utf8Text) {
+  int result = platform::Video().messageBox(kErrorCaption, utf8Text);
+  if (result >= 0) return result;
+  if (!Headless() && !std::getenv("QAVZ_LOG")) std::fprintf(stderr, "%s\n", utf8Text);
+  PostMainMessage(Message{kMsgDebugLine, 0, 0, utf8Text});
+  return 1;
 }
+
+int32_t OnErrorBox(const Message& message) { return ShowBoxOnThisThread(message.text.c_str()); }
 
 struct MessageRow {
   uint32_t id;
@@ -77,7 +87,7 @@ int32_t MainWindowProcedure(const Message& message) {
 void ResetMainWindow() { gClosed = false; }
 
 int ShowErrorBox(const char* utf8Text) {
-  if (OnMainThread()) return platform::Video().messageBox(kErrorCaption, utf8Text);
+  if (OnMainThread()) return ShowBoxOnThisThread(utf8Text);
   return SendMainMessage(Message{kMsgErrorBox, 0, 0, utf8Text});
 }
 

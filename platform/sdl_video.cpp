@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "platform/message_box.h"
 #include "platform/video.h"
 
 namespace qavz::platform {
@@ -152,7 +153,7 @@ void Wake() {
 }
 
 int MessageBox(const char* utf8Caption, const char* utf8Text) {
-  return SDL_ShowSimpleMessageBox(0, utf8Caption, utf8Text, gWindow) == 0 ? 1 : 0;
+  return ShowMessageBox(StandardBox(utf8Caption, utf8Text, 0), gWindow);
 }
 
 }  // namespace

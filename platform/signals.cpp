@@ -3,9 +3,16 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <thread>
 
 namespace qavz::platform {
+
+namespace {
+std::atomic<bool> gRequested{false};
+}  // namespace
+
+bool TerminationRequested() { return gRequested.load(); }
 
 void WatchTerminationSignals(void (*onSignal)()) {
   static bool watching = false;
@@ -22,6 +29,7 @@ void WatchTerminationSignals(void (*onSignal)()) {
     while (sigwait(&set, &signal) == 0) {
       if (!first) _exit(128 + signal);
       first = false;
+      gRequested.store(true);
       onSignal();
     }
   }).detach();

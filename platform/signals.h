@@ -8,5 +8,7 @@ namespace qavz::platform {
 // for the first of them. A second signal ends the process at once, for a run
 // whose exit sequence hangs.
 void WatchTerminationSignals(void (*onSignal)());
+// True once the first of them has arrived (a modal loop closes on it).
+bool TerminationRequested();
 
 }  // namespace qavz::platform

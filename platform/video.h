@@ -61,7 +61,8 @@ struct VideoDriver {
   // Waits at most timeoutMs (-1: no limit) for one event; false on timeout.
   bool (*waitEvent)(Event* event, int timeoutMs);
   void (*wake)();  // thread-safe: ends a waitEvent with kWake
-  // Modal box with an OK button owned by the window; 1 (OK) when shown.
+  // Modal box with an OK button owned by the window: 1 (OK) when shown and
+  // closed, -1 when it cannot be shown.
   int (*messageBox)(const char* utf8Caption, const char* utf8Text);
 };
 

@@ -4,16 +4,39 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# One package a line, with why it is needed.
 packages=(
-  build-essential cmake ninja-build pkg-config git
-  googletest libgtest-dev libbenchmark-dev
-  libsdl2-dev libx11-dev xvfb xauth
-  libopenal-dev libvorbis-dev libfluidsynth-dev fluid-soundfont-gm
-  libfreetype-dev libfontconfig-dev fonts-ipafont-gothic
-  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev
-  libpcre2-dev
-  clang libclang-rt-14-dev clang-format
-  ncompress lua5.4 tcc
+  build-essential        # compiler
+  cmake                  # build
+  ninja-build            # build
+  pkg-config             # build
+  git                    # checks
+  clang-format           # formatting
+  googletest             # tests
+  libgtest-dev           # tests
+  libbenchmark-dev       # benchmarks
+  libsdl2-dev            # window
+  libx11-dev             # tests
+  xvfb                   # display
+  xauth                  # display
+  xfonts-base            # toolkits
+  libopenal-dev          # sound
+  libvorbis-dev          # ogg
+  libfluidsynth-dev      # midi
+  fluid-soundfont-gm     # soundfont
+  libfreetype-dev        # text
+  libfontconfig-dev      # fonts
+  fonts-ipafont-gothic   # japanese
+  libavformat-dev        # media
+  libavcodec-dev         # media
+  libswscale-dev         # media
+  libswresample-dev      # media
+  libpcre2-dev           # benchmarks
+  clang                  # fuzzing
+  libclang-rt-14-dev     # fuzzing
+  ncompress              # benchmarks
+  lua5.4                 # benchmarks
+  tcc                    # benchmarks
 )
 missing=()
 for p in "${packages[@]}"; do

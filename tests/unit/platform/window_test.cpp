@@ -10,11 +10,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <numeric>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,14 +31,17 @@ std::string ReadFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// A started runtime: `qavz TITLE` with a real display.
+// A started runtime: `qavz TITLE` with a real display; optionally with its
+// standard error in a file and one more environment variable.
 struct Runtime {
   pid_t pid = -1;
-  explicit Runtime(const std::string& title) {
+  explicit Runtime(const std::string& title, const std::string& stderrFile = "", const char* env = nullptr) {
     pid = fork();
     if (pid == 0) {
-      setpgid(0, 0);  // its own group: the message box runs in a child of its own
+      setpgid(0, 0);  // its own group: anything it starts is found and ended with it
       unsetenv("QAVZ_HEADLESS");
+      if (env) putenv(const_cast<char*>(env));
+      if (!stderrFile.empty()) freopen(stderrFile.c_str(), "w", stderr);
       execl(QAVZ_BINARY, QAVZ_BINARY, title.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
@@ -159,6 +164,44 @@ class MainWindow : public testing::Test {
     return decorations;
   }
 
+  // The error box of the runtime's window `owner`, waiting up to `limit`.
+  ::Window WaitForBox(::Window owner, std::chrono::milliseconds limit) {
+    ::Window box = 0;
+    for (auto end = std::chrono::steady_clock::now() + limit;
+         !box && std::chrono::steady_clock::now() < end;) {
+      ::Window root, parent, *children = nullptr;
+      unsigned count = 0;
+      XSync(display, False);
+      XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
+      for (unsigned i = 0; i < count && !box; ++i) {
+        ::Window transientFor = 0;
+        if (Utf8Property(children[i], "_NET_WM_NAME") == "QAV ERROR : Error" &&
+            XGetTransientForHint(display, children[i], &transientFor))
+          box = transientFor == owner ? children[i] : 0;
+      }
+      if (children) XFree(children);
+      if (!box) std::this_thread::sleep_for(20ms);
+    }
+    return box;
+  }
+
+  // Pixels of a window clearly darker than the box's face, per row.
+  std::vector<int> InkPerRow(::Window w) {
+    XWindowAttributes a;
+    std::vector<int> rows;
+    if (!XGetWindowAttributes(display, w, &a)) return rows;
+    XImage* image = XGetImage(display, w, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
+    if (!image) return rows;
+    rows.assign(size_t(a.height), 0);
+    for (int y = 0; y < a.height; ++y)
+      for (int x = 0; x < a.width; ++x) {
+        unsigned long p = XGetPixel(image, x, y);
+        if (((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF) < 3 * 96) ++rows[size_t(y)];
+      }
+    XDestroyImage(image);
+    return rows;
+  }
+
   Display* display = nullptr;
   Atom motifHints = 0;
   std::string dir;
@@ -194,30 +237,62 @@ TEST_F(MainWindow, AnEmptyTitleGivesAFramelessPopup) {
   EXPECT_EQ(Utf8Property(w, "_NET_WM_NAME"), "");
 }
 
-// A compile error at level 1 with "Error" 1: the box, as the user sees it.
-TEST_F(MainWindow, ErrorBoxIsOwnedByTheMainWindowAndShownUnderTheLevelRule) {
+std::string BrokenTitle(const std::string& dir) {
   fs::create_directories(dir + "/BOX");
   std::ofstream(dir + "/BOX/BOX.c") << "int main() { return 1 +; }\n";
-  Runtime qavz(
-      Title("BOX", "Title=Box owner\r\nWidth=160\r\nHeight=120\r\nError=1\r\nMultipleRunning=1\r\n"));
+  return "Title=Box owner\r\nWidth=160\r\nHeight=120\r\nError=1\r\nMultipleRunning=1\r\n";
+}
+
+// A compile error at level 1 with "Error" 1: the box, as the user sees it,
+// with its Japanese message drawn in a font the set-up installs.
+TEST_F(MainWindow, ErrorBoxIsOwnedByTheMainWindowAndShownUnderTheLevelRule) {
+  Runtime qavz(Title("BOX", BrokenTitle(dir)));
   ::Window owner = WaitForWindow(qavz.pid);
   ASSERT_NE(owner, 0u);
-  ::Window box = 0;
-  for (auto end = std::chrono::steady_clock::now() + 20s; !box && std::chrono::steady_clock::now() < end;) {
-    ::Window root, parent, *children = nullptr;
-    unsigned count = 0;
-    XSync(display, False);
-    XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
-    for (unsigned i = 0; i < count && !box; ++i) {
-      ::Window transientFor = 0;
-      if (Utf8Property(children[i], "_NET_WM_NAME") == "QAV ERROR : Error" &&
-          XGetTransientForHint(display, children[i], &transientFor))
-        box = transientFor == owner ? children[i] : 0;
-    }
-    if (children) XFree(children);
-    if (!box) std::this_thread::sleep_for(20ms);
+  ::Window box = WaitForBox(owner, 20s);
+  ASSERT_NE(box, 0u) << "no box captioned \"QAV ERROR : Error\" owned by the main window";
+  std::this_thread::sleep_for(300ms);  // drawn
+  std::vector<int> ink = InkPerRow(box);
+  int inkedRows = int(std::count_if(ink.begin(), ink.end(), [](int n) { return n > 0; }));
+  int total = std::accumulate(ink.begin(), ink.end(), 0);
+  EXPECT_GE(inkedRows, 20) << "two lines of text at least";
+  EXPECT_GE(total, 400) << "the message's glyphs are drawn, not left blank";
+}
+
+// SIGTERM while the box is up closes the box and runs the exit sequence, as
+// closing the window does; nothing of the runtime stays behind.
+TEST_F(MainWindow, ATerminationSignalClosesTheBoxAndTheRuntime) {
+  Runtime qavz(Title("BOX", BrokenTitle(dir)));
+  ::Window owner = WaitForWindow(qavz.pid);
+  ASSERT_NE(owner, 0u);
+  ASSERT_NE(WaitForBox(owner, 20s), 0u);
+  pid_t group = qavz.pid;
+  kill(qavz.pid, SIGTERM);
+  EXPECT_EQ(qavz.Wait(5s), 0) << "ended normally, without a second signal";
+  EXPECT_EQ(WaitForBox(owner, 100ms), 0u);
+  EXPECT_EQ(kill(-group, 0), -1) << "no process of the runtime's group is left";
+}
+
+// Without any usable font the box cannot be drawn: the message goes to
+// standard error and the run goes on as though OK had been pressed.
+TEST_F(MainWindow, ABoxThatCannotBeShownReachesStandardErrorAndTheRunGoesOn) {
+  std::ofstream(dir + "/empty.conf") << "<?xml version=\"1.0\"?><fontconfig></fontconfig>\n";
+  static std::string env;
+  env = "FONTCONFIG_FILE=" + dir + "/empty.conf";
+  Runtime qavz(Title("BOX", BrokenTitle(dir)), dir + "/stderr.txt", env.c_str());
+  ::Window owner = WaitForWindow(qavz.pid);
+  ASSERT_NE(owner, 0u);
+  std::string err;
+  for (auto end = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < end;) {
+    err = ReadFile(dir + "/stderr.txt");
+    if (err.find("BOX.c(1)") != std::string::npos) break;
+    std::this_thread::sleep_for(20ms);
   }
-  EXPECT_NE(box, 0u) << "no box captioned \"QAV ERROR : Error\" owned by the main window";
+  EXPECT_NE(err.find("BOX.c(1)"), std::string::npos) << err;
+  EXPECT_EQ(WaitForBox(owner, 200ms), 0u);
+  EXPECT_EQ(WindowsOf(qavz.pid).size(), 1u) << "the window stays, as after OK";
+  kill(qavz.pid, SIGTERM);
+  EXPECT_EQ(qavz.Wait(5s), 0);
 }
 
 TEST_F(MainWindow, ASecondInstanceExitsWithoutAWindowAndSignalsCloseNormally) {
