@@ -1,7 +1,7 @@
 // The SystemFile: sysfile binds a block of script memory to a file and reads
 // it, sysio reads or writes it on demand, and the block is written back when
 // the program ends.
-// expect: files_sysfile: 15 checks, 0 failed
+// expect: files_sysfile: 17 checks, 0 failed
 // file-after: save.dat saved-at-end
 // file-after: old.dat old-content!
 // result: 0
@@ -14,6 +14,7 @@ char other[12];
 int main()
 {
 	int f;
+	char path[300];
 	eq("sysio without a binding", sysio(0), 0);
 	eq("sysio 1 without a binding", sysio(1), 0);
 	eq("sysfile null name", sysfile(0, block, 12), 0);
@@ -28,6 +29,16 @@ int main()
 	memset(other, '-', 12);
 	eq("sysfile existing", sysfile("old.dat", other, 12), 1);
 	eqb("sysfile read", other, "old-content!", 12);
+	// binding another file writes nothing back
+	memcpy(other, "changed.....", 12);
+	// the same retry in the Windows directory as fopen
+	dir_getpath(36, path);
+	strcat(path, "winsys.dat");
+	f = fopen(path, "wb");
+	fwrite("from-windows", 1, 12, f);
+	fclose(f);
+	eq("sysfile from the Windows directory", sysfile("winsys.dat", other, 12), 1);
+	eqb("Windows directory read", other, "from-windows", 12);
 	// a missing file is bound all the same
 	memcpy(block, "first-value.", 12);
 	eq("sysfile missing", sysfile("save.dat", block, 12), 0);

@@ -1,6 +1,6 @@
 // Regular expressions, the pattern language: alternation order, greedy and
 // lazy repetition, braces, classes, escapes, groups and double-byte text.
-// expect: regex_syntax: 98 checks, 0 failed
+// expect: regex_syntax: 109 checks, 0 failed
 // result: 0
 #include "natives.h"
 #include "check.h"
@@ -26,6 +26,11 @@ int alternation_and_repeats()
 	mt("ab??", "ab", "a");
 	// an empty match at the first position is a match
 	mt("x*", "yx", "");
+	mt("a*?", "aaa", "");
+	mt("a|", "b", "");
+	mt("(a|b)*c", "abac", "abac");
+	// an operator without an atom applies to nothing
+	mt("*a", "xa", "a");
 	mat("x*", "yx", 0, 0);
 	return 0;
 }
@@ -43,6 +48,10 @@ int braces()
 	mt("x{0,2}?y", "xxy", "xxy");
 	mt("(ab){2}", "abababx", "abab");
 	mt("x{2,}?", "xxxx", "xx");
+	mt("x{,2}", "xxx", "xx");
+	mt("x{0,}", "xxx", "xxx");
+	// the pattern's end closes a brace
+	mt("x{3", "xxxx", "xxx");
 	return 0;
 }
 
@@ -66,6 +75,10 @@ int classes_and_escapes()
 	mt("\\x41\\x4a", "zAJ", "AJ");
 	mt("a\\tb", "a\tb", "a\tb");
 	mt("a\\nb", "a\nb", "a\nb");
+	mt("a\\Nb\\R\\T", "a\nb\r\t", "a\nb\r\t");
+	mt("\\X41\\x7", "A\x07", "A\x07");
+	mt("[\\x41\\x42]+", "zABAz", "ABA");
+	mt("[\\t]+", "a\t\tb", "\t\t");
 	mt("[\\n]", "ab\ncd", "\n");
 	mt("a\\.c", "abc a.c", "a.c");
 	mt("\\(\\)", "f()", "()");

@@ -1,6 +1,6 @@
 // Byte strings: strlen, strcpy, strcat, strcmp, strcmpi, strlwr, strupr,
 // strcut, strchr and atoi.
-// expect: strings_bytes: 57 checks, 0 failed
+// expect: strings_bytes: 60 checks, 0 failed
 // result: 0
 #include "natives.h"
 #include "check.h"
@@ -39,7 +39,8 @@ int comparisons()
 	// the locale's order is alphabetical, not by byte value
 	eq("strcmp a B", sign(strcmp("a", "B")), -1);
 	eq("strcmp B a", sign(strcmp("B", "a")), 1);
-	eq("strcmp case differs", strcmp("abc", "ABC") != 0, 1);
+	eq("strcmp lower case first", sign(strcmp("abc", "ABC")), -1);
+	eq("strcmp a A", sign(strcmp("A", "a")), 1);
 	eq("strcmpi equal", strcmpi("abc", "ABC"), 0);
 	eq("strcmpi mixed", strcmpi("HeLLo", "hEllO"), 0);
 	eq("strcmpi less", sign(strcmpi("abc", "ABD")), -1);
@@ -118,6 +119,8 @@ int numbers()
 	eq("atoi min", atoi("-2147483648"), -2147483647 - 1);
 	eq("atoi wraps", atoi("4294967297"), 1);
 	eq("atoi stops at dot", atoi("3.9"), 3);
+	eq("atoi no hexadecimal", atoi("0x10"), 0);
+	eq("atoi two signs", atoi("+-5"), 0);
 	return 0;
 }
 

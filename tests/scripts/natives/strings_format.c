@@ -6,7 +6,7 @@
 // expect: plain line
 // expect:    x|x   |%|A
 // expect: still shown
-// expect: strings_format: 74 checks, 0 failed
+// expect: strings_format: 78 checks, 0 failed
 // result: 0
 #include "natives.h"
 #include "check.h"
@@ -61,6 +61,7 @@ int texts()
 	fmt("percent", "100%", sprintf(buf, "%d%%", 100));
 	fmt("no directive", "plain", sprintf(buf, "plain"));
 	fmt("empty", "", sprintf(buf, ""));
+	fmt("s of 0", "(null)", sprintf(buf, "%s", 0));
 	// one slot each, in order
 	fmt("slots", "1 two 3 f", sprintf(buf, "%d %s %d %c", 1, "two", 3, 'f'));
 	fmt("many", "1 2 3 4 5 6 7 8",
@@ -69,6 +70,9 @@ int texts()
 	eq("kana count", sprintf(buf, "%s", kana), 2);
 	eqb("kana bytes", buf, "\x82\xA0\x82\xA2\0", 5);
 	eq("kana and ascii", sprintf(buf, "%s!%d", kana, 10), 5);
+	// a lead byte at the end is not a character
+	eq("lead byte at the end", sprintf(buf, "a%s", "\x82"), 1);
+	eq("lead byte written", buf[1], 0x82 - 256);
 	// widths count bytes
 	eq("kana width", sprintf(buf, "%6s", kana), 4);
 	eqb("kana width bytes", buf, "  \x82\xA0\x82\xA2\0", 7);
