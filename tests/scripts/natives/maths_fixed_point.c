@@ -1,7 +1,7 @@
 // Arithmetic: abs, sgn, the 16.16 sine, cosine, square root and logarithm,
 // atan in 2048ths of a turn, Bezier points, and the sgenrand-seeded MT19937
 // behind srand and rand.
-// expect: maths_fixed_point: 105 checks, 0 failed
+// expect: maths_fixed_point: 121 checks, 0 failed
 // result: 0
 #include "natives.h"
 #include "check.h"
@@ -65,6 +65,15 @@ int angles()
 	eq("atan -3 -4", atan(-3, -4), 1327);
 	eq("atan 100 7", atan(100, 7), 21);
 	eq("atan -7 100", atan(-7, 100), 533);
+	// large vectors: the ratio is taken without overflow
+	eq("atan large", atan(16777216, 16777215), 255);
+	eq("atan max max", atan(2147483647, 2147483647), 256);
+	eq("atan max -max", atan(2147483647, -2147483647), 1792);
+	eq("atan -max 1", atan(-2147483647, 1), 1024);
+	eq("atan 1 max", atan(1, 2147483647), 512);
+	eq("atan min 0", atan(-2147483647 - 1, 0), 1024);
+	eq("atan 0 min", atan(0, -2147483647 - 1), 1536);
+	eq("atan min min", atan(-2147483647 - 1, -2147483647 - 1), 1280);
 	return 0;
 }
 
@@ -80,6 +89,7 @@ int roots_and_logs()
 	eq("sqrt max", sqrt(2147483647), 11863283);
 	eq("sqrt -1", sqrt(-1), 0);
 	eq("sqrt -1.0", sqrt(-65536), 0);
+	eq("sqrt min", sqrt(-2147483647 - 1), 0);
 	eq("log 1.0", log(65536), 0);
 	eq("log 2.0", log(131072), 45426);
 	eq("log 0.5", log(32768), -45426);
@@ -89,11 +99,13 @@ int roots_and_logs()
 	eq("log max", log(2147483647), 681391);
 	eq("log 0", log(0), 0);
 	eq("log -1.0", log(-65536), 0);
+	eq("log min", log(-2147483647 - 1), 0);
 	return 0;
 }
 
 int curve[8] = {0, 0, 10, 40, 60, 80, 100, 20};
 int out[12];
+int flat[8] = {-3, 5, -3, 5, -3, 5, -3, 5};
 
 int bezier_points()
 {
@@ -122,6 +134,13 @@ int bezier_points()
 	eq("bezier 1 untouched", out[2], -9);
 	bezier(curve, out, 0);
 	eq("bezier 0 untouched", out[2], -9);
+	// later points are truncated after adding one half: -3 + 0.5 gives -2
+	eq("bezier constant", bezier(flat, out, 3), 1);
+	eq("bezier constant x0", out[0], -3);
+	eq("bezier constant y0", out[1], 5);
+	eq("bezier constant x1", out[2], -2);
+	eq("bezier constant y1", out[3], 5);
+	eq("bezier constant x2", out[4], -2);
 	return 0;
 }
 

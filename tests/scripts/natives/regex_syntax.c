@@ -1,6 +1,6 @@
 // Regular expressions, the pattern language: alternation order, greedy and
 // lazy repetition, braces, classes, escapes, groups and double-byte text.
-// expect: regex_syntax: 109 checks, 0 failed
+// expect: regex_syntax: 111 checks, 0 failed
 // result: 0
 #include "natives.h"
 #include "check.h"
@@ -71,6 +71,8 @@ int classes_and_escapes()
 	mt("\\S+", "  xy z", "xy");
 	mt("[\\d]+", "ab42c", "42");
 	mt("[\\D]+", "42ab7", "ab");
+	mt("[^\\d]+", "12ab3", "ab");
+	mt("x{1,}?", "xxx", "x");
 	mt("[x\\d]+", "ax1x2b", "x1x2");
 	mt("\\x41\\x4a", "zAJ", "AJ");
 	mt("a\\tb", "a\tb", "a\tb");

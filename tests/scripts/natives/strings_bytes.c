@@ -1,6 +1,6 @@
 // Byte strings: strlen, strcpy, strcat, strcmp, strcmpi, strlwr, strupr,
 // strcut, strchr and atoi.
-// expect: strings_bytes: 60 checks, 0 failed
+// expect: strings_bytes: 61 checks, 0 failed
 // result: 0
 #include "natives.h"
 #include "check.h"
@@ -64,6 +64,9 @@ int case_changes()
 	strcpy(buf, "\x83\x5AZ");
 	strlwr(buf);
 	eqb("strlwr trail byte", buf, "\x83\x7Az\0", 4);
+	strcpy(buf, "\xC1Z");
+	strlwr(buf);
+	eqb("strlwr letters only", buf, "\xC1z\0", 3);
 	return 0;
 }
 

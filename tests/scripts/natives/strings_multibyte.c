@@ -1,6 +1,6 @@
 // Multibyte strings (Shift-JIS): mbslen, mbscpy, mbscat, mbscmp, mbscmpi,
 // mbslwr, mbsupr, mbscut and mbschr.
-// expect: strings_multibyte: 51 checks, 0 failed
+// expect: strings_multibyte: 54 checks, 0 failed
 // result: 0
 #include "natives.h"
 #include "check.h"
@@ -9,6 +9,8 @@
 char *kana = "\x82\xA0\x82\xA2\x41";
 // 0x8341 (its trail byte is 0x41) and the letter A
 char *ka_a = "\x83\x41\x41";
+// half-width katakana and a letter
+char *half = "\xB1\xB2z";
 
 int lengths_and_copies()
 {
@@ -19,6 +21,8 @@ int lengths_and_copies()
 	eq("mbslen lead then end", mbslen("\x82"), 0);
 	eq("mbslen a then lead", mbslen("a\x82"), 1);
 	eq("mbslen katakana", mbslen("\x83\x41\x83\x43"), 2);
+	// half-width katakana are single bytes
+	eq("mbslen half-width", mbslen("\xB1\xB2\xDF"), 3);
 	eq("mbscpy gives dst", mbscpy(buf, kana), buf);
 	eqb("mbscpy text", buf, "\x82\xA0\x82\xA2\x41\0", 6);
 	eq("mbscat gives dst", mbscat(buf, "\x82\xA4z"), buf);
@@ -62,6 +66,9 @@ int case_changes()
 	mbscpy(buf, "\x83\x5AQ");
 	mbslwr(buf);
 	eqb("mbslwr keeps trail byte", buf, "\x83\x5Aq\0", 4);
+	mbscpy(buf, half);
+	mbsupr(buf);
+	eqb("mbsupr half-width", buf, "\xB1\xB2Z\0", 4);
 	mbscpy(buf, kana);
 	mbsupr(buf);
 	eqb("mbsupr kana unchanged", buf, "\x82\xA0\x82\xA2\x41\0", 6);
@@ -104,6 +111,7 @@ int searches()
 	eq("mbschr after trail", mbschr(ka_a, 'A'), ka_a + 2);
 	eq("strchr finds trail", strchr("\x83\x41", 'A') != 0, 1);
 	eq("mbschr lead then end", mbschr("a\x82", 'z'), 0);
+	eq("mbschr half-width", mbschr(half, 0xB2), half + 1);
 	return 0;
 }
 
