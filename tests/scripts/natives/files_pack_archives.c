@@ -3,6 +3,8 @@
 // without case, seeking inside a member, the 16 handles, and the retry in
 // the Windows directory.
 // expect: files_pack_archives: 60 checks, 0 failed
+// stderr: FILE - data\b.txt
+// stderr: FILE - bad\a.txt
 // result: 0
 #include "natives.h"
 #include "check.h"
