@@ -2,7 +2,7 @@
 // file, then the archive named after the nearest directory), member names
 // without case, seeking inside a member, the 16 handles, and the retry in
 // the Windows directory.
-// expect: files_pack_archives: 60 checks, 0 failed
+// expect: files_pack_archives: 63 checks, 0 failed
 // stderr: FILE - data\b.txt
 // stderr: FILE - bad\a.txt
 // result: 0
@@ -37,6 +37,7 @@ int make_archives()
 
 int lookups()
 {
+	int h;
 	eq("member", read_pack("data\\a.txt", buf, 64), 5);
 	eqs("member text", buf, "alpha");
 	eq("slash works too", read_pack("data/a.txt", buf, 64), 5);
@@ -47,6 +48,12 @@ int lookups()
 	eq("outer archive", read_pack("data\\bg\\title.txt", buf, 64), 19);
 	eqs("outer archive text", buf, "title from data.bin");
 	eq("compressed member", read_pack("data\\z.qav", buf, 64), 3);
+	h = mload("data\\mixed.txt", 1, 3);
+	eqb("mload of a member", h, "ixe", 3);
+	free(h);
+	h = mload("data\\z.qav", 1, 0);
+	eqb("mload of a compressed member", h, "bc", 2);
+	free(h);
 	eqs("compressed member text", buf, "abc");
 	eq("missing member", pack_open("data\\b.txt"), 0);
 	eq("no separator, no archive", pack_open("a.txt"), 0);
@@ -91,6 +98,7 @@ int member_seeks()
 	eq("read 3", pack_read(h, buf, 3), 3);
 	eqb("read 3 bytes", buf, "ixe", 3);
 	eq("read 0", pack_read(h, buf, 0), 0);
+	eq("read without a buffer", pack_read(h, 0, 2), -1);
 	eq("pack_close", pack_close(h), 1);
 	return 0;
 }

@@ -1,7 +1,7 @@
 // The SystemFile: sysfile binds a block of script memory to a file and reads
 // it, sysio reads or writes it on demand, and the block is written back when
 // the program ends.
-// expect: files_sysfile: 17 checks, 0 failed
+// expect: files_sysfile: 18 checks, 0 failed
 // file-after: save.dat saved-at-end
 // file-after: old.dat old-content!
 // result: 0
@@ -43,6 +43,7 @@ int main()
 	memcpy(block, "first-value.", 12);
 	eq("sysfile missing", sysfile("save.dat", block, 12), 0);
 	eqb("block untouched", block, "first-value.", 12);
+	eq("sysio read, no file yet", sysio(0), 0);
 	eq("sysio write", sysio(1), 1);
 	eq("written size", file_size("save.dat"), 12);
 	memcpy(block, "xxxxxxxxxxxx", 12);

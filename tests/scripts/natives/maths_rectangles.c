@@ -1,7 +1,7 @@
 // Rectangle records (left, top, right, bottom; right and bottom exclusive):
 // rc_empty, rc_set, rc_setwh, rc_copy, rc_move, rc_intersect, rc_union,
 // rc_inflate, rc_in and rc_check, and their refusal of a 0 address.
-// expect: maths_rectangles: 108 checks, 0 failed
+// expect: maths_rectangles: 109 checks, 0 failed
 // result: 0
 #include "natives.h"
 #include "check.h"
@@ -83,6 +83,8 @@ int combining()
 	rc_set(d, 1, 2, 3, 4);
 	eq("rc_intersect apart", rc_intersect(d, a, b), 0);
 	is("rc_intersect apart zeros", d, 0, 0, 0, 0);
+	rc_empty(b);
+	eq("rc_intersect with an empty one", rc_intersect(d, a, b), 0);
 	rc_set(b, 2, 3, 4, 5);
 	yes("rc_intersect inside", rc_intersect(d, a, b));
 	is("rc_intersect inside fields", d, 2, 3, 4, 5);

@@ -1,6 +1,6 @@
 // Regular expressions, the search and the objects: line anchors, the case
 // flag, the 32-entry tables of automatons and results, refused arguments.
-// expect: regex_objects: 77 checks, 0 failed
+// expect: regex_objects: 78 checks, 0 failed
 // result: 0
 #include "natives.h"
 #include "check.h"
@@ -43,6 +43,7 @@ int case_flag()
 	eq("flag -1 exact", find("abc", "ABC", -1), 0);
 	// double-byte letters are compared as they are
 	eq("full width no fold", find("\x82\x60", "\x82\x81", 1), 0);
+	eq("trail letters no fold", find("\x83\x61", "\x83\x41", 1), 0);
 	return 0;
 }
 
