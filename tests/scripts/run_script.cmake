@@ -8,7 +8,7 @@
 # With SCRATCH the script runs in that folder, made afresh: the script, the
 # headers beside it and natives.h are copied there, the configuration written
 # from its "// config:" lines (if any) is passed with --config, and HOME and
-# XDG_DATA_HOME (the Windows directory's home) point inside it, and each
+# XDG_DATA_HOME (the Windows directory's home) point inside it. Each
 # "// file-after: NAME TEXT" line names a file of the folder that must hold
 # exactly TEXT once the run has ended.
 cmake_policy(SET CMP0007 NEW)
