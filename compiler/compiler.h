@@ -30,4 +30,9 @@ bool CheckSourceFile(const char* path, bool listing, bool echo,
 // The messages of the last compile in UTF-8 (empty when none were gathered).
 const char* LastCompileMessages();
 
+// The text of numbered compile error `code` (0 to kCompileErrorCount - 1) as
+// a compile shows it, before its closing "。"; empty for any other code.
+constexpr int kCompileErrorCount = 25;
+const char* CompileErrorMessage(int code);
+
 }  // namespace qavz

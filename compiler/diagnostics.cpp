@@ -16,7 +16,7 @@ namespace qavz::compiler {
 namespace {
 
 // Code -> message, as the system shows them.
-const char* const kMessages[25] = {
+const char* const kMessages[] = {
     "内部エラー",                                    // 0
     "メモリの確保に失敗しました",                    // 1
     "ファイルのオープンに失敗しました",              // 2
@@ -43,6 +43,7 @@ const char* const kMessages[25] = {
     "プログラム領域が足りません",                    // 23
     "コンパイル途中で EOF が現れました",             // 24
 };
+static_assert(sizeof kMessages / sizeof kMessages[0] == kCompileErrorCount);
 
 char ErrorText[kErrorTextBytes];
 char LastText[kErrorTextBytes];
@@ -58,7 +59,9 @@ int ConvertedNext = 0;
 
 bool BetweenDeclarations = false;
 
-const char* MessageErrorText(int code) { return code >= 0 && code < 25 ? kMessages[code] : ""; }
+const char* MessageErrorText(int code) {
+  return code >= 0 && code < kCompileErrorCount ? kMessages[code] : "";
+}
 
 void ResetDiagnostics(bool collect) {
   Collecting = collect;
@@ -175,4 +178,5 @@ void ShowErrorText(const std::string& text, int mode) {
 
 namespace qavz {
 const char* LastCompileMessages() { return compiler::LastText; }
+const char* CompileErrorMessage(int code) { return compiler::MessageErrorText(code); }
 }  // namespace qavz

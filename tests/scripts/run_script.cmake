@@ -1,24 +1,35 @@
-# Runs one script test: cmake -DQAVZ=... -DSCRIPT=... -P run_script.cmake
-# Scripts are Shift-JIS sources, so the Japanese texts they expect are named
-# here by error code instead of being written in them.
+# Runs one script test:
+#   cmake -DQAVZ=... -DSCRIPT=... -DMESSAGES_TOOL=... [-DSCRATCH=DIR -DNATIVES_H=...]
+#         -P run_script.cmake
+# Scripts are Shift-JIS sources, so the compiler messages they expect are
+# named by error code; the texts come from the compiler's own table, printed
+# by qavz-messages (MESSAGES_TOOL).
+#
+# With SCRATCH the script runs in that folder, made afresh: the script, the
+# headers beside it and natives.h are copied there, the configuration written
+# from its "// config:" lines (if any) is passed with --config, and HOME and
+# XDG_DATA_HOME (the Windows directory's home) point inside it. Each
+# "// file-after: NAME TEXT" line names a file of the folder that must hold
+# exactly TEXT once the run has ended.
 cmake_policy(SET CMP0007 NEW)
-set(messages
-  "内部エラー" "メモリの確保に失敗しました" "ファイルのオープンに失敗しました"
-  "ファイルの読み込みに失敗しました" "ディレクティプ命令でエラーが発生しました"
-  "インクルードファイルの指定が間違ってます" "インクルードファイルのネスト回数が多すぎます"
-  "マクロの参照回数が１６回を超えました" "変数（関数）の宣言に誤りがあります"
-  "式の記述に誤りがあります" "０で除算しました" "定数がありません" "文法エラー"
-  "変数がありません" "型の指定が間違っています" "定義されていない文字列です"
-  "文字列は一行内に記述してください" "クォーテーションがありません"
-  "グローバルシンボルの数が多すぎます" "ローカルシンボルの数が多すぎます"
-  "シンボルバッファの長さをオーバーしました" "一行の長さが長すぎます"
-  "ヒープ領域が溢れました" "プログラム領域が足りません" "コンパイル途中で EOF が現れました")
+set(messages "")
+function(load_messages)
+  execute_process(COMMAND "${MESSAGES_TOOL}" RESULT_VARIABLE rc OUTPUT_VARIABLE text)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${MESSAGES_TOOL} failed: ${rc}")
+  endif()
+  string(REGEX REPLACE "\n$" "" text "${text}")
+  string(REPLACE "\n" ";" text "${text}")
+  set(messages "${text}" PARENT_SCOPE)
+endfunction()
 file(STRINGS "${SCRIPT}" lines ENCODING UTF-8)
 set(expected "")
 set(result "")
 set(status 0)
 set(stderrWanted "")
 set(stderrLines "")
+set(config "")
+set(filesAfter "")
 foreach(line IN LISTS lines)
   if(line MATCHES "^// expect: (.*)$")
     list(APPEND expected "${CMAKE_MATCH_1}")
@@ -30,9 +41,19 @@ foreach(line IN LISTS lines)
     list(APPEND stderrWanted "${CMAKE_MATCH_1}")
   elseif(line MATCHES "^// stderr-line: (.*)$")
     list(APPEND stderrLines "${CMAKE_MATCH_1}")
+  elseif(line MATCHES "^// file-after: ([^ ]+) (.*)$")
+    list(APPEND filesAfter "${CMAKE_MATCH_1}")
+    set("after_${CMAKE_MATCH_1}" "${CMAKE_MATCH_2}")
+  elseif(line MATCHES "^// config: (.*)$")
+    string(APPEND config "${CMAKE_MATCH_1}\n")
   elseif(line MATCHES "^// error: ([^ ]*) ([0-9]+)$")
-    list(GET messages ${CMAKE_MATCH_2} text)
-    list(APPEND stderrWanted "${CMAKE_MATCH_1} : ${text}。")
+    set(where "${CMAKE_MATCH_1}")
+    set(code "${CMAKE_MATCH_2}")
+    if(NOT messages)
+      load_messages()
+    endif()
+    list(GET messages ${code} text)
+    list(APPEND stderrWanted "${where} : ${text}。")
   elseif(line MATCHES "^// missing: (.*)$")
     list(APPEND stderrWanted "${CMAKE_MATCH_1} がありません")
   elseif(line MATCHES "^// undefined-function: (.*)$")
@@ -41,7 +62,28 @@ foreach(line IN LISTS lines)
 endforeach()
 
 get_filename_component(dir "${SCRIPT}" DIRECTORY)
-execute_process(COMMAND "${QAVZ}" run --headless --result --timeout 20000 "${SCRIPT}"
+set(script "${SCRIPT}")
+set(runEnv "")
+set(configArgs "")
+if(SCRATCH)
+  file(REMOVE_RECURSE "${SCRATCH}")
+  file(MAKE_DIRECTORY "${SCRATCH}/.home" "${SCRATCH}/.data")
+  file(GLOB headers "${dir}/*.h")
+  file(COPY "${SCRIPT}" ${headers} "${NATIVES_H}" DESTINATION "${SCRATCH}")
+  get_filename_component(name "${SCRIPT}" NAME)
+  get_filename_component(stem "${SCRIPT}" NAME_WE)
+  set(dir "${SCRATCH}")
+  set(script "${SCRATCH}/${name}")
+  set(runEnv "HOME=${SCRATCH}/.home" "XDG_DATA_HOME=${SCRATCH}/.data")
+  if(config)
+    file(WRITE "${SCRATCH}/${stem}.cfg" "${config}")
+    set(configArgs --config "${SCRATCH}/${stem}.cfg")
+  endif()
+elseif(config OR filesAfter)
+  message(FATAL_ERROR "${SCRIPT}: configurations and files need a scratch folder")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E env ${runEnv}
+    "${QAVZ}" run --headless --result --timeout 20000 ${configArgs} "${script}"
   WORKING_DIRECTORY "${dir}"
   RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
 
@@ -76,6 +118,15 @@ foreach(want IN LISTS stderrLines)
   list(FIND errLines "${want}" at)
   if(at EQUAL -1)
     string(APPEND failed "standard error lacks the line '${want}'\n")
+  endif()
+endforeach()
+foreach(name IN LISTS filesAfter)
+  set(content "(missing)")
+  if(EXISTS "${SCRATCH}/${name}")
+    file(READ "${SCRATCH}/${name}" content)
+  endif()
+  if(NOT content STREQUAL "${after_${name}}")
+    string(APPEND failed "${name} holds '${content}', expected '${after_${name}}'\n")
   endif()
 endforeach()
 if(failed)
