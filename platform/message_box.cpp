@@ -344,9 +344,8 @@ int ShowMessageBox(const BoxSpec& spec, SDL_Window* owner) {
   int textWidth = 0;
   auto lines = Lines(face, Decode(spec.text), textWidth);
   Layout layout = Arrange(textWidth, int(lines.size()), spec.buttons.size());
-  SDL_Window* window =
-      SDL_CreateWindow(spec.caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, layout.width,
-                       layout.height, SDL_WINDOW_HIDDEN);
+  SDL_Window* window = SDL_CreateWindow(spec.caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                        layout.width, layout.height, SDL_WINDOW_HIDDEN);
   if (!window) return -1;
   SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
   SDL_Texture* texture = renderer
