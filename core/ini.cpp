@@ -9,7 +9,7 @@
 #include <iterator>
 #include <vector>
 
-#include "platform/process.h"
+#include "platform/replace_file.h"
 
 namespace qavz {
 

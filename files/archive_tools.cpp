@@ -10,6 +10,8 @@
 
 #include "files/lzw.h"
 #include "files/pack_archive.h"
+#include "platform/file_system.h"
+#include "platform/replace_file.h"
 
 namespace qavz {
 
@@ -33,11 +35,9 @@ bool ReadWhole(const fs::path& path, std::vector<uint8_t>& out) {
   return in.gcount() == size;
 }
 
+// Output files replace what was there only once they are written whole.
 bool WriteWhole(const fs::path& path, const uint8_t* data, size_t size) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(data), std::streamsize(size));
-  out.close();
-  return bool(out);
+  return platform::ReplaceFile(path.string(), data, size);
 }
 
 void Put32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
@@ -50,22 +50,72 @@ struct Member {
   uint64_t size;
 };
 
-// pack DIR: every regular file under DIR becomes a member named by its path
-// below DIR, sorted the way the lookup searches.
-int Pack(const std::string& dirArg) {
+void Warn(const char* verb, const std::string& text) {
+  std::fprintf(stderr, "qavz %s: %s\n", verb, text.c_str());
+}
+
+// True when `dir` is `path` or one of the folders it was reached through.
+bool Revisits(const fs::path& dir, const std::vector<fs::path>& ancestors) {
+  std::error_code ec;
+  for (const fs::path& a : ancestors)
+    if (fs::equivalent(dir, a, ec)) return true;
+  return false;
+}
+
+// Adds the plain files below `dir` to `members`, named `prefix` + their path
+// below it. Names come from the entries themselves, never from where a link
+// leads. A symbolic link is skipped with a warning, or with `follow` taken
+// under its own name (a link back to a folder above it is skipped).
+bool Collect(const fs::path& dir, const std::string& prefix, bool follow, std::vector<fs::path>& ancestors,
+             std::vector<Member>& members, std::string& error) {
+  std::error_code ec;
+  ancestors.push_back(dir);
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::path& path = it->path();
+    std::string name = prefix + path.filename().string();
+    bool link = it->is_symlink(ec);
+    if (link && !follow) {
+      Warn("pack", "skipping symbolic link " + path.string() + " (--follow stores what it leads to)");
+      continue;
+    }
+    std::error_code statusError;
+    fs::file_status status = it->status(statusError);
+    if (link && !fs::exists(status)) {
+      Warn("pack", "skipping broken symbolic link " + path.string());
+      continue;
+    }
+    if (fs::is_directory(status)) {
+      if (link && Revisits(path, ancestors)) {
+        Warn("pack", "skipping symbolic link " + path.string() + ", which leads back to a folder above it");
+        continue;
+      }
+      if (!Collect(path, name + "\\", follow, ancestors, members, error)) return false;
+    } else if (fs::is_regular_file(status)) {
+      members.push_back({name, path, it->file_size(statusError)});
+      if (statusError) ec = statusError;
+    }
+  }
+  ancestors.pop_back();
+  if (ec) error = "cannot list " + dir.string() + ": " + ec.message();
+  return !ec;
+}
+
+// pack [--follow] DIR: every plain file under DIR becomes a member named by
+// its path below DIR, sorted the way the lookup searches.
+int Pack(const std::string& dirArg, bool follow) {
   std::string dir = dirArg;
   while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
   std::error_code ec;
   if (!fs::is_directory(dir, ec)) return Fail("pack", dir + " is not a directory");
   std::vector<Member> members;
-  for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-    if (!it->is_regular_file(ec)) continue;
-    std::string name = fs::relative(it->path(), dir, ec).generic_string();
-    std::replace(name.begin(), name.end(), '/', '\\');
-    if (name.size() >= kPackNameSize) return Fail("pack", "member name longer than 31 bytes: " + name);
-    members.push_back({name, it->path(), it->file_size(ec)});
+  std::vector<fs::path> ancestors;
+  std::string error;
+  if (!Collect(dir, "", follow, ancestors, members, error)) return Fail("pack", error);
+  std::vector<std::string> parts;
+  for (const Member& m : members) {
+    if (m.name.size() >= kPackNameSize) return Fail("pack", "member name longer than 31 bytes: " + m.name);
+    if (!SplitMemberName(m.name, parts)) return Fail("pack", "file name cannot be a member name: " + m.name);
   }
-  if (ec) return Fail("pack", "cannot list " + dir + ": " + ec.message());
   std::sort(members.begin(), members.end(),
             [](const Member& a, const Member& b) { return PackNameCompare(a.name, b.name) < 0; });
   for (size_t i = 1; i < members.size(); ++i)
@@ -86,37 +136,34 @@ int Pack(const std::string& dirArg) {
     offset += members[i].size;
   }
   std::string outPath = dir + ".bin";
-  std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(head.data()), std::streamsize(head.size()));
+  platform::FileReplacement out;
+  if (!out.Begin(outPath)) return Fail("pack", "cannot write " + outPath);
+  bool written = out.Write(head.data(), head.size());
   for (const Member& m : members) {
     std::vector<uint8_t> data;
     if (!ReadWhole(m.file, data) || data.size() != m.size)
       return Fail("pack", "cannot read " + m.file.string());
-    out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+    written = written && out.Write(data.data(), data.size());
   }
-  out.close();
-  if (!out) return Fail("pack", "cannot write " + outPath);
+  if (!written || !out.Commit()) return Fail("pack", "cannot write " + outPath);
   std::printf("%s: %zu members\n", outPath.c_str(), members.size());
   return 0;
 }
 
-// A member name as a relative path below the output directory; false for
-// names that would leave it.
-bool SafeRelative(const std::string& name, fs::path& rel) {
-  std::string part;
-  rel.clear();
-  for (size_t i = 0; i <= name.size(); ++i) {
-    if (i < name.size() && name[i] != '\\' && name[i] != '/') {
-      part += name[i];
-      continue;
-    }
-    if (part.empty() || part == "." || part == "..") return false;
-    rel /= part;
-    part.clear();
+const char* Refusal(platform::TreeWriter::Result result) {
+  switch (result) {
+    case platform::TreeWriter::Result::kLink:
+      return "is a symbolic link";
+    case platform::TreeWriter::Result::kNotPlain:
+      return "is not a plain file or folder";
+    default:
+      return "cannot be written";
   }
-  return !rel.empty();
 }
 
+// Members are written below the output folder and never through a symbolic
+// link in it; a member that would be is refused with a message, the others
+// are still written, and the status is then 1.
 int Unpack(const std::string& file, const std::string& dirArg) {
   std::vector<uint8_t> archive;
   if (!ReadWhole(file, archive)) return Fail("unpack", "cannot read " + file);
@@ -132,25 +179,32 @@ int Unpack(const std::string& file, const std::string& dirArg) {
     else
       dir += ".d";
   }
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  platform::TreeWriter tree;
+  if (!tree.Open(dir)) return Fail("unpack", "cannot open the folder " + dir);
+  int status = 0;
+  std::vector<std::string> parts;
   for (int32_t i = 0; i < count; ++i) {
     const uint8_t* e = archive.data() + kPackHeaderSize + size_t(i) * kPackEntrySize;
     std::string name(PackEntryName(e));
     uint32_t offset, size;
     std::memcpy(&offset, e + 32, 4);
     std::memcpy(&size, e + 36, 4);
-    fs::path rel;
-    if (name.size() >= kPackNameSize || !SafeRelative(name, rel))
+    if (name.size() >= kPackNameSize || !SplitMemberName(name, parts))
       return Fail("unpack", "bad member name in entry " + std::to_string(i));
     if (uint64_t(offset) + size > archive.size())
       return Fail("unpack", "member " + name + " runs past the end of the archive");
-    fs::path target = fs::path(dir) / rel;
-    std::error_code ec;
-    fs::create_directories(target.parent_path(), ec);
-    if (!WriteWhole(target, archive.data() + offset, size))
-      return Fail("unpack", "cannot write " + target.string());
+    size_t at = 0;
+    platform::TreeWriter::Result result = tree.Write(parts, archive.data() + offset, size, at);
+    if (result != platform::TreeWriter::Result::kWritten) {
+      std::string where = dir;
+      for (size_t k = 0; k <= at && k < parts.size(); ++k) where += "/" + parts[k];
+      status = Fail("unpack", "member " + name + " not written: " + where + " " + Refusal(result));
+    }
   }
   std::printf("%s: %d members\n", dir.c_str(), count);
-  return 0;
+  return status;
 }
 
 int Compress(const std::string& in, const std::string& out) {
@@ -164,20 +218,29 @@ int Compress(const std::string& in, const std::string& out) {
   return 0;
 }
 
+// A header that claims more than the stream can give is refused as corrupt;
+// what a stream that ends early leaves out is written as zeros.
 int Expand(const std::string& in, const std::string& out) {
   std::vector<uint8_t> data, plain;
   uint32_t declared = 0;
   if (!ReadWhole(in, data)) return Fail("expand", "cannot read " + in);
   if (data.size() < 8 || !ExpandFromMemory(data.data(), data.size(), plain, &declared))
     return Fail("expand", in + " is not a compressed file or its data is corrupt");
-  plain.resize(declared, 0);  // a stream that ends early leaves zeros
-  if (!WriteWhole(out, plain.data(), plain.size())) return Fail("expand", "cannot write " + out);
+  platform::FileReplacement file;
+  bool ok = file.Begin(out) && file.Write(plain.data(), plain.size());
+  static const uint8_t kZeros[65536] = {};
+  for (uint64_t left = declared - plain.size(); ok && left > 0;) {
+    size_t n = left < sizeof kZeros ? size_t(left) : sizeof kZeros;
+    ok = file.Write(kZeros, n);
+    left -= n;
+  }
+  if (!ok || !file.Commit()) return Fail("expand", "cannot write " + out);
   return 0;
 }
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: qavz pack DIR\n"
+               "usage: qavz pack [--follow] DIR\n"
                "       qavz unpack FILE.bin [DIR]\n"
                "       qavz compress IN OUT\n"
                "       qavz expand IN OUT\n");
@@ -190,7 +253,8 @@ int RunArchiveTool(int argc, char** argv) {
   if (argc < 1 || !argv || !argv[0]) return Usage();
   std::string verb = argv[0];
   try {
-    if (verb == "pack" && argc == 2) return Pack(argv[1]);
+    if (verb == "pack" && argc == 2) return Pack(argv[1], false);
+    if (verb == "pack" && argc == 3 && std::string(argv[1]) == "--follow") return Pack(argv[2], true);
     if (verb == "unpack" && (argc == 2 || argc == 3)) return Unpack(argv[1], argc == 3 ? argv[2] : "");
     if (verb == "compress" && argc == 3) return Compress(argv[1], argv[2]);
     if (verb == "expand" && argc == 3) return Expand(argv[1], argv[2]);

@@ -1,5 +1,5 @@
 // Authors' tools on the command line:
-//   qavz pack DIR              writes DIR.bin from the files under DIR
+//   qavz pack [--follow] DIR   writes DIR.bin from the files under DIR
 //   qavz unpack FILE.bin [DIR] writes the members under DIR (FILE without .bin)
 //   qavz compress IN OUT       writes OUT as a compressed data file
 //   qavz expand IN OUT         writes the expanded bytes of a compressed file

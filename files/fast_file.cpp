@@ -52,7 +52,7 @@ std::vector<size_t> Separators(const std::string& path) {
   std::vector<size_t> at;
   for (size_t i = 0; i < path.size(); ++i) {
     uint8_t c = uint8_t(path[i]);
-    if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
+    if (IsShiftJisLeadByte(c)) {
       ++i;
     } else if (c == '\\' || c == '/') {
       at.push_back(i);

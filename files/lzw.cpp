@@ -8,6 +8,7 @@
 #include "files/exp_file.h"
 #include "files/messages.h"
 #include "platform/path_map.h"
+#include "platform/replace_file.h"
 #include "platform/text_encoding.h"
 
 namespace qavz {
@@ -15,22 +16,21 @@ namespace qavz {
 // ---- bit writer ----
 
 BitWriter::~BitWriter() {
-  if (file_ || memory_) Close();
+  if (toFile_ || memory_) Close();
 }
 
 bool BitWriter::Create(const char* path) {
-  file_ = std::fopen(platform::MapPath(path).c_str(), "wb");
-  if (!file_) {
+  if (!file_.Begin(platform::MapPath(path))) {
     ReportError(kLevelData, msg::kCreateFailed, platform::ToUtf8(path).c_str());
     return false;
   }
   buffer_ = new (std::nothrow) uint8_t[kBitBufferSize + kBitBufferSlack]();
   if (!buffer_) {
     ReportError(kLevelData, msg::kOutputBufferNoMemory);
-    std::fclose(file_);
-    file_ = nullptr;
+    file_.Abandon();
     return false;
   }
+  toFile_ = true;
   return true;
 }
 
@@ -44,8 +44,8 @@ bool BitWriter::CreateInMemory(std::vector<uint8_t>* out) {
 // Hands the buffer's used bytes to the file or the memory vector.
 bool BitWriter::Flush(const char* failMessage) {
   bool ok = true;
-  if (file_) {
-    ok = std::fwrite(buffer_, 1, used_, file_) == used_;
+  if (toFile_) {
+    ok = file_.Write(buffer_, used_);
   } else if (memory_) {
     try {
       memory_->insert(memory_->end(), buffer_, buffer_ + used_);
@@ -70,12 +70,14 @@ bool BitWriter::Close() {
     pendingBits_ = 0;
     ok = Flush(msg::kFileWriteFailed);
   }
-  if (file_) {
-    if (std::fclose(file_) != 0 && ok) {
+  if (toFile_) {
+    if (!ok) {
+      file_.Abandon();
+    } else if (!file_.Commit()) {
       ReportError(kLevelData, msg::kFileWriteFailed);
       ok = false;
     }
-    file_ = nullptr;
+    toFile_ = false;
   }
   memory_ = nullptr;
   delete[] buffer_;
@@ -320,6 +322,8 @@ inline void CopyBytes(uint8_t* dst, const uint8_t* src, uint32_t n) {
 }  // namespace
 
 bool LzwDecode(BitReader& reader, uint32_t length, std::vector<uint8_t>& out) {
+  out.clear();
+  if (length > reader.SourceSize() * kLzwMaxExpansion) return false;
   std::unique_ptr<DecodeTable> table(new (std::nothrow) DecodeTable);
   if (!table) {
     ReportError(kLevelData, msg::kDictionaryFailed);

@@ -7,8 +7,9 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <vector>
+
+#include "platform/replace_file.h"
 
 namespace qavz {
 
@@ -24,9 +25,14 @@ enum LzwCode : uint32_t { kLzwEnd = 256, kLzwBump = 257, kLzwFlush = 258, kLzwFi
 constexpr uint32_t kLzwMaxCode = 32767;
 constexpr uint32_t kLzwMinWidth = 9, kLzwMaxWidth = 15;
 constexpr uint32_t kLzwHashSize = 35023;  // a prime
+// Most bytes one byte of a compressed file can stand for, with room to spare:
+// a code takes at least 9 bits and no string reaches 2^15 bytes. A header
+// that claims more than this times the file's size is corrupt.
+constexpr uint64_t kLzwMaxExpansion = uint64_t(1) << 18;
 
 // Writes values of up to 32 bits, high bit first, in 16 KiB blocks to a new
-// file or to memory.
+// file or to memory. A file replaces any old one only when it is closed
+// whole, so an interrupted write leaves the old file.
 class BitWriter {
  public:
   BitWriter() = default;
@@ -60,8 +66,9 @@ class BitWriter {
     used_ = used;
     return true;
   }
-  // Writes the partial last byte and the rest of the buffer; closes the file
-  // in every case. False when a write failed.
+  // Writes the partial last byte and the rest of the buffer and puts the
+  // file in place; closes it in every case. False when a write failed (the
+  // old file, if any, then stays).
   bool Close();
 
  private:
@@ -72,7 +79,8 @@ class BitWriter {
   bool Flush(const char* failMessage);
   bool FlushFull();
 
-  std::FILE* file_ = nullptr;
+  platform::FileReplacement file_;
+  bool toFile_ = false;
   std::vector<uint8_t>* memory_ = nullptr;
   uint8_t* buffer_ = nullptr;
   uint32_t used_ = 0;     // whole bytes in the buffer
@@ -133,7 +141,8 @@ bool LzwEncode(BitWriter& writer, const uint8_t* data, uint32_t length);
 // Decodes the code stream into `out`, which ends holding the decoded bytes
 // (at most `length`; a stream that ends early leaves the rest, implicitly
 // zero, to the caller). False for a dictionary that cannot be allocated,
-// output past `length`, or a code stream that no encoder produces.
+// output past `length`, a `length` the source is too small to produce, or a
+// code stream that no encoder produces.
 bool LzwDecode(BitReader& reader, uint32_t length, std::vector<uint8_t>& out);
 
 // The whole file form: header and code stream. `pack_save` writes a file

@@ -28,7 +28,6 @@ constexpr std::array<uint16_t, 256> MakeWeights() {
 }
 constexpr std::array<uint16_t, 256> kWeights = MakeWeights();
 
-bool IsLeadByte(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 bool IsWordSortMark(uint8_t c) { return c == '-' || c == '\''; }
 uint8_t Fold(uint8_t c) { return c >= 'A' && c <= 'Z' ? uint8_t(c + 32) : c; }
 
@@ -36,7 +35,7 @@ uint8_t Fold(uint8_t c) { return c >= 'A' && c <= 'Z' ? uint8_t(c + 32) : c; }
 // single byte) and how many bytes it takes.
 uint32_t Unit(std::string_view s, size_t i, size_t& width) {
   uint8_t c = uint8_t(s[i]);
-  if (IsLeadByte(c) && i + 1 < s.size()) {
+  if (IsShiftJisLeadByte(c) && i + 1 < s.size()) {
     width = 2;
     return 0x10000u + (uint32_t(c) << 8) + uint8_t(s[i + 1]);
   }
@@ -60,11 +59,28 @@ int ComparePrimary(std::string_view a, std::string_view b) {
 
 }  // namespace
 
+bool SplitMemberName(std::string_view name, std::vector<std::string>& parts) {
+  parts.clear();
+  std::string part;
+  for (size_t i = 0; i <= name.size(); ++i) {
+    uint8_t c = i < name.size() ? uint8_t(name[i]) : 0;
+    if (i < name.size() && c != '\\' && c != '/') {
+      part += char(c);
+      if (IsShiftJisLeadByte(c) && i + 1 < name.size()) part += name[++i];
+      continue;
+    }
+    if (part.empty() || part == "." || part == "..") return false;
+    parts.push_back(std::move(part));
+    part.clear();
+  }
+  return true;
+}
+
 bool PackNameEqual(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
     uint8_t x = uint8_t(a[i]), y = uint8_t(b[i]);
-    if (IsLeadByte(x) && i + 1 < a.size()) {
+    if (IsShiftJisLeadByte(x) && i + 1 < a.size()) {
       if (x != y || a[i + 1] != b[i + 1]) return false;
       ++i;
     } else if (Fold(x) != Fold(y)) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qavz {
 
@@ -14,6 +15,15 @@ constexpr char kPackMagic[8] = {'Q', 'A', 'V', 'Z', 'P', 'K', '0', '1'};
 constexpr uint32_t kPackHeaderSize = 12;
 constexpr uint32_t kPackEntrySize = 40;
 constexpr uint32_t kPackNameSize = 32;  // with its terminator: 31 characters at most
+
+// A Shift-JIS lead byte: the byte after it is its trail, which may be 0x5C
+// ('\') and is then no separator.
+inline bool IsShiftJisLeadByte(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// The parts of a member name between its separators ('\' or '/', read with
+// the lead-byte rule above). False when a part is empty, "." or "..": such
+// a name would leave the folder it is unpacked into.
+bool SplitMemberName(std::string_view name, std::vector<std::string>& parts);
 
 // The order archives are sorted in: case-insensitive, punctuation before
 // digits before letters the way the archive builders' platform sorts file

@@ -12,6 +12,7 @@
 #include "files/special_folders.h"
 #include "files/system_file.h"
 #include "platform/path_map.h"
+#include "platform/replace_file.h"
 #include "vm/native_table.h"
 
 namespace qavz {
@@ -213,12 +214,13 @@ int32_t Native_sysio(Addr args) noexcept {
   bool write = Arg(args, 0) != 0;
   uint8_t* data = TheArena().Span(b.block, b.size);
   if (!data) return 0;
-  std::FILE* f = std::fopen(platform::MapPath(b.name).c_str(), write ? "wb" : "rb");
+  std::string path = platform::MapPath(b.name);
+  // A save replaces the file whole, so a run killed mid-write leaves the
+  // previous save rather than an empty or torn one.
+  if (write) return platform::ReplaceFile(path, data, b.size) ? 1 : 0;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return 0;
-  if (write)
-    std::fwrite(data, b.size, 1, f);
-  else
-    std::fread(data, b.size, 1, f);
+  std::fread(data, b.size, 1, f);
   std::fclose(f);
   return 1;
 }

@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "platform/process.h"
+#include "platform/replace_file.h"
 #include "vm/arena.h"
 
 namespace qavz {

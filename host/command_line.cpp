@@ -16,7 +16,7 @@ const char kUsageText[] =
     "       qavz run [--headless] [--result] [--config FILE.cfg] [--timeout MS] FILE.c\n"
     "       qavz check FILE.c\n"
     "       qavz listing [--echo] FILE.c\n"
-    "       qavz pack DIR | unpack FILE.bin [DIR] | compress IN OUT | expand IN OUT\n"
+    "       qavz pack [--follow] DIR | unpack FILE.bin [DIR] | compress IN OUT | expand IN OUT\n"
     "       qavz --help | --version\n";
 
 namespace {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <vector>
 
 #include "compiler/compiler.h"
 #include "core/report_error.h"
@@ -13,6 +14,7 @@
 #include "host/script_threads.h"
 #include "platform/instance_lock.h"
 #include "platform/path_map.h"
+#include "platform/replace_file.h"
 #include "platform/video.h"
 
 namespace qavz {
@@ -31,6 +33,25 @@ void ReportConfigWarning(const std::string& file, const std::string& warning) {
 }
 
 void RequestRaise() { PostMainMessage(Message{kMsgRaiseWindow, 0, 0, {}}); }
+
+// Saves are written to temporary files renamed over their targets; a run
+// killed mid-save leaves its temporary beside the target. Those beside the
+// configuration and the main script go at start (others at the next save
+// of the same file).
+void RemoveStaleSaveFiles(const TitlePaths& paths) {
+  namespace fs = std::filesystem;
+  std::vector<fs::path> dirs;
+  for (fs::path dir : {fs::path(paths.baseDir), fs::path(paths.configFile).parent_path(),
+                       fs::path(paths.mainScript).parent_path()}) {
+    if (dir.empty()) dir = ".";
+    std::error_code ec;
+    bool seen = false;
+    for (const fs::path& d : dirs) seen = seen || fs::equivalent(d, dir, ec);
+    if (seen || !fs::is_directory(dir, ec)) continue;
+    dirs.push_back(dir);
+    platform::RemoveStaleReplacements(dir.string());
+  }
+}
 
 // Opens the window side: the video driver (null when headless or when no
 // display can be opened), the message queue of this thread and the error box.
@@ -98,6 +119,7 @@ int RunRuntime(const TitlePaths& paths, const RunOptions& options) {
   std::filesystem::current_path(paths.baseDir, ignored);
   // The main script as a host path, relative to the base directory.
   ThePaths().mainScript = platform::MapPath(ThePaths().mainScript);
+  RemoveStaleSaveFiles(ThePaths());
 
   if (!OpenWindowThread(headless)) {  // 7
     platform::ReleaseInstanceLock();

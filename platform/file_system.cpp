@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace qavz::platform {
 
@@ -70,6 +73,97 @@ bool FromLocalDate(const LocalDate& d, Timestamp& t) {
   t.seconds = int64_t(s);
   t.nanoseconds = uint32_t(d.millisecond) * 1000000u;
   return true;
+}
+
+TreeWriter::~TreeWriter() {
+  if (root_ >= 0) close(root_);
+}
+
+bool TreeWriter::Open(const std::string& root) {
+  if (root_ >= 0) close(root_);
+  root_ = open(root.empty() ? "." : root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  return root_ >= 0;
+}
+
+namespace {
+
+// Why `name` in `dir` could not be opened as asked.
+TreeWriter::Result Classify(int dir, const std::string& name, bool wantFolder) {
+  struct stat st;
+  if (fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return TreeWriter::Result::kFailed;
+  if (S_ISLNK(st.st_mode)) return TreeWriter::Result::kLink;
+  bool fits = wantFolder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode);
+  return fits ? TreeWriter::Result::kFailed : TreeWriter::Result::kNotPlain;
+}
+
+bool WriteAll(int fd, const uint8_t* data, size_t size) {
+  while (size > 0) {
+    ssize_t n = write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= size_t(n);
+  }
+  return true;
+}
+
+// Opens `name` in `dir` for writing as a plain file of its own, or -1 with
+// `result` set.
+int OpenPlainFile(int dir, const std::string& name, TreeWriter::Result& result) {
+  const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  int fd = openat(dir, name.c_str(), flags, 0666);
+  if (fd < 0) {
+    result = Classify(dir, name, false);
+    return -1;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    result = TreeWriter::Result::kNotPlain;
+    return -1;
+  }
+  if (st.st_nlink > 1) {  // shared with another name: leave that one alone
+    close(fd);
+    if (unlinkat(dir, name.c_str(), 0) != 0 || (fd = openat(dir, name.c_str(), flags | O_EXCL, 0666)) < 0) {
+      result = TreeWriter::Result::kFailed;
+      return -1;
+    }
+  }
+  if (ftruncate(fd, 0) != 0) {
+    close(fd);
+    result = TreeWriter::Result::kFailed;
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+TreeWriter::Result TreeWriter::Write(const std::vector<std::string>& parts, const void* data, size_t size,
+                                     size_t& at) {
+  at = 0;
+  if (root_ < 0 || parts.empty()) return Result::kFailed;
+  int dir = dup(root_);
+  if (dir < 0) return Result::kFailed;
+  for (; at + 1 < parts.size(); ++at) {
+    const char* name = parts[at].c_str();
+    if (mkdirat(dir, name, 0777) != 0 && errno != EEXIST) {
+      close(dir);
+      return Result::kFailed;
+    }
+    int next = openat(dir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    Result why = next < 0 ? Classify(dir, parts[at], true) : Result::kWritten;
+    close(dir);
+    if (next < 0) return why;
+    dir = next;
+  }
+  Result result = Result::kWritten;
+  int fd = OpenPlainFile(dir, parts[at], result);
+  close(dir);
+  if (fd < 0) return result;
+  bool ok = WriteAll(fd, static_cast<const uint8_t*>(data), size);
+  ok = close(fd) == 0 && ok;
+  return ok ? Result::kWritten : Result::kFailed;
 }
 
 }  // namespace qavz::platform

@@ -1,9 +1,12 @@
 // File facts the standard library does not give: birth time, permissions as
-// a read-only flag, setting access and write times, and local calendar time.
+// a read-only flag, setting access and write times, and local calendar time;
+// and writing below a folder without following symbolic links.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace qavz::platform {
 
@@ -36,5 +39,32 @@ struct LocalDate {
 LocalDate ToLocalDate(const Timestamp& t);
 // False for a date the calendar cannot represent.
 bool FromLocalDate(const LocalDate& d, Timestamp& t);
+
+// Writes files below one folder, never through a symbolic link inside it:
+// each folder on the way is opened relative to the one above it and files
+// are opened with O_NOFOLLOW, so a link planted in the tree (file.txt ->
+// ../outside/target.txt) is refused instead of written through. An existing
+// file with other hard links is replaced rather than written into.
+class TreeWriter {
+ public:
+  enum class Result { kWritten, kLink, kNotPlain, kFailed };
+
+  TreeWriter() = default;
+  ~TreeWriter();
+  TreeWriter(const TreeWriter&) = delete;
+  TreeWriter& operator=(const TreeWriter&) = delete;
+
+  // Opens `root`, which must exist; links in `root` itself are the caller's
+  // choice and are followed. False when it is not a folder.
+  bool Open(const std::string& root);
+  // Writes the file at `parts` below the root, creating the folders on the
+  // way. Anything but kWritten writes no file and names in `at` the part at
+  // fault: a link, something other than a folder or plain file, or the part
+  // whose creation failed.
+  Result Write(const std::vector<std::string>& parts, const void* data, size_t size, size_t& at);
+
+ private:
+  int root_ = -1;
+};
 
 }  // namespace qavz::platform

@@ -1,7 +1,5 @@
 #include "platform/process.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -29,41 +27,6 @@ std::string PathAsStarted(const char* argv0) {
     start = end + 1;
   }
   return {};
-}
-
-namespace {
-
-bool WriteAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) return false;
-    done += size_t(n);
-  }
-  return true;
-}
-
-}  // namespace
-
-bool ReplaceFile(const std::string& path, const std::string& bytes) {
-  std::string temp = path + ".XXXXXX";
-  int fd = mkstemp(temp.data());
-  if (fd < 0) return false;
-  struct stat old;
-  fchmod(fd, stat(path.c_str(), &old) == 0 ? old.st_mode & 07777 : 0644);
-  bool ok = WriteAll(fd, bytes) && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
-    unlink(temp.c_str());
-    return false;
-  }
-  std::string dir = fs::path(path).parent_path().string();
-  int dirFd = open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    fsync(dirFd);
-    close(dirFd);
-  }
-  return true;
 }
 
 void ExitNow(int status) {

@@ -1,4 +1,4 @@
-// What the process knows about itself and how it replaces files safely.
+// What the process knows about itself, and ending it at once.
 #pragma once
 
 #include <string>
@@ -9,11 +9,6 @@ namespace qavz::platform {
 // found on PATH when it has no slash; symbolic links are not resolved, so a
 // link GAME.exe to the runtime gives .../GAME.exe. Empty when not found.
 std::string PathAsStarted(const char* argv0);
-
-// Writes `bytes` to a temporary file beside `path`, flushes it to disk and
-// renames it over `path`, so a crash leaves either the old or the new file,
-// never a truncated one. False (and `path` untouched) on any failure.
-bool ReplaceFile(const std::string& path, const std::string& bytes);
 
 // Flushes standard output and error and ends the process at once, without
 // running exit handlers or destructors: for a process that has threads it

@@ -91,6 +91,141 @@ TEST_F(ArchiveTools, UnpackRefusesNamesThatLeaveTheDirectory) {
   EXPECT_EQ(Tool({"unpack", "junk.bin"}), 1);
 }
 
+// An archive image with the given members, in the order given.
+std::vector<uint8_t> Archive(const std::vector<std::pair<std::string, std::string>>& members) {
+  std::vector<uint8_t> image(12 + 40 * members.size(), 0);
+  std::memcpy(image.data(), "QAVZPK01", 8);
+  image[8] = uint8_t(members.size());
+  for (size_t i = 0; i < members.size(); ++i) {
+    uint32_t offset = uint32_t(image.size()), size = uint32_t(members[i].second.size());
+    std::memcpy(&image[12 + 40 * i], members[i].first.data(), members[i].first.size());
+    std::memcpy(&image[12 + 40 * i + 32], &offset, 4);
+    std::memcpy(&image[12 + 40 * i + 36], &size, 4);
+    image.insert(image.end(), members[i].second.begin(), members[i].second.end());
+  }
+  return image;
+}
+
+std::string Text(const std::filesystem::path& path) {
+  std::vector<uint8_t> bytes = test::ReadFile(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+std::vector<std::string> MemberNames(const char* archive) {
+  std::vector<uint8_t> image = test::ReadFile(archive);
+  int32_t count = 0;
+  std::vector<std::string> names;
+  if (!ReadPackHeader(image.data(), image.size(), count)) return {"<not an archive>"};
+  for (int32_t i = 0; i < count; ++i) names.emplace_back(PackEntryName(&image[12 + 40 * i]));
+  return names;
+}
+
+// Links planted in the output folder are never written through: the member
+// is refused with a message, the rest is unpacked, the status is 1.
+TEST_F(ArchiveTools, UnpackNeverWritesThroughALink) {
+  namespace fs = std::filesystem;
+  test::WriteFile("outside/target.txt", "precious");
+  test::WriteFile("outside/shared.txt", "shared");
+  fs::create_directories("d");
+  fs::create_symlink("../outside/target.txt", "d/file.txt");
+  fs::create_symlink("../outside", "d/link");
+  fs::create_hard_link("outside/shared.txt", "d/hard.txt");
+  test::WriteFile("a.bin", Archive({{"file.txt", "EVIL"},
+                                    {"hard.txt", "new"},
+                                    {"link\\new.txt", "EVIL"},
+                                    {"link\\target.txt", "EVIL"},
+                                    {"ok\\fine.txt", "fine"}}));
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(Tool({"unpack", "a.bin", "d"}), 1);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(Text("outside/target.txt"), "precious");
+  EXPECT_FALSE(fs::exists("outside/new.txt"));
+  EXPECT_EQ(Text("outside/shared.txt"), "shared") << "a hard link is replaced, not written into";
+  EXPECT_EQ(Text("d/hard.txt"), "new");
+  EXPECT_EQ(Text("d/ok/fine.txt"), "fine");
+  EXPECT_TRUE(fs::is_symlink("d/file.txt"));
+  EXPECT_NE(err.find("member file.txt not written: d/file.txt is a symbolic link"), std::string::npos) << err;
+  EXPECT_NE(err.find("member link\\new.txt not written: d/link is a symbolic link"), std::string::npos)
+      << err;
+}
+
+// A 0x5C trail byte of a double-byte character is no separator.
+TEST_F(ArchiveTools, ShiftJisNamesKeepTheirTrailBytes) {
+  namespace fs = std::filesystem;
+  const std::string so = "\x83\x5C";  // ソ
+  test::WriteFile("s.bin", Archive({{so + "ft.txt", "1"}, {"sub\\" + so + "\\x.txt", "2"}}));
+  ASSERT_EQ(Tool({"unpack", "s.bin", "out"}), 0);
+  EXPECT_EQ(Text("out/" + so + "ft.txt"), "1");
+  EXPECT_EQ(Text("out/sub/" + so + "/x.txt"), "2");
+  EXPECT_FALSE(fs::exists("out/\x83"));
+  ASSERT_EQ(Tool({"pack", "out"}), 0);
+  EXPECT_EQ(MemberNames("out.bin"), (std::vector<std::string>{"sub\\" + so + "\\x.txt", so + "ft.txt"}));
+}
+
+struct LinkCase {
+  const char* name;
+  bool follow;
+  std::vector<std::string> members;  // sorted as stored
+};
+void PrintTo(const LinkCase& c, std::ostream* os) { *os << c.name; }
+
+class PackLinks : public test::FilesTest, public testing::WithParamInterface<LinkCase> {};
+
+// Links are skipped with a warning, or followed and stored under their own
+// names; a member name is never made from where a link leads.
+TEST_P(PackLinks, StoreOnlyNamesBelowTheFolder) {
+  namespace fs = std::filesystem;
+  test::WriteFile("outside/secret.txt", "secret");
+  test::WriteFile("data/a.txt", "A");
+  fs::create_symlink((dir_ / "outside/secret.txt").string(), "data/abs.txt");
+  fs::create_symlink("a.txt", "data/b.txt");
+  fs::create_symlink("../outside", "data/sub");
+  fs::create_symlink(".", "data/loop");
+  fs::create_symlink("missing", "data/broken");
+  testing::internal::CaptureStderr();
+  int status = GetParam().follow ? Tool({"pack", "--follow", "data"}) : Tool({"pack", "data"});
+  std::string err = testing::internal::GetCapturedStderr();
+  ASSERT_EQ(status, 0) << err;
+  EXPECT_EQ(MemberNames("data.bin"), GetParam().members);
+  EXPECT_NE(err.find("skipping"), std::string::npos);
+  fs::rename("data", "moved");
+  if (GetParam().follow) {
+    EXPECT_EQ(Load("data\\abs.txt"), "secret");
+    EXPECT_EQ(Load("data\\b.txt"), "A");
+    EXPECT_EQ(Load("data\\sub\\secret.txt"), "secret");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, PackLinks,
+    testing::Values(LinkCase{"Skipped", false, {"a.txt"}},
+                    LinkCase{"Followed", true, {"a.txt", "abs.txt", "b.txt", "sub\\secret.txt"}}),
+    [](const testing::TestParamInfo<LinkCase>& info) { return std::string(info.param.name); });
+
+// A header that claims more than 13 bytes can stand for is corrupt, and no
+// output is written for it.
+TEST_F(ArchiveTools, ExpandRefusesAClaimTheStreamCannotMake) {
+  const uint8_t huge[13] = {'q', 'a', 'v', 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x30, 0xC0, 0, 0, 0};
+  test::WriteFile("huge.qav", std::vector<uint8_t>(huge, huge + 13));
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(Tool({"expand", "huge.qav", "huge.out"}), 1);
+  EXPECT_NE(
+      testing::internal::GetCapturedStderr().find("huge.qav is not a compressed file or its data is corrupt"),
+      std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists("huge.out"));
+  // A claim within reach expands, the part the codes leave out as zeros.
+  std::vector<uint8_t> short_(huge, huge + 13);
+  short_[4] = short_[5] = 0;
+  short_[6] = 0x10;
+  short_[7] = 0x00;  // 4096 bytes
+  test::WriteFile("short.qav", short_);
+  ASSERT_EQ(Tool({"expand", "short.qav", "short.out"}), 0);
+  std::vector<uint8_t> out = test::ReadFile("short.out");
+  ASSERT_EQ(out.size(), 4096u);
+  EXPECT_EQ(out[0], 'a');
+  EXPECT_EQ(std::count(out.begin(), out.end(), 0), 4095);
+}
+
 TEST_F(ArchiveTools, CompressAndExpandRoundTrip) {
   std::mt19937 rng(5);
   std::string data;

@@ -248,7 +248,10 @@ INSTANTIATE_TEST_SUITE_P(
         Corrupt{"WidthPast15",
                 10,
                 {{'a', 9}, {257, 9}, {257, 10}, {257, 11}, {257, 12}, {257, 13}, {257, 14}, {257, 15}}},
-        Corrupt{"ByteIntoEmptyBlock", 0, {{'a', 9}, {256, 9}}}),
+        Corrupt{"ByteIntoEmptyBlock", 0, {{'a', 9}, {256, 9}}},
+        // 13 bytes cannot stand for more than 13 * 2^18 bytes.
+        Corrupt{"ClaimsFourGiB", 0xFFFFFFFF, {{'a', 9}, {256, 9}}},
+        Corrupt{"ClaimsPastTheBound", 13 * (1u << 18) + 1, {{'a', 9}, {256, 9}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class CompressedFiles : public FilesTest {};
@@ -262,6 +265,20 @@ TEST_F(CompressedFiles, SaveAndOpenThroughTheFileLayer) {
   std::vector<uint8_t> image;
   ASSERT_TRUE(CompressToMemory(data.data(), uint32_t(data.size()), image));
   EXPECT_EQ(test::ReadFile("saved.dat"), image) << "file and memory writers agree";
+}
+
+// The old file stays until the new one is written whole.
+TEST_F(CompressedFiles, TheOldFileStaysUntilTheNewOneIsClosed) {
+  std::vector<uint8_t> data = Text(1000);
+  ASSERT_TRUE(WriteCompressedFile("keep.dat", data.data(), 1000));
+  std::vector<uint8_t> before = test::ReadFile("keep.dat");
+  {
+    BitWriter writer;
+    ASSERT_TRUE(writer.Create("keep.dat"));
+    ASSERT_TRUE(writer.Write(kCompressedMagic, 32));
+    EXPECT_EQ(test::ReadFile("keep.dat"), before) << "nothing replaced while writing";
+  }  // closed without error: now it is replaced
+  EXPECT_EQ(test::ReadFile("keep.dat").size(), 4u);
 }
 
 TEST_F(CompressedFiles, SizeZeroLeavesOnlyTheHeader) {
@@ -307,6 +324,29 @@ TEST_F(CompressedFiles, ExpandedFileSeeksAndReadsToItsEnd) {
   EXPECT_EQ(SeekExpFile(f.get(), -1, 0), -1);
   EXPECT_EQ(SeekExpFile(f.get(), 1000, 0), 1000);
   EXPECT_FALSE(ReadExpFile(f.get(), nullptr, 1, &got));
+}
+
+// A header may claim more than the codes give (the rest reads as zeros), but
+// not more than a file of its size can stand for: such a claim is refused
+// before anything of that size is allocated.
+TEST_F(CompressedFiles, HeaderClaimIsBoundedByTheFileSize) {
+  SlowBits s;
+  s.Put(kCompressedMagic, 32);
+  s.Put(0, 32);
+  for (uint32_t code : {uint32_t('a'), 256u}) s.Put(code, 9);
+  s.bytes.resize(13);  // trailing bytes after the end code are ignored
+  auto claim = [&](uint32_t length) {
+    for (int i = 0; i < 4; ++i) s.bytes[4 + i] = uint8_t(length >> (24 - 8 * i));
+    test::WriteFile("claim.dat", s.bytes);
+    return ExpFilePtr(OpenExpFile("claim.dat"));
+  };
+  uint32_t bound = 13 * uint32_t(kLzwMaxExpansion);
+  ExpFilePtr most = claim(bound);
+  ASSERT_TRUE(most);
+  EXPECT_EQ(ExpFileSize(most.get()), int32_t(bound));
+  EXPECT_FALSE(claim(bound + 1));
+  EXPECT_FALSE(claim(0x80000000u)) << "a 2 GB source file of 13 bytes";
+  EXPECT_FALSE(claim(0xFFFFFFFFu));
 }
 
 TEST_F(CompressedFiles, HeaderLengthSmallerThanTheDataFailsTheOpen) {
