@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <vector>
 
 #include "platform/text_encoding.h"
@@ -65,56 +66,96 @@ std::string Join(const std::vector<std::string>& parts, size_t from) {
   return out;
 }
 
-// Maps parts[i..] below `dir` (which ends with '/' or is empty) into `out`
-// and returns how many of them exist. Where several entries match a
-// component (Data and data), the one under which most of the rest exists
-// wins; from the first component that matches nothing, the rest keeps its
-// spelling (a file or folder about to be created).
-size_t MapFrom(const std::string& dir, const std::vector<std::string>& parts, size_t i, std::string& out) {
-  if (i == parts.size()) {
-    out = dir;
-    return 0;
-  }
-  const std::string& part = parts[i];
-  const char* separator = i + 1 < parts.size() ? "/" : "";
-  std::vector<std::string> options;
-  bool plain = part.empty() || part == "." || part == "..";
-  if (plain || Exists(dir + part)) options.push_back(part);
-  if (!plain)
-    for (const std::string& entry : MatchingEntries(dir, part))
-      if (entry != part) options.push_back(entry);
-  if (options.empty()) {
-    out = dir + Join(parts, i);
-    return 0;
-  }
-  size_t best = 0;
-  for (size_t k = 0; k < options.size(); ++k) {
-    std::string mapped;
-    size_t found = 1 + MapFrom(dir + options[k] + separator, parts, i + 1, mapped);
-    if (k == 0 || found > best) {
-      best = found;
-      out = mapped;
+// The components of `path` with "." and empty ones dropped and ".." taken
+// against the component before it, as Windows reads a path; ".." stays only
+// at the start of a relative path (and goes at the root).
+std::vector<std::string> Components(const std::string& path, bool absolute) {
+  std::vector<std::string> parts;
+  size_t up = 0;  // leading ".." kept
+  for (size_t start = 0; start <= path.size();) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    std::string part = path.substr(start, end - start);
+    start = end + 1;
+    if (part.empty() || part == ".") continue;
+    if (part != "..") {
+      parts.push_back(part);
+    } else if (parts.size() > up) {
+      parts.pop_back();
+    } else if (!absolute) {
+      parts.push_back(part);
+      ++up;
     }
-    if (found == parts.size() - i) break;  // all of it exists
   }
-  return best;
+  return parts;
+}
+
+std::string Child(const std::string& dir, const std::string& name) {
+  if (dir.empty()) return name;
+  return dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+
+// One place a prefix of the path may stand for, and the file it reaches.
+struct Candidate {
+  std::string path;
+  dev_t device;
+  ino_t inode;
+};
+
+// Candidates kept per component: several folders differing only in case
+// (Data and data) are searched side by side, never more than this many.
+constexpr size_t kMaxCandidates = 16;
+
+std::atomic<uint64_t> gListings{0};
+
+// The entries of `dir` that `part` may stand for: the exact spelling first.
+std::vector<std::string> Options(const std::string& dir, const std::string& part) {
+  std::vector<std::string> options;
+  if (Exists(Child(dir, part))) options.push_back(part);
+  gListings.fetch_add(1, std::memory_order_relaxed);
+  for (const std::string& entry : MatchingEntries(dir, part))
+    if (entry != part) options.push_back(entry);
+  return options;
 }
 
 }  // namespace
 
+// Components are matched level by level, the candidates of each level in
+// order of preference (exact spelling first). A candidate that reaches a
+// file already reached by an earlier one is dropped, since everything below
+// it is the same, so the work grows with the number of components, not with
+// the ways of spelling them. The first candidate of the deepest level that
+// exists wins; the components after it keep their spelling (a file or folder
+// about to be created).
 std::string MapPath(const std::string& windowsPath) {
   std::string path = Slashes(windowsPath);
   if (path.empty() || Exists(path)) return path;
-  std::vector<std::string> parts;
-  for (size_t start = 0;;) {
-    size_t end = path.find('/', start);
-    parts.push_back(path.substr(start, end - start));
-    if (end == std::string::npos) break;
-    start = end + 1;
+  bool absolute = path[0] == '/';
+  std::vector<std::string> parts = Components(path, absolute);
+  std::string root = absolute ? "/" : "";
+  size_t i = 0;
+  for (; i < parts.size() && parts[i] == ".."; ++i) root = Child(root, "..");
+  std::vector<Candidate> level = {{root, 0, 0}};
+  for (; i < parts.size(); ++i) {
+    std::vector<Candidate> next;
+    for (const Candidate& c : level) {
+      for (const std::string& option : Options(c.path, parts[i])) {
+        std::string child = Child(c.path, option);
+        struct stat st;
+        if (stat(child.c_str(), &st) != 0 && lstat(child.c_str(), &st) != 0) continue;
+        bool seen = false;
+        for (const Candidate& n : next) seen = seen || (n.device == st.st_dev && n.inode == st.st_ino);
+        if (!seen && next.size() < kMaxCandidates) next.push_back({child, st.st_dev, st.st_ino});
+      }
+    }
+    if (next.empty()) break;
+    level = std::move(next);
   }
-  std::string mapped;
-  MapFrom("", parts, 0, mapped);
-  return mapped;
+  std::string mapped = level[0].path;
+  if (i == parts.size()) return mapped.empty() ? "." : mapped;
+  return Child(mapped, Join(parts, i));
 }
+
+uint64_t PathMapListings() { return gListings.load(std::memory_order_relaxed); }
 
 }  // namespace qavz::platform
