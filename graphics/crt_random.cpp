@@ -2,17 +2,9 @@
 
 namespace qavz {
 
-namespace {
-
-uint32_t gSeed = 1;
-
-}  // namespace
-
-int32_t CrtRand() noexcept {
-  gSeed = gSeed * 214013u + 2531011u;
-  return int32_t((gSeed >> 16) & 0x7FFF);
+CrtGenerator& CrtState() noexcept {
+  static CrtGenerator generator;
+  return generator;
 }
-
-void CrtSrand(uint32_t seed) noexcept { gSeed = seed; }
 
 }  // namespace qavz

@@ -8,9 +8,21 @@
 
 namespace qavz {
 
-// The next value, 0 .. 32767.
-int32_t CrtRand() noexcept;
+struct CrtGenerator {
+  uint32_t seed = 1;
+  // The next value, 0 .. 32767.
+  int32_t Next() {
+    seed = seed * 214013u + 2531011u;
+    return int32_t((seed >> 16) & 0x7FFF);
+  }
+};
+
+// The one shared sequence. Loops that draw per pixel take a copy and store
+// it back when done.
+CrtGenerator& CrtState() noexcept;
+
+inline int32_t CrtRand() noexcept { return CrtState().Next(); }
 // Restarts the sequence (tests use it for repeatable results).
-void CrtSrand(uint32_t seed) noexcept;
+inline void CrtSrand(uint32_t seed) noexcept { CrtState().seed = seed; }
 
 }  // namespace qavz

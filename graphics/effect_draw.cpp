@@ -14,16 +14,17 @@ namespace qavz {
 
 namespace {
 
-// Column and row of a short coordinate: extent x ((c >> 8) & 2047) >> 11.
-// Tabulated once per draw, as byte offsets and row pointers.
-struct ShortLookup {
+// Where coordinates lead, tabulated once per draw: for the short format
+// the byte offset of column extent x f >> 11 and the row extent x f >> 11
+// for every f = (c >> 8) & 2047; for the long format the source rows.
+struct Lookup {
   size_t column[2048];
   const uint8_t* row[2048];
+  std::unique_ptr<const uint8_t*[]> rows;
 };
 
 template <int Bpp, GridFormat Format>
-void DrawCells(const Effect& e, const ShortLookup* lookup) {
-  const Plane& src = *e.src;
+void DrawCells(const Effect& e, const Lookup* lookup) {
   uint64_t width = uint64_t(e.srcWidth), height = uint64_t(e.srcHeight);
   size_t left = size_t(e.srcLeft) * Bpp;
   auto diff8 = [](uint32_t to, uint32_t from) { return uint32_t(int32_t(to - from) >> 3); };
@@ -46,8 +47,7 @@ void DrawCells(const Effect& e, const ShortLookup* lookup) {
         if constexpr (Format == kShortGrid) {
           in = lookup->row[(v >> 8) & 2047] + lookup->column[(u >> 8) & 2047];
         } else {
-          in = src.Row(e.srcTop + int32_t((height * (v >> 16)) >> 16)) + left +
-               size_t((width * (u >> 16)) >> 16) * Bpp;
+          in = lookup->rows[(height * (v >> 16)) >> 16] + left + size_t((width * (u >> 16)) >> 16) * Bpp;
         }
         std::memcpy(out, in, Bpp);
       }
@@ -56,7 +56,7 @@ void DrawCells(const Effect& e, const ShortLookup* lookup) {
 }
 
 template <int Bpp>
-void DrawFormat(const Effect& e, GridFormat format, const ShortLookup* lookup) {
+void DrawFormat(const Effect& e, GridFormat format, const Lookup* lookup) {
   if (format == kShortGrid)
     DrawCells<Bpp, kShortGrid>(e, lookup);
   else
@@ -68,14 +68,17 @@ void DrawFormat(const Effect& e, GridFormat format, const ShortLookup* lookup) {
 bool DrawEffect(const Effect& e, GridFormat format) noexcept {
   TheArena().Write(e.state + kEfFormat, int32_t(format));
   int bpp = e.src->BytesPerPixel();
-  std::unique_ptr<ShortLookup> lookup;
+  std::unique_ptr<Lookup> lookup(new (std::nothrow) Lookup);
+  if (!lookup) return false;
   if (format == kShortGrid) {
-    lookup.reset(new (std::nothrow) ShortLookup);
-    if (!lookup) return false;
     for (uint32_t f = 0; f < 2048; ++f) {
       lookup->column[f] = size_t(e.srcLeft + int32_t(uint64_t(e.srcWidth) * f >> 11)) * size_t(bpp);
       lookup->row[f] = e.src->Row(e.srcTop + int32_t(uint64_t(e.srcHeight) * f >> 11));
     }
+  } else {
+    lookup->rows.reset(new (std::nothrow) const uint8_t*[size_t(e.srcHeight)]);
+    if (!lookup->rows) return false;
+    for (int32_t i = 0; i < e.srcHeight; ++i) lookup->rows[i] = e.src->Row(e.srcTop + i);
   }
   switch (bpp) {
     case 1:

@@ -40,13 +40,14 @@ struct Stepper {
     value = from + sign * (acc / steps);
     error = acc % steps;
   }
-  void Next() {
-    value += whole;
+  // Steps once; the change of the value.
+  int64_t Next() {
     error += part;
-    if (error >= steps) {
-      error -= steps;
-      value += sign;
-    }
+    int64_t carry = error >= steps;
+    error -= carry * steps;
+    int64_t change = whole + carry * sign;
+    value += change;
+    return change;
   }
 };
 
@@ -110,15 +111,17 @@ void MapLine(const Mapping& map, Point a, Point b, int64_t row) {
   x.Start(a.x, b.x, length, first);
   y.Start(a.y, b.y, length, first);
   column.Start(map.source.left, map.source.right - 1, length, first);
-  const uint8_t* sourceRow = map.src->Row(int32_t(row));
+  // Byte offsets from the planes' memory: one row down the picture is -pitch.
+  const Plane& dst = *map.dst;
+  const int64_t pitch = dst.pitch;
+  int64_t out = (dst.height - 1 - y.value) * pitch + x.value * Bpp;
+  const uint8_t* in = map.src->Row(int32_t(row));
+  int64_t at = column.value * Bpp;
   for (int64_t k = first; k <= last; ++k) {
-    const uint8_t* s = sourceRow + column.value * Bpp;
-    uint32_t pixel = LoadPixel(s, Bpp);
-    if (map.key == kNoKey || (pixel & map.mask) != map.key)
-      std::memcpy(map.dst->Row(int32_t(y.value)) + x.value * Bpp, s, Bpp);
-    x.Next();
-    y.Next();
-    column.Next();
+    uint32_t pixel = LoadPixel(in + at, Bpp);
+    if (map.key == kNoKey || (pixel & map.mask) != map.key) StorePixel(dst.host + out, Bpp, pixel);
+    out += x.Next() * Bpp - y.Next() * pitch;
+    at += column.Next() * Bpp;
   }
 }
 

@@ -104,48 +104,119 @@ void SmoothRows(const SmoothJob& job) {
   }
 }
 
-using SmoothLoop = void (*)(const SmoothJob&);
+// Field c of a pixel: byte c, or the 5-bit field c of 5-5-5.
+template <int Shift>
+inline uint32_t FieldOf(uint32_t v, int c) {
+  return (v >> (c * Shift)) & ((1u << Shift) - 1);
+}
+
+// Without a key the interpolation separates: each source row in use is
+// first interpolated across once (a x (256 - fx) + b x fx per channel, at
+// most 65280), then every destination row mixes its two such rows, which is
+// the same sum as weighting the four pixels at once.
+template <int SrcBpp, int DstBpp, int Channels, int Shift>
+bool SmoothSeparable(const SmoothJob& job) {
+  const Axis& ax = *job.x;
+  const Axis& ay = *job.y;
+  const size_t n = size_t(ax.count) * Channels;
+  std::unique_ptr<uint16_t[]> buffers(new (std::nothrow) uint16_t[2 * n]);
+  std::unique_ptr<uint8_t[]> mixed(new (std::nothrow) uint8_t[n]);
+  if (!buffers || !mixed) return false;
+  uint16_t* across[2] = {buffers.get(), buffers.get() + n};
+  int32_t held[2] = {-1, -1};
+  // The buffer holding source row `row`, filled into the buffer that does
+  // not hold `keep` when neither holds it yet.
+  auto acrossRow = [&](int32_t row, int32_t keep) {
+    for (int b = 0; b < 2; ++b)
+      if (held[b] == row) return across[b];
+    int b = held[0] == keep ? 1 : 0;
+    const uint8_t* in = job.src->Row(row);
+    uint16_t* out = across[b];
+    for (int32_t i = 0; i < ax.count; ++i) {
+      uint32_t p = LoadPixel(in + size_t(ax.near[i]) * SrcBpp, SrcBpp);
+      uint32_t q = LoadPixel(in + size_t(ax.next[i]) * SrcBpp, SrcBpp);
+      uint32_t fx = ax.fraction[i];
+      for (int c = 0; c < Channels; ++c)
+        out[size_t(i) * Channels + c] =
+            uint16_t(FieldOf<Shift>(p, c) * (256 - fx) + FieldOf<Shift>(q, c) * fx);
+    }
+    held[b] = row;
+    return out;
+  };
+  for (int32_t j = 0; j < ay.count; ++j) {
+    const uint16_t* __restrict upper = acrossRow(ay.near[j], ay.next[j]);
+    const uint16_t* __restrict lower = acrossRow(ay.next[j], ay.near[j]);
+    const uint32_t fy = ay.fraction[j];
+    uint8_t* __restrict mix = mixed.get();
+    for (size_t k = 0; k < n; ++k)
+      mix[k] = uint8_t((uint32_t(upper[k]) * (256 - fy) + uint32_t(lower[k]) * fy) >> 16);
+    uint8_t* out = job.dst->Row(ay.first + j) + size_t(ax.first) * DstBpp;
+    if constexpr (Shift == 8 && Channels == DstBpp) {
+      std::memcpy(out, mix, n);
+    } else {
+      for (int32_t i = 0; i < ax.count; ++i, out += DstBpp) {
+        uint32_t value = DstBpp == 4 ? LoadPixel(out, 4) & 0xFF000000u : 0;
+        for (int c = 0; c < Channels; ++c) value |= uint32_t(mix[size_t(i) * Channels + c]) << (c * Shift);
+        StorePixel(out, DstBpp, value);
+      }
+    }
+  }
+  return true;
+}
+
+using SmoothLoop = bool (*)(const SmoothJob&);
+
+template <int SrcBpp, int DstBpp, int Channels, int Shift>
+bool Smooth(const SmoothJob& job) {
+  if (job.key == kNoKey) return SmoothSeparable<SrcBpp, DstBpp, Channels, Shift>(job);
+  SmoothRows<SrcBpp, DstBpp, Channels, Shift>(job);
+  return true;
+}
 
 // The supported depth pairs: 24 or 32 bits into 24 or 32, 16 into 16, 8
 // into 8.
 SmoothLoop SmoothLoopFor(int32_t srcDepth, int32_t dstDepth) {
-  if (srcDepth == 32 && dstDepth == 32) return SmoothRows<4, 4, 4, 8>;
-  if (srcDepth == 32 && dstDepth == 24) return SmoothRows<4, 3, 3, 8>;
-  if (srcDepth == 24 && dstDepth == 32) return SmoothRows<3, 4, 3, 8>;
-  if (srcDepth == 24 && dstDepth == 24) return SmoothRows<3, 3, 3, 8>;
-  if (srcDepth == 16 && dstDepth == 16) return SmoothRows<2, 2, 3, 5>;
-  if (srcDepth == 8 && dstDepth == 8) return SmoothRows<1, 1, 1, 8>;
+  if (srcDepth == 32 && dstDepth == 32) return Smooth<4, 4, 4, 8>;
+  if (srcDepth == 32 && dstDepth == 24) return Smooth<4, 3, 3, 8>;
+  if (srcDepth == 24 && dstDepth == 32) return Smooth<3, 4, 3, 8>;
+  if (srcDepth == 24 && dstDepth == 24) return Smooth<3, 3, 3, 8>;
+  if (srcDepth == 16 && dstDepth == 16) return Smooth<2, 2, 3, 5>;
+  if (srcDepth == 8 && dstDepth == 8) return Smooth<1, 1, 1, 8>;
   return nullptr;
 }
 
+// 16.16 source positions kept inside the source rectangle: one column right
+// adds (a, b), one row down adds (-b, a), each wrapped once.
 template <int Bpp>
-void TileRows(const Plane& dst, const Rect& area, const Plane& src, const Rect& source, Wide u0, Wide v0,
+bool TileRows(const Plane& dst, const Rect& area, const Plane& src, const Rect& source, Wide u0, Wide v0,
               int64_t a, int64_t b) {
-  int64_t uSpan = int64_t(source.right - source.left) << 16, vSpan = int64_t(source.bottom - source.top)
-                                                                     << 16;
-  auto wrap = [](Wide value, int64_t span) {
+  const int32_t height = source.bottom - source.top;
+  const uint32_t uSpan = uint32_t(source.right - source.left) << 16, vSpan = uint32_t(height) << 16;
+  std::unique_ptr<const uint8_t*[]> rows(new (std::nothrow) const uint8_t*[size_t(height)]);
+  if (!rows) return false;
+  for (int32_t i = 0; i < height; ++i) rows[i] = src.Row(source.top + i) + size_t(source.left) * Bpp;
+  auto wrap = [](Wide value, uint32_t span) {
     Wide m = value % span;
-    return int64_t(m < 0 ? m + span : m);
+    return uint32_t(m < 0 ? m + span : m);
   };
-  int64_t au = wrap(a, uSpan), av = wrap(b, vSpan);   // one column right: (+a, +b)
-  int64_t bu = wrap(-b, uSpan), bv = wrap(a, vSpan);  // one row down: (-b, +a)
-  int64_t rowU = wrap(u0, uSpan), rowV = wrap(v0, vSpan);
+  const uint32_t au = wrap(a, uSpan), av = wrap(b, vSpan), bu = wrap(-Wide(b), uSpan), bv = wrap(a, vSpan);
+  uint32_t rowU = wrap(u0, uSpan), rowV = wrap(v0, vSpan);
   for (int32_t y = area.top; y < area.bottom; ++y) {
     uint8_t* out = dst.Row(y) + size_t(area.left) * Bpp;
-    int64_t u = rowU, v = rowV;
+    uint32_t u = rowU, v = rowV;
     for (int32_t x = area.left; x < area.right; ++x, out += Bpp) {
-      const uint8_t* in = src.Row(source.top + int32_t(v >> 16)) + size_t(source.left + (u >> 16)) * Bpp;
-      std::memcpy(out, in, Bpp);
+      std::memcpy(out, rows[v >> 16] + size_t(u >> 16) * Bpp, Bpp);
       u += au;
-      if (u >= uSpan) u -= uSpan;
+      u -= u >= uSpan ? uSpan : 0;
       v += av;
-      if (v >= vSpan) v -= vSpan;
+      v -= v >= vSpan ? vSpan : 0;
     }
     rowU += bu;
-    if (rowU >= uSpan) rowU -= uSpan;
+    rowU -= rowU >= uSpan ? uSpan : 0;
     rowV += bv;
-    if (rowV >= vSpan) rowV -= vSpan;
+    rowV -= rowV >= vSpan ? vSpan : 0;
   }
+  return true;
 }
 
 }  // namespace
@@ -166,8 +237,10 @@ int32_t Native_smooth(Addr args) noexcept {
   if (!BuildAxis(to.top, to.bottom, clip.top, clip.bottom, from.top, from.bottom, top, bottom, y)) return 0;
   SourceSnapshot source(*src, *dst);
   if (!source.Get()) return 0;
-  loop(SmoothJob{dst, source.Get(), &x, &y, KeyForDepth(Arg(args, 4), src->depth), ColourMask(src->depth)});
-  return 1;
+  return loop(SmoothJob{dst, source.Get(), &x, &y, KeyForDepth(Arg(args, 4), src->depth),
+                        ColourMask(src->depth)})
+             ? 1
+             : 0;
 }
 
 // Each destination pixel reads the source at its offset from the
@@ -194,20 +267,21 @@ int32_t Native_tiled(Addr args) noexcept {
   SourceSnapshot snapshot(*src, *dst);
   if (!snapshot.Get()) return 0;
   const Plane& in = *snapshot.Get();
+  bool done;
   switch (dst->BytesPerPixel()) {
     case 1:
-      TileRows<1>(*dst, area, in, source, u0, v0, a, b);
+      done = TileRows<1>(*dst, area, in, source, u0, v0, a, b);
       break;
     case 2:
-      TileRows<2>(*dst, area, in, source, u0, v0, a, b);
+      done = TileRows<2>(*dst, area, in, source, u0, v0, a, b);
       break;
     case 3:
-      TileRows<3>(*dst, area, in, source, u0, v0, a, b);
+      done = TileRows<3>(*dst, area, in, source, u0, v0, a, b);
       break;
     default:
-      TileRows<4>(*dst, area, in, source, u0, v0, a, b);
+      done = TileRows<4>(*dst, area, in, source, u0, v0, a, b);
   }
-  return 1;
+  return done ? 1 : 0;
 }
 
 }  // namespace qavz

@@ -29,9 +29,14 @@ int64_t PositiveModulo(int64_t value, int64_t size) {
   return m < 0 ? m + size : m;
 }
 
-// Adds `amount` to the three colour bytes, saturating at 255.
-inline void Brighten24(uint8_t* p, uint32_t amount) {
-  for (int c = 0; c < 3; ++c) p[c] = uint8_t(std::min<uint32_t>(p[c] + amount, 255));
+// Adds `amount` (at most 255) to the three colour bytes of a 24- or 32-bit
+// pixel value, each saturating at 255; the fourth byte stays.
+inline uint32_t Brighten24(uint32_t v, uint32_t amount) {
+  uint32_t rb = (v & 0x00FF00FFu) + amount * 0x00010001u;
+  uint32_t over = rb & 0x01000100u;
+  rb = (rb | (over - (over >> 8))) & 0x00FF00FFu;
+  uint32_t g = std::min<uint32_t>((v & 0x0000FF00u) + (amount << 8), 0xFF00u);
+  return (v & 0xFF000000u) | rb | g;
 }
 
 // Adds `amount` to each 5-bit field, saturating at 31; bit 15 stays.
@@ -43,25 +48,33 @@ inline uint16_t Brighten555(uint16_t v, uint32_t amount) {
 }
 
 // The flame's fading: every colour field one step darker (8-bit values two
-// steps), none below 0; 32-bit alpha fades too.
-inline void Weaken(const uint8_t* in, uint8_t* out, int bpp) {
-  switch (bpp) {
-    case 1:
-      out[0] = uint8_t(in[0] > 2 ? in[0] - 2 : 0);
-      return;
-    case 2: {
-      uint32_t v = uint32_t(in[0] | in[1] << 8), w = v & 0x8000u;
-      for (int shift = 0; shift < 15; shift += 5) {
-        uint32_t f = (v >> shift) & 31;
-        w |= (f ? f - 1 : 0) << shift;
-      }
-      out[0] = uint8_t(w);
-      out[1] = uint8_t(w >> 8);
-      return;
-    }
-    default:
-      for (int c = 0; c < bpp; ++c) out[c] = uint8_t(in[c] ? in[c] - 1 : 0);
+// steps), none below 0; 32-bit alpha fades too. Each field loses one where
+// any of its bits is set.
+template <int Bpp>
+inline uint32_t Weaken(uint32_t v) {
+  if constexpr (Bpp == 1) {
+    return v > 2 ? v - 2 : 0;
+  } else if constexpr (Bpp == 2) {
+    uint32_t t = ((v & 0x3DEFu) + 0x3DEFu) | v;
+    return v - ((t >> 4) & 0x0421u);
+  } else {
+    uint32_t t = ((v & 0x7F7F7F7Fu) + 0x7F7F7F7Fu) | v;
+    return v - ((t >> 7) & 0x01010101u);
   }
+}
+
+template <int Bpp>
+void FireRows(const Plane& plane, const Rect& area) {
+  CrtGenerator random = CrtState();
+  for (int32_t y = area.top + 1; y < area.bottom; ++y) {
+    const uint8_t* in = plane.Row(y);
+    uint8_t* out = plane.Row(y - 1);
+    for (int32_t x = area.left; x < area.right; ++x) {
+      int32_t to = std::clamp(x + random.Next() % 3 - 1, area.left, area.right - 1);
+      StorePixel(out + size_t(to) * Bpp, Bpp, Weaken<Bpp>(LoadPixel(in + size_t(x) * Bpp, Bpp)));
+    }
+  }
+  CrtState() = random;
 }
 
 }  // namespace
@@ -120,7 +133,7 @@ int32_t Native_noise(Addr args) noexcept {
       m &= 255;
       step &= 255;
       for (int32_t x = area.left; x < area.right; ++x, p += bpp, m = (m + step) & 255)
-        if (m > threshold) Brighten24(p, m - threshold);
+        if (m > threshold) StorePixel(p, bpp, Brighten24(LoadPixel(p, bpp), m - threshold));
     }
   }
   return 1;
@@ -160,14 +173,18 @@ int32_t Native_fire(Addr args) noexcept {
   Rect area;
   Plane* plane = PlaneAndArea(args, area);
   if (!plane || IsEmpty(area) || area.bottom - area.top < 2) return 0;
-  int bpp = plane->BytesPerPixel();
-  for (int32_t y = area.top + 1; y < area.bottom; ++y) {
-    const uint8_t* in = plane->Row(y);
-    uint8_t* out = plane->Row(y - 1);
-    for (int32_t x = area.left; x < area.right; ++x) {
-      int32_t to = std::clamp(x + CrtRand() % 3 - 1, area.left, area.right - 1);
-      Weaken(in + size_t(x) * size_t(bpp), out + size_t(to) * size_t(bpp), bpp);
-    }
+  switch (plane->BytesPerPixel()) {
+    case 1:
+      FireRows<1>(*plane, area);
+      break;
+    case 2:
+      FireRows<2>(*plane, area);
+      break;
+    case 3:
+      FireRows<3>(*plane, area);
+      break;
+    default:
+      FireRows<4>(*plane, area);
   }
   return 1;
 }

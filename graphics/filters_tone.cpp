@@ -12,19 +12,33 @@ namespace qavz {
 
 namespace {
 
-// Channel-wise truncating average of N pixels holding Lanes fields of Bits
-// bits each (8-bit lanes, or the 5-bit fields of 5-5-5).
+// Channel-wise truncating average of N (2 or 4) pixels holding Lanes fields
+// of Bits bits each: 8-bit lanes summed two at a time in 16-bit halves, or
+// the 5-bit fields of 5-5-5 summed apart from their neighbours.
 template <int Lanes, int Bits, int N>
 uint32_t Average(const uint32_t (&p)[N]) {
-  constexpr uint32_t kField = (1u << Bits) - 1;
-  uint32_t out = 0;
-  for (int lane = 0; lane < Lanes; ++lane) {
-    int shift = lane * Bits;
+  static_assert(N == 2 || N == 4);
+  constexpr int kShift = N == 4 ? 2 : 1;
+  if constexpr (Lanes == 1) {
     uint32_t sum = 0;
-    for (uint32_t v : p) sum += (v >> shift) & kField;
-    out |= (sum / N) << shift;
+    for (uint32_t v : p) sum += v;
+    return sum >> kShift;
+  } else if constexpr (Bits == 5) {
+    uint32_t rb = 0, g = 0;
+    for (uint32_t v : p) {
+      rb += v & 0x7C1Fu;
+      g += v & 0x03E0u;
+    }
+    return ((rb >> kShift) & 0x7C1Fu) | ((g >> kShift) & 0x03E0u);
+  } else {
+    uint32_t rb = 0, ga = 0;
+    for (uint32_t v : p) {
+      rb += v & 0x00FF00FFu;
+      ga += (v >> 8) & 0x00FF00FFu;
+    }
+    uint32_t out = ((rb >> kShift) & 0x00FF00FFu) | ((ga >> kShift) & 0x00FF00FFu) << 8;
+    return Lanes == 3 ? out & 0xFFFFFFu : out;
   }
-  return out;
 }
 
 struct Copy {
@@ -46,7 +60,22 @@ void GradationRows(const Copy& job) {
     const uint8_t* above = y > job.limit.top ? src.Row(y - 1) : row;
     const uint8_t* below = y + 1 < job.limit.bottom ? src.Row(y + 1) : row;
     uint8_t* out = job.dst->Row(job.to.top + (y - job.from.top)) + size_t(job.to.left) * DstBpp;
+    if constexpr (SrcBpp == DstBpp && Lanes == SrcBpp && Bits == 8) {
+      // Every byte is a channel: the columns with both side neighbours
+      // average byte by byte, the two end columns below.
+      int32_t first = std::max(job.from.left, job.limit.left + 1);
+      int32_t last = std::min(job.from.right, job.limit.right - 1);
+      if (first < last) {
+        size_t begin = size_t(first) * SrcBpp, end = size_t(last) * SrcBpp;
+        uint8_t* __restrict o = out + (begin - size_t(job.from.left) * SrcBpp);
+        for (size_t i = begin; i < end; ++i)
+          o[i - begin] = uint8_t((above[i] + below[i] + row[i - SrcBpp] + row[i + SrcBpp]) >> 2);
+      }
+    }
     for (int32_t x = job.from.left; x < job.from.right; ++x, out += DstBpp) {
+      if constexpr (SrcBpp == DstBpp && Lanes == SrcBpp && Bits == 8) {
+        if (x > job.limit.left && x + 1 < job.limit.right) continue;
+      }
       size_t at = size_t(x) * SrcBpp;
       uint32_t self = LoadPixel(row + at, SrcBpp);
       uint32_t p[4] = {LoadPixel(above + at, SrcBpp), LoadPixel(below + at, SrcBpp),
