@@ -13,15 +13,19 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
+// Wide enough for every product of 32-bit parameters below.
+using Wide = __int128;
+
 // Source coordinates of a point (x, y) of the source rectangle: short as
-// 2048ths with 8 sub-step bits, long as a 32-bit fraction; both wrap.
-void StoreShort(int32_t* point, int64_t x, int64_t y, int64_t width, int64_t height) {
-  point[0] = int32_t(x * 2048 / width << 8);
-  point[1] = int32_t(y * 2048 / height << 8);
+// 2048ths with 8 sub-step bits, long as a 32-bit fraction; both wrap, so
+// only the low 32 bits are kept.
+void StoreShort(int32_t* point, Wide x, Wide y, int64_t width, int64_t height) {
+  point[0] = int32_t(int64_t(x * 2048 / width) << 8);
+  point[1] = int32_t(int64_t(y * 2048 / height) << 8);
 }
-void StoreLong(int32_t* point, int64_t x, int64_t y, int64_t width, int64_t height) {
-  point[0] = int32_t(x * 65536 / width << 16);
-  point[1] = int32_t(y * 65536 / height << 16);
+void StoreLong(int32_t* point, Wide x, Wide y, int64_t width, int64_t height) {
+  point[0] = int32_t(int64_t(x * 65536 / width) << 16);
+  point[1] = int32_t(int64_t(y * 65536 / height) << 16);
 }
 
 // A float truncated toward zero; 0 for what no integer holds.
