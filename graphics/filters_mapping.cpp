@@ -1,6 +1,5 @@
-// Mapping filters: freemap (a source rectangle onto a free quadrilateral),
-// rotate (onto a turned rectangle) and tiled (a turned, zoomed, repeated
-// source).
+// Mapping filters: freemap (a source rectangle onto a free quadrilateral)
+// and rotate (onto a turned rectangle).
 //
 // freemap walks the quadrilateral's left and right edges together and draws
 // a straight line between their current points for every step, reading one
