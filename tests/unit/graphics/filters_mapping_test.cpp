@@ -129,7 +129,7 @@ TEST_F(PlaneTest, SmoothCopiesAtEqualSizesKeepsAlphaFrom24AndTreatsKeyAsTheDesti
   Plane* flat = CreatePlane(3, 5, 5, 32);
   for (int32_t y = 0; y < 5; ++y)
     for (int32_t x = 0; x < 5; ++x) Set(flat, x, y, 0x77102030);
-  NoisyPlane(2, 12, 9, 32, 2);
+  dst = NoisyPlane(2, 12, 9, 32, 2);
   ASSERT_EQ(calls_.Call(Native_smooth, {2, 0, 3, 0, 0x102030}), 1);
   EXPECT_EQ(Pixels(dst), before);
   EXPECT_EQ(calls_.Call(Native_smooth, {2, 0, 4, 0, kNone}), 0);  // no source
