@@ -10,6 +10,9 @@ void ResetFontState() {}
 void FreeFonts() {}
 void FreePagesAndSurfaces() {}
 void ResetSprites() {}
-void FreeEffectStates() {}
+void FreeEffectStates() {
+  void FreeAllEffectStates() noexcept;  // graphics/effects.h
+  FreeAllEffectStates();
+}
 
 }  // namespace qavz
