@@ -1,7 +1,6 @@
 // FastFile: a plain file, or a member of the pack archive named after one of
 // the directories of the path.
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <new>
 #include <string>
@@ -11,6 +10,7 @@
 #include "files/exp_file.h"
 #include "files/messages.h"
 #include "files/pack_archive.h"
+#include "platform/file_system.h"
 #include "platform/path_map.h"
 #include "platform/text_encoding.h"
 
@@ -30,12 +30,10 @@ void Report(const char* format, const char* path) {
   ReportError(kLevelData, format, platform::ToUtf8(path).c_str());
 }
 
-// Opens an existing regular file for reading (a directory does not open).
+// Opens an existing regular file for reading (a directory, FIFO or device
+// does not open).
 std::FILE* OpenForReading(const std::string& titlePath) {
-  std::string host = platform::MapPath(titlePath);
-  std::error_code ec;
-  if (std::filesystem::is_directory(host, ec)) return nullptr;
-  return std::fopen(host.c_str(), "rb");
+  return platform::OpenRegularFile(platform::MapPath(titlePath));
 }
 
 uint64_t DiskSize(std::FILE* f) {

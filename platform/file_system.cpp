@@ -166,4 +166,18 @@ TreeWriter::Result TreeWriter::Write(const std::vector<std::string>& parts, cons
   return ok ? Result::kWritten : Result::kFailed;
 }
 
+std::FILE* OpenRegularFile(const std::string& hostPath) {
+  int fd = open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return nullptr;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  std::FILE* f = fdopen(fd, "rb");
+  if (!f) close(fd);
+  return f;
+}
+
 }  // namespace qavz::platform

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,11 @@ struct FileFacts {
 
 // False when the path does not exist or cannot be examined.
 bool GetFileFacts(const std::string& hostPath, FileFacts& facts);
+
+// Opens a regular file for binary reading; null for anything else. A FIFO or
+// device is refused without waiting for a writer, so a data file can never
+// block the thread that opens it.
+std::FILE* OpenRegularFile(const std::string& hostPath);
 // Adds or removes write permission (the owner's, and group/other's only
 // where the owner had it). False on failure.
 bool SetReadOnly(const std::string& hostPath, bool readOnly);

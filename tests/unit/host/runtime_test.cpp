@@ -262,6 +262,19 @@ TEST(CommandLineProcess, AThreadBlockedInANativeDoesNotHoldTheRun) {
   EXPECT_LT(seconds, 15.0);
 }
 
+// A FIFO never opens as a data file, so neither a main source nor mload can
+// wait for a writer that never comes.
+TEST(CommandLineProcess, AFifoIsNeverOpenedAsADataFile) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo((dir / "main.c").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo((dir / "data.bin").c_str(), 0600), 0);
+  EXPECT_EQ(Shell(kQavz + " run --headless --timeout 20000 " + (dir / "main.c")).status, 1);
+  WriteFile(dir / "load.c", Program("int main() { log_out(\"%d\", mload(\"data.bin\", 0, 0)); return 0; }"));
+  Outcome run = Shell(kQavz + " run --headless --timeout 20000 " + (dir / "load.c"));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("0\n"), std::string::npos) << run.out;
+}
+
 // A driver asked for by name either starts or ends the run with its reason;
 // asking for headless overrides it.
 TEST(CommandLineProcess, ANamedVideoDriverThatCannotStartIsAnError) {
