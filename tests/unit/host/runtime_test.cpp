@@ -280,15 +280,18 @@ TEST(CommandLineProcess, AFifoIsNeverOpenedAsADataFile) {
 TEST(CommandLineProcess, ANamedVideoDriverThatCannotStartIsAnError) {
   TempDir dir;
   WriteFile(dir / "main.c", "int main() { return 0; }\n");
+  // Another copy running beside the test must not end this one first.
+  WriteFile(dir / "run.cfg", "[General]\nMultipleRunning=1\n");
   std::string noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u QAVZ_HEADLESS QAVZ_VIDEO=";
-  Outcome sdl = Shell(noDisplay + "sdl " + kQavz + " run " + (dir / "main.c"));
+  std::string run = " run --config " + (dir / "run.cfg") + " ";
+  Outcome sdl = Shell(noDisplay + "sdl " + kQavz + run + (dir / "main.c"));
   EXPECT_EQ(sdl.status, 4);
   EXPECT_NE(sdl.out.find("video driver \"sdl\" cannot start: no display"), std::string::npos) << sdl.out;
-  Outcome unknown = Shell(noDisplay + "vga " + kQavz + " run " + (dir / "main.c"));
+  Outcome unknown = Shell(noDisplay + "vga " + kQavz + run + (dir / "main.c"));
   EXPECT_EQ(unknown.status, 4);
   EXPECT_NE(unknown.out.find("video driver \"vga\" is unknown"), std::string::npos) << unknown.out;
-  EXPECT_EQ(Shell(noDisplay + "sdl " + kQavz + " run --headless " + (dir / "main.c")).status, 0);
-  EXPECT_EQ(Shell(noDisplay + "null " + kQavz + " run " + (dir / "main.c")).status, 0);
+  EXPECT_EQ(Shell(noDisplay + "sdl " + kQavz + run + "--headless " + (dir / "main.c")).status, 0);
+  EXPECT_EQ(Shell(noDisplay + "null " + kQavz + run + (dir / "main.c")).status, 0);
 }
 
 TEST(CommandLineProcess, AHeadlessTitleStartsAndStops) {
