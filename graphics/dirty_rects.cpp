@@ -59,11 +59,12 @@ bool DepthsCopyable(const Plane& dst, const Plane& src) {
   return src.depth == 8 && (dst.depth == 24 || dst.depth == 32);
 }
 
-// Sweeps `area` row by row. A listed rectangle is active from its top row
-// to its bottom row; on each row the active ones, in order of left edge, are
-// walked left to right and only the part of each not yet copied on that row
-// is copied, so overlaps are copied once.
-void Sweep(const Rect& area, std::vector<Rect>& rects, const SpanCopier& copy) {
+}  // namespace
+
+// A rectangle is active from its top row to its bottom row; on each row the
+// active ones, in order of left edge, are walked left to right and only the
+// part of each not yet copied on that row is copied.
+void SweepDirtySpans(const Rect& area, std::vector<Rect> rects, const SpanFunction& copy) {
   std::sort(rects.begin(), rects.end(), [](const Rect& a, const Rect& b) { return a.top < b.top; });
   std::vector<Rect> active;
   size_t next = 0;
@@ -82,8 +83,6 @@ void Sweep(const Rect& area, std::vector<Rect>& rects, const SpanCopier& copy) {
     }
   }
 }
-
-}  // namespace
 
 void ClearDirtyRects() noexcept { gCount = 0; }
 
@@ -126,7 +125,7 @@ int32_t Native_drt_copy(Addr args) noexcept {
     if (!Empty(r)) rects.push_back(r);
   }
   SpanCopier copy{*dst, *src, int32_t(shiftX), int32_t(shiftY)};
-  Sweep(area, rects, copy);
+  SweepDirtySpans(area, std::move(rects), copy);
   return 1;
 }
 
