@@ -104,7 +104,9 @@ void ExpectPixels(const Plane& plane, const BmpSpec& s) {
 
 class BitmapFiles : public GraphicsTest {
  protected:
-  int32_t Load(int32_t slot, const std::string& name) { return Call(Native_gload, {slot, At(memory_.Str(name))}); }
+  int32_t Load(int32_t slot, const std::string& name) {
+    return Call(Native_gload, {slot, At(memory_.Str(name))});
+  }
   int32_t Save(const std::string& name, int32_t slot, Addr rect = 0) {
     return Call(Native_gsave, {At(memory_.Str(name)), slot, At(rect)});
   }
@@ -171,8 +173,10 @@ TEST_P(HeaderVariants, Load) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Headers, HeaderVariants,
-                         testing::Values(HeaderCase{"FileAndInfo", true, 40}, HeaderCase{"InfoOnly", false, 40},
-                                         HeaderCase{"FileAndCore", true, 12}, HeaderCase{"CoreOnly", false, 12}));
+                         testing::Values(HeaderCase{"FileAndInfo", true, 40},
+                                         HeaderCase{"InfoOnly", false, 40},
+                                         HeaderCase{"FileAndCore", true, 12},
+                                         HeaderCase{"CoreOnly", false, 12}));
 
 TEST_F(BitmapFiles, ColoursUsedShortensTheTableAndMovesThePixels) {
   BmpSpec s = RandomBitmap(4, 2, 8, 3);
@@ -306,7 +310,9 @@ TEST_F(BitmapFiles, SavedHeadersDescribeTheFile) {
   Addr rect = memory_.Args({-5, 1, 30, 3});  // wider than the plane
   ASSERT_EQ(Save("h.bmp", 3, rect), 1);
   std::vector<uint8_t> file = ReadBytes("h.bmp");
-  auto word = [&](size_t at) { return uint32_t(file[at] | file[at + 1] << 8 | file[at + 2] << 16 | file[at + 3] << 24); };
+  auto word = [&](size_t at) {
+    return uint32_t(file[at] | file[at + 1] << 8 | file[at + 2] << 16 | file[at + 3] << 24);
+  };
   ASSERT_EQ(file.size(), 54u + 1024 + 12 * 2);
   EXPECT_EQ(file[0], 'B');
   EXPECT_EQ(file[1], 'M');

@@ -9,7 +9,8 @@ namespace {
 
 using test::GraphicsTest;
 
-std::vector<uint8_t> BuildDiff(int32_t depth, Rect rect, std::vector<uint8_t> codes, const char* magic = "DIFF") {
+std::vector<uint8_t> BuildDiff(int32_t depth, Rect rect, std::vector<uint8_t> codes,
+                               const char* magic = "DIFF") {
   std::vector<uint8_t> image(12, 0x77);  // bytes 4 to 11 are not read
   std::memcpy(image.data(), magic, 4);
   for (int32_t v : {depth, rect.left, rect.top, rect.right, rect.bottom})
@@ -82,7 +83,7 @@ TEST_P(DifferenceImages, MalformedImagesLeaveThePlaneUntouched) {
   std::vector<uint8_t> before(plane.host, plane.host + plane.ImageBytes());
   std::vector<uint8_t> good = Run(0, 2, 0x40, false);
   good.insert(good.end(), {0, 1});
-  std::vector<uint8_t> noEnd = Run(0, 2, 0x40, true);  // runs out of data
+  std::vector<uint8_t> noEnd = Run(0, 2, 0x40, true);     // runs out of data
   std::vector<uint8_t> pastRow = Run(5, 4, 0x40, false);  // past the row's end
   pastRow.insert(pastRow.end(), {0, 1});
   std::vector<uint8_t> belowPlane = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2};

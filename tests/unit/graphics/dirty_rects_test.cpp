@@ -13,7 +13,9 @@ using test::GraphicsTest;
 
 class DirtyRects : public GraphicsTest {
  protected:
-  int32_t Set(int32_t l, int32_t t, int32_t r, int32_t b) { return Call(Native_drt_set, {At(memory_.Args({l, t, r, b}))}); }
+  int32_t Set(int32_t l, int32_t t, int32_t r, int32_t b) {
+    return Call(Native_drt_set, {At(memory_.Args({l, t, r, b}))});
+  }
   int32_t Copy(int32_t dst, int32_t x, int32_t y, int32_t src, Addr rect = 0) {
     return Call(Native_drt_copy, {dst, x, y, src, At(rect)});
   }
@@ -31,7 +33,8 @@ TEST_F(DirtyRects, TheListHolds2048) {
 TEST_F(DirtyRects, SweepCoversTheUnionOnce) {
   std::mt19937 random(7);
   for (int round = 0; round < 50; ++round) {
-    Rect area{int32_t(random() % 5), int32_t(random() % 5), 30 + int32_t(random() % 10), 30 + int32_t(random() % 10)};
+    Rect area{int32_t(random() % 5), int32_t(random() % 5), 30 + int32_t(random() % 10),
+              30 + int32_t(random() % 10)};
     std::vector<Rect> rects;
     int count[40][40] = {};
     bool wanted[40][40] = {};
@@ -81,7 +84,7 @@ TEST_F(DirtyRects, PlacesTheSourceRectangle) {
   EXPECT_EQ(dst.Pixel(7, 6)[0], src.Pixel(1, 3)[0]);
   EXPECT_EQ(dst.Pixel(5, 4)[0], 0);
   EXPECT_EQ(dst.Pixel(6, 7)[0], 0);
-  EXPECT_EQ(Copy(3, 8, 0, 2), 0);                                // nothing inside
+  EXPECT_EQ(Copy(3, 8, 0, 2), 0);                               // nothing inside
   EXPECT_EQ(Copy(3, 0, 0, 2, memory_.Args({9, 0, 12, 4})), 0);  // outside the source
 }
 

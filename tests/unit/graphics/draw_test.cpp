@@ -13,7 +13,9 @@ using test::GraphicsTest;
 
 class Gfill : public GraphicsTest {
  protected:
-  int32_t Fill(int32_t slot, Addr rect, uint32_t colour) { return Call(Native_gfill, {slot, At(rect), int32_t(colour)}); }
+  int32_t Fill(int32_t slot, Addr rect, uint32_t colour) {
+    return Call(Native_gfill, {slot, At(rect), int32_t(colour)});
+  }
   std::vector<uint8_t> Bytes(const Plane& p, int32_t x, int32_t y, int n) {
     return std::vector<uint8_t>(p.Pixel(x, y), p.Pixel(x, y) + n);
   }
@@ -32,7 +34,9 @@ struct FillCase {
   uint32_t colour;
   std::vector<uint8_t> pixel;
 };
-void PrintTo(const FillCase& c, std::ostream* os) { *os << "depth " << c.depth << " colour " << std::hex << c.colour; }
+void PrintTo(const FillCase& c, std::ostream* os) {
+  *os << "depth " << c.depth << " colour " << std::hex << c.colour;
+}
 
 class GfillDepths : public Gfill, public testing::WithParamInterface<FillCase> {};
 
@@ -44,14 +48,15 @@ TEST_P(GfillDepths, StoresTheConvertedColour) {
   EXPECT_EQ(Bytes(plane, 2, 1, int(c.pixel.size())), c.pixel);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Colours, GfillDepths,
-    testing::Values(FillCase{24, 0x123456, {0x56, 0x34, 0x12}}, FillCase{24, 0x01000007, {0xEF, 0xCD, 0xAB}},
-                    FillCase{32, 0xFE123456, {0x56, 0x34, 0x12, 0x00}},
-                    FillCase{16, 0xFFFFFF, {0xFF, 0x7F}},                         // bit 15 stays clear
-                    FillCase{16, 0x0843FF, {0x1F, 0x05}},  // red 1, green 8, blue 31
-                    FillCase{8, 0xFF0000, {0xE0}}, FillCase{8, 0x0000FF, {0x03}},  // nearest of the 3-3-2 cube
-                    FillCase{8, 0x010000C3, {0xC3}}));
+INSTANTIATE_TEST_SUITE_P(Colours, GfillDepths,
+                         testing::Values(FillCase{24, 0x123456, {0x56, 0x34, 0x12}},
+                                         FillCase{24, 0x01000007, {0xEF, 0xCD, 0xAB}},
+                                         FillCase{32, 0xFE123456, {0x56, 0x34, 0x12, 0x00}},
+                                         FillCase{16, 0xFFFFFF, {0xFF, 0x7F}},  // bit 15 stays clear
+                                         FillCase{16, 0x0843FF, {0x1F, 0x05}},  // red 1, green 8, blue 31
+                                         FillCase{8, 0xFF0000, {0xE0}},
+                                         FillCase{8, 0x0000FF, {0x03}},  // nearest of the 3-3-2 cube
+                                         FillCase{8, 0x010000C3, {0xC3}}));
 
 TEST_F(Gfill, ClipsToTheClipRectangle) {
   Plane& plane = MakePlane(2, 10, 10, 8);
@@ -156,9 +161,12 @@ struct HsvCase {
 void PrintTo(const HsvCase& c, std::ostream* os) { *os << std::hex << c.rgb << " / " << c.hsv; }
 
 class RgbToHsv : public GraphicsTest, public testing::WithParamInterface<HsvCase> {};
-TEST_P(RgbToHsv, Converts) { EXPECT_EQ(uint32_t(Call(Native_rgbtohsv, {int32_t(GetParam().rgb)})), GetParam().hsv); }
+TEST_P(RgbToHsv, Converts) {
+  EXPECT_EQ(uint32_t(Call(Native_rgbtohsv, {int32_t(GetParam().rgb)})), GetParam().hsv);
+}
 INSTANTIATE_TEST_SUITE_P(Samples, RgbToHsv,
-                         testing::Values(HsvCase{0xFF0000, 0x0000FFFF}, HsvCase{0x00FF00, 682u << 16 | 0xFFFF},
+                         testing::Values(HsvCase{0xFF0000, 0x0000FFFF},
+                                         HsvCase{0x00FF00, 682u << 16 | 0xFFFF},
                                          HsvCase{0x0000FF, 1365u << 16 | 0xFFFF},
                                          HsvCase{0xFF8000, 170u << 16 | 0xFFFF},   // m = 255 - 127
                                          HsvCase{0xFF00FF, 1708u << 16 | 0xFFFF},  // m = -255 + 1536
@@ -167,9 +175,12 @@ INSTANTIATE_TEST_SUITE_P(Samples, RgbToHsv,
                                          HsvCase{0x604020, 170u << 16 | 170u << 8 | 0x60}));
 
 class HsvToRgb : public GraphicsTest, public testing::WithParamInterface<HsvCase> {};
-TEST_P(HsvToRgb, Converts) { EXPECT_EQ(uint32_t(Call(Native_hsvtorgb, {int32_t(GetParam().hsv)})), GetParam().rgb); }
+TEST_P(HsvToRgb, Converts) {
+  EXPECT_EQ(uint32_t(Call(Native_hsvtorgb, {int32_t(GetParam().hsv)})), GetParam().rgb);
+}
 INSTANTIATE_TEST_SUITE_P(Samples, HsvToRgb,
-                         testing::Values(HsvCase{0xFF0000, 0x0000FFFF}, HsvCase{0x00FF00, 682u << 16 | 0xFFFF},
+                         testing::Values(HsvCase{0xFF0000, 0x0000FFFF},
+                                         HsvCase{0x00FF00, 682u << 16 | 0xFFFF},
                                          HsvCase{0x0000FF, 1365u << 16 | 0xFFFF},
                                          HsvCase{0x00FFFF, 1024u << 16 | 0xFFFF},
                                          HsvCase{0xC86363, 128u << 8 | 200},  // t = p = 127 * 200 / 255

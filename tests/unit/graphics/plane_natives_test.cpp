@@ -117,14 +117,15 @@ INSTANTIATE_TEST_SUITE_P(
     Depths, Getpixel,
     testing::Values(PixelCase{16, {0xFF, 0x7F}, 0, 0xFFFFFF}, PixelCase{16, {0x1F, 0x00}, 0, 0x0000FF},
                     PixelCase{16, {0x00, 0x00, 0xE0, 0x03}, 1, 0x00FF00},
-                    PixelCase{16, {0x00, 0x00, 0x00, 0x80}, 1, 0},          // bit 15 carries nothing
-                    PixelCase{16, {0x21, 0x04}, 0, 0x080808},               // 1 -> (1 << 3) | 0
-                    PixelCase{16, {0x10, 0x42}, 0, 0x848484},               // 16 -> 128 | 4
+                    PixelCase{16, {0x00, 0x00, 0x00, 0x80}, 1, 0},  // bit 15 carries nothing
+                    PixelCase{16, {0x21, 0x04}, 0, 0x080808},       // 1 -> (1 << 3) | 0
+                    PixelCase{16, {0x10, 0x42}, 0, 0x848484},       // 16 -> 128 | 4
                     PixelCase{1, {0x80}, 0, 0xFFFFFF}, PixelCase{1, {0x80}, 1, 0},
                     PixelCase{1, {0x00, 0x01}, 15, 0xFFFFFF}, PixelCase{1, {0x00, 0x01}, 14, 0},
                     PixelCase{4, {0x50}, 0, 0x123456}, PixelCase{4, {0x05}, 1, 0x123456},
                     PixelCase{8, {0, 0xE0}, 1, 0xFF0000}, PixelCase{8, {0x03}, 0, 0x0000FF},
-                    PixelCase{24, {1, 2, 3, 4, 5, 6}, 1, 0x060504}, PixelCase{32, {1, 2, 3, 4}, 0, 0x030201}));
+                    PixelCase{24, {1, 2, 3, 4, 5, 6}, 1, 0x060504},
+                    PixelCase{32, {1, 2, 3, 4}, 0, 0x030201}));
 
 TEST_F(PlaneNatives, GetpixelOutsideThePlaneOrOfNoPlaneIsZero) {
   Plane& plane = MakePlane(2, 4, 4, 24);
