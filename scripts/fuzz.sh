@@ -22,6 +22,7 @@ for target in "${targets[@]}"; do
   mkdir -p "$corpus"
   seeds=()
   [ "$target" = fuzz_compiler ] && seeds+=("$PWD/tests/scripts")
+  [ -d "tests/fuzz/seeds/$target" ] && seeds+=("$PWD/tests/fuzz/seeds/$target")
   echo "== $target: ${seconds}s"
   status=0
   ASAN_OPTIONS=detect_leaks=0 "$out/tests/fuzz/$target" -max_total_time="$seconds" \

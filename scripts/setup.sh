@@ -37,6 +37,8 @@ packages=(
   ncompress              # benchmarks
   lua5.4                 # benchmarks
   tcc                    # benchmarks
+  imagemagick            # interop
+  python3-pil            # interop
 )
 missing=()
 for p in "${packages[@]}"; do
