@@ -23,6 +23,7 @@ uint32_t PixelValue(const Plane& plane, uint32_t colour) {
 void Put(Plane& plane, int32_t x, int32_t y, uint32_t value) {
   if (plane.depth < 8) return WriteIndex(plane, x, y, value);
   uint8_t* p = plane.Pixel(x, y);
+  if (!p) return;
   for (int32_t i = 0; i < plane.BytesPerPixel(); ++i) p[i] = uint8_t(value >> (8 * i));
 }
 
