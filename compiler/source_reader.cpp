@@ -198,9 +198,12 @@ static void ReadLine() {
       }
       int c = uint8_t(f->text[f->pos++]);
       if (c == '\r') continue;
-      // A Shift-JIS lead byte brings its trail byte with it.
-      if (f->pos >= f->size) {
+      // A Shift-JIS lead byte brings its trail byte with it. A lead byte
+      // whose trail would be the appended line feed is cut off by the end of
+      // the file: that is a truncated character even between declarations.
+      if (Is(c, kClsLead) && f->pos + 1 >= f->size) {
         LineBuffer[n] = 0;
+        BetweenDeclarations = false;
         Fail(kErrEof);
       }
       LineBuffer[n++] = char(c);

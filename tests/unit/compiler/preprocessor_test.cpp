@@ -24,6 +24,22 @@ TEST_F(Preprocessor, FileWithoutFinalLineFeedReadsAsIfItHadOne) {
   EXPECT_EQ(r.result, 5);
 }
 
+// A lead byte cut off by the end of a file is a truncated character, like
+// any other token the end of the file cuts short; a lead byte before a real
+// line feed still takes it as its trail.
+TEST_F(Preprocessor, LeadByteAtTheEndOfAFileIsTruncated) {
+  const std::string program = "int main() { return 5; }\n";
+  for (const char* tail : {"\x82", "\n\x82", "\xE0", "int x;\x9F"})
+    ExpectError(program + tail, 24, "main.c(");
+  std::string messages;
+  f.Write({{"tail.h", "int t;\n\x82"}});
+  EXPECT_FALSE(f.Check("#include \"tail.h\"\nint main() { return 0; }\n", &messages));
+  EXPECT_NE(messages.find("tail.h(2) : " + std::string(kCompileErrors[24])), std::string::npos) << messages;
+  RunResult ok = f.Run(program + "// \x82\x82\n");
+  EXPECT_TRUE(ok.compiled);
+  EXPECT_EQ(ok.result, 5);
+}
+
 TEST_F(Preprocessor, IncludeIsReadOnceAndLineNumbersStayPhysical) {
   // b.h is included twice (once with another letter case); the error on
   // line 5 of main.c is reported as line 5.
