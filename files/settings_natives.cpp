@@ -1,4 +1,7 @@
 // Settings natives: profile strings in the title's own configuration file.
+//
+// Names and texts are taken whole, however long; a string with no terminator
+// before the end of live memory is refused rather than written cut short.
 #include <string>
 
 #include "core/config.h"
@@ -15,10 +18,11 @@ std::string ConfigFile() {
   return file.empty() ? file : platform::MapPath(file);
 }
 
+bool ReadWhole(Addr a, std::string& out) { return TheArena().ReadString(a, out, 0xFFFFFFFFu); }
+
 // Section and key strings; false for a missing one or an unknown file.
 bool ReadNames(Addr args, std::string& file, std::string& section, std::string& key) {
-  if (!TheArena().ReadString(ArgAddr(args, 0), section) || !TheArena().ReadString(ArgAddr(args, 1), key))
-    return false;
+  if (!ReadWhole(ArgAddr(args, 0), section) || !ReadWhole(ArgAddr(args, 1), key)) return false;
   file = ConfigFile();
   return !file.empty();
 }
@@ -38,7 +42,7 @@ int32_t Native_ini_seti(Addr args) noexcept {
 int32_t Native_ini_sets(Addr args) noexcept {
   try {
     std::string file, section, key, text;
-    if (!ReadNames(args, file, section, key) || !TheArena().ReadString(ArgAddr(args, 2), text)) return 0;
+    if (!ReadNames(args, file, section, key) || !ReadWhole(ArgAddr(args, 2), text)) return 0;
     return IniWriteString(file, section, key, text) ? 1 : 0;
   } catch (...) {
     return 0;
@@ -64,7 +68,7 @@ int32_t Native_ini_gets(Addr args) noexcept {
   try {
     std::string file, section, key, fallback, value;
     Addr fallbackAddr = ArgAddr(args, 2);
-    if (fallbackAddr && !TheArena().ReadString(fallbackAddr, fallback)) return 0;
+    if (fallbackAddr && !ReadWhole(fallbackAddr, fallback)) return 0;
     value = ReadNames(args, file, section, key) ? IniGetString(file, section, key, fallback) : fallback;
     if (value.size() > size_t(size - 1)) value.resize(size_t(size - 1));
     return TheArena().WriteString(buffer, value.data(), value.size()) ? int32_t(value.size()) : 0;

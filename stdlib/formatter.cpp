@@ -5,6 +5,11 @@
 // varargs. Each directive is parsed here, checked, and rebuilt into a
 // directive the host's snprintf can only format safely (numbers), or
 // formatted here (strings, characters, %n, %p).
+//
+// The caller says how many bytes it can take (a destination's live memory),
+// and the formatter builds no field much past that: a field is made only as
+// wide and as precise as the bytes still wanted can show, in a way that
+// leaves those bytes exactly as the full field would have them.
 #include "stdlib/formatter.h"
 
 #include <algorithm>
@@ -17,7 +22,15 @@ namespace qavz {
 
 namespace {
 
-constexpr uint32_t kMaxFormatBytes = 65536;
+// Widths and precisions are taken as written up to a gigabyte, beyond any
+// field the host formats.
+constexpr int64_t kMaxField = 1 << 30;
+// A number's bytes besides its precision digits: sign, prefix, exponent and
+// the up to 309 integer digits of a double.
+constexpr int kBodySlack = 400;
+// A double's decimal expansion ends within 1,100 digits after the point, so
+// digits past that are zeros and no rounding reaches back from them.
+constexpr int kExactDigits = 1200;
 
 // Consecutive argument words; words outside live memory read as 0.
 struct ArgWords {
@@ -33,26 +46,28 @@ struct ArgWords {
   }
 };
 
-// The zero-terminated text at `a`, at most `max` bytes, stopping at the
-// first dead page; false when `a` is 0 or dead.
-bool ReadBounded(Addr a, uint32_t max, std::string& out) {
+// The length of the zero-terminated text at `a`, at most `max` bytes and
+// stopping at the first dead page, of which the first `keep` bytes go to
+// `out`; -1 when `a` is 0 or dead.
+int64_t ReadBounded(Addr a, uint32_t max, size_t keep, std::string& out) {
   Arena& arena = TheArena();
-  if (a == 0 || !arena.Live(a, 1)) return false;
+  if (a == 0 || !arena.Live(a, 1)) return -1;
   int64_t n = arena.StrLen(a, max);
   if (n < 0) n = std::min(arena.LiveExtent(a), max);
-  out.assign(reinterpret_cast<const char*>(arena.Span(a, 1)), size_t(n));
-  return true;
+  out.assign(reinterpret_cast<const char*>(arena.Span(a, 1)), std::min(size_t(n), keep));
+  return n;
 }
 
-// UTF-16 text at `a` for %S / %ls: ASCII as is, anything else as '?'.
-bool ReadWide(Addr a, uint32_t max, std::string& out) {
+// The same for UTF-16 text (%S / %ls): ASCII as is, anything else as '?'.
+int64_t ReadWide(Addr a, uint32_t max, size_t keep, std::string& out) {
   Arena& arena = TheArena();
-  if (a == 0 || !arena.Live(a, 2)) return false;
+  if (a == 0 || !arena.Live(a, 2)) return -1;
   out.clear();
   uint16_t unit;
-  for (Addr p = a; out.size() < max && arena.Read(p, unit) && unit != 0; p += 2)
-    out.push_back(unit < 0x80 ? char(unit) : '?');
-  return true;
+  int64_t n = 0;
+  for (Addr p = a; n < max && arena.Read(p, unit) && unit != 0; p += 2, ++n)
+    if (size_t(n) < keep) out.push_back(unit < 0x80 ? char(unit) : '?');
+  return n;
 }
 
 struct Directive {
@@ -66,7 +81,7 @@ struct Directive {
   char conversion = 0;
 };
 
-int Clamp(int64_t v) { return int(std::clamp<int64_t>(v, -kMaxFieldWidth, kMaxFieldWidth)); }
+int Clamp(int64_t v) { return int(std::min(v, kMaxField)); }
 
 // Parses after the '%'; returns the index after the conversion, or 0 when
 // the format ends inside the directive.
@@ -82,7 +97,7 @@ size_t ParseDirective(const std::string& f, size_t i, ArgWords& words, Directive
     ++i;
   } else {
     for (; i < f.size() && f[i] >= '0' && f[i] <= '9'; ++i)
-      width = std::min<int64_t>(width * 10 + (f[i] - '0'), 1 << 30);
+      width = std::min<int64_t>(width * 10 + (f[i] - '0'), kMaxField);
   }
   if (width < 0) d.left = true;
   d.width = Clamp(width < 0 ? -width : width);
@@ -93,7 +108,7 @@ size_t ParseDirective(const std::string& f, size_t i, ArgWords& words, Directive
       ++i;
     } else {
       for (; i < f.size() && f[i] >= '0' && f[i] <= '9'; ++i)
-        p = std::min<int64_t>(p * 10 + (f[i] - '0'), 1 << 30);
+        p = std::min<int64_t>(p * 10 + (f[i] - '0'), kMaxField);
     }
     d.precision = p < 0 ? -1 : Clamp(p);
   }
@@ -136,12 +151,14 @@ void AppendNumber(std::string& out, const char* spec, const Directive& d, T valu
   out.resize(old + size_t(n));
 }
 
-// Pads `text` to the field width; zero padding on the left, as the
-// platform's printf does for strings too.
-void AppendField(std::string& out, const char* text, size_t n, const Directive& d) {
-  size_t pad = size_t(d.width) > n ? size_t(d.width) - n : 0;
+// Pads the field of a `length`-byte text, of which `text` holds the first
+// `shown` bytes, to the field width; zero padding on the left, as the
+// platform's printf does for strings too. Padding past `room` is not made.
+void AppendField(std::string& out, const char* text, size_t shown, size_t length, const Directive& d,
+                 size_t room) {
+  size_t pad = std::min(size_t(d.width) > length ? size_t(d.width) - length : 0, room);
   if (!d.left) out.append(pad, d.zero ? '0' : ' ');
-  out.append(text, n);
+  out.append(text, shown);
   if (d.left) out.append(pad, ' ');
 }
 
@@ -178,16 +195,42 @@ void FormatInteger(std::string& out, const Directive& d, ArgWords& words) {
     AppendNumber(out, spec.c_str(), d, (unsigned long long)u);
 }
 
-void FormatString(std::string& out, const Directive& d, ArgWords& words) {
+// A string's length decides its padding only up to the width, and no more
+// of it than the room can show.
+void FormatString(std::string& out, const Directive& d, ArgWords& words, size_t room) {
   Addr a = words.Word();
-  uint32_t max = d.precision >= 0 ? uint32_t(d.precision) : uint32_t(kMaxFormatted);
+  uint64_t precision = d.precision >= 0 ? uint64_t(d.precision) : 0xFFFFFFFFu;
+  uint32_t max = uint32_t(std::min<uint64_t>(precision, std::max<uint64_t>(room, uint64_t(d.width))));
   std::string text;
-  bool ok = d.wide ? ReadWide(a, max, text) : ReadBounded(a, max, text);
-  if (!ok) text.assign("(null)", std::min<size_t>(6, max));
-  AppendField(out, text.data(), text.size(), d);
+  int64_t n = d.wide ? ReadWide(a, max, room, text) : ReadBounded(a, max, room, text);
+  if (n < 0) {
+    text.assign("(null)", std::min<size_t>(6, max));
+    n = int64_t(text.size());
+  }
+  AppendField(out, text.data(), text.size(), size_t(n), d, room);
 }
 
-void FormatOne(std::string& out, const Directive& d, ArgWords& words) {
+// A number's directive cut down to what `room` bytes can show. Past room +
+// 32 digits an integer shows only its sign or prefix and leading zeros
+// there, and past kExactDigits a double only its exact digits and zeros, so
+// the precision is cut; the width loses as much (the padding stays the
+// same), except for %g without '#', whose length does not grow with the
+// precision. A field still wider than the room and its body starts or ends
+// with more padding than fits either way.
+Directive FitNumber(Directive d, size_t room) {
+  int64_t r = int64_t(std::min<size_t>(room, size_t(kMaxField)));
+  bool isFloat = std::strchr("eEfFgGaA", d.conversion) != nullptr;
+  int64_t keep = r + (isFloat ? kExactDigits : 32);
+  if (d.precision > keep) {
+    bool trimsZeros = (d.conversion == 'g' || d.conversion == 'G') && !std::strchr(d.flags, '#');
+    if (!trimsZeros) d.width = int(std::max<int64_t>(d.width - (d.precision - keep), 0));
+    d.precision = int(keep);
+  }
+  d.width = int(std::min<int64_t>(d.width, r + std::max(d.precision, 0) + kBodySlack));
+  return d;
+}
+
+void FormatOne(std::string& out, const Directive& d, ArgWords& words, size_t room) {
   switch (d.conversion) {
     case 'd':
     case 'i':
@@ -195,7 +238,7 @@ void FormatOne(std::string& out, const Directive& d, ArgWords& words) {
     case 'o':
     case 'x':
     case 'X':
-      FormatInteger(out, d, words);
+      FormatInteger(out, FitNumber(d, room), words);
       return;
     case 'e':
     case 'E':
@@ -208,24 +251,25 @@ void FormatOne(std::string& out, const Directive& d, ArgWords& words) {
       uint64_t bits = words.Pair();
       double v;
       std::memcpy(&v, &bits, sizeof v);
-      AppendNumber(out, HostSpec(d, "", d.conversion).c_str(), d, v);
+      Directive fitted = FitNumber(d, room);
+      AppendNumber(out, HostSpec(fitted, "", d.conversion).c_str(), fitted, v);
       return;
     }
     case 'c':
     case 'C': {
       uint32_t w = words.Word();
       char c = d.wide ? (w < 0x80 ? char(w) : '?') : char(w);
-      AppendField(out, &c, 1, d);
+      AppendField(out, &c, 1, 1, d, room);
       return;
     }
     case 's':
     case 'S':
-      FormatString(out, d, words);
+      FormatString(out, d, words, room);
       return;
     case 'p': {
       char buf[16];
       std::snprintf(buf, sizeof buf, "%08X", unsigned(words.Word()));
-      AppendField(out, buf, 8, d);
+      AppendField(out, buf, 8, 8, d, room);
       return;
     }
     case 'n':
@@ -240,11 +284,11 @@ bool KnownConversion(char c) { return c && std::strchr("diuoxXeEfFgGaAcCsSpn", c
 
 }  // namespace
 
-std::string FormatScriptText(Addr format, Addr firstArg) {
+std::string FormatScriptText(Addr format, Addr firstArg, size_t limit) {
   std::string f, out;
-  if (!ReadBounded(format, kMaxFormatBytes, f)) return out;
+  if (ReadBounded(format, 0xFFFFFFFFu, 0xFFFFFFFFu, f) < 0) return out;
   ArgWords words{firstArg};
-  for (size_t i = 0; i < f.size() && out.size() < kMaxFormatted;) {
+  for (size_t i = 0; i < f.size() && out.size() < limit;) {
     if (f[i] != '%') {
       // Copy whole characters so a trail byte equal to '%' is not a directive.
       size_t len = IsLeadByte(uint8_t(f[i])) && i + 1 < f.size() ? 2 : 1;
@@ -266,10 +310,10 @@ std::string FormatScriptText(Addr format, Addr firstArg) {
       i = end;
       continue;
     }
-    FormatOne(out, d, words);
+    FormatOne(out, d, words, limit - out.size());
     i = next;
   }
-  if (out.size() > kMaxFormatted) out.resize(kMaxFormatted);
+  if (out.size() > limit) out.resize(limit);
   return out;
 }
 

@@ -14,11 +14,15 @@ namespace qavz {
 // (64-bit integers and doubles take two words, low word first). Nothing is
 // ever written to script memory: %n consumes its word and prints nothing.
 // %s reads a bounded string; an address that is not live prints "(null)".
-// Widths and precisions are capped at kMaxFieldWidth and the whole result at
-// kMaxFormatted bytes. A format address that is not live gives "".
-std::string FormatScriptText(Addr format, Addr firstArg);
+// The result is the first `limit` bytes of the full text: widths and
+// precisions are honoured however large, but no field is built much past
+// the limit. A format address that is not live gives "".
+std::string FormatScriptText(Addr format, Addr firstArg, size_t limit);
 
-constexpr int kMaxFieldWidth = 4096;
+// The limit for texts with no destination of their own (the log line).
 constexpr size_t kMaxFormatted = 1u << 20;
+inline std::string FormatScriptText(Addr format, Addr firstArg) {
+  return FormatScriptText(format, firstArg, kMaxFormatted);
+}
 
 }  // namespace qavz

@@ -97,13 +97,14 @@ int32_t Native_strchr(Addr args) noexcept {
 }
 
 // sprintf: dst, format, arguments... Gives the characters written, as
-// mbslen counts them.
+// mbslen counts them. The text is formatted as far as the live memory at dst
+// reaches, plus one byte, so a cut falls on a character boundary.
 int32_t Native_sprintf(Addr args) noexcept {
   Addr dst = ArgAddr(args, 0);
   uint32_t room = WritableRoom(dst);
   if (room == 0) return 0;
   try {
-    std::string text = FormatScriptText(ArgAddr(args, 1), args + 8);
+    std::string text = FormatScriptText(ArgAddr(args, 1), args + 8, room);
     uint8_t* out = TheArena().Span(dst, room);
     uint32_t n = PutText(out, room, reinterpret_cast<const uint8_t*>(text.data()),
                          uint32_t(std::min<size_t>(text.size(), 0xFFFFFFFEu)), true);

@@ -208,5 +208,35 @@ TEST_F(SettingsNatives, ReadAndWriteTheTitlesConfiguration) {
   EXPECT_NE(text.find("Width=320"), std::string::npos) << "other lines kept";
 }
 
+// Long texts are written and read whole; a text that runs into dead memory
+// is refused and leaves the file alone.
+TEST_F(SettingsNatives, LongTextsAreWrittenWholeOrNotAtAll) {
+  ScriptMemory big(1 << 20);
+  std::string value(200000, 'v');
+  value[0] = 'A';
+  value.back() = 'Z';
+  Addr save = big.Str("Save"), name = big.Str("Name");
+  EXPECT_NE(Native_ini_sets(big.Args({A(save), A(name), A(big.Str(value))})), 0);
+  Addr buf = big.Buffer(300000);
+  EXPECT_EQ(Native_ini_gets(big.Args({A(save), A(name), 0, A(buf), 300000})), 200000);
+  auto whole = [](Addr a) {
+    std::string s;
+    EXPECT_TRUE(TheArena().ReadString(a, s, 0xFFFFFFFFu));
+    return s;
+  };
+  EXPECT_EQ(whole(buf), value);
+  std::string fallback(100000, 'f');
+  EXPECT_EQ(Native_ini_gets(big.Args({A(save), A(big.Str("None")), A(big.Str(fallback)), A(buf), 300000})),
+            100000);
+  EXPECT_EQ(whole(buf), fallback);
+
+  std::vector<uint8_t> before = test::ReadFile("game.cfg");
+  Addr cut = big.Tail(70000);
+  std::memset(big.Host(cut), 'c', 70000);
+  EXPECT_EQ(Native_ini_sets(big.Args({A(save), A(name), A(cut)})), 0) << "no terminator in live memory";
+  EXPECT_EQ(Native_ini_sets(big.Args({A(save), A(cut), A(big.Str("x"))})), 0);
+  EXPECT_EQ(test::ReadFile("game.cfg"), before);
+}
+
 }  // namespace
 }  // namespace qavz

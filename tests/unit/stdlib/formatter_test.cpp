@@ -49,11 +49,54 @@ TEST(Formatter, StringsComeFromScriptMemory) {
   EXPECT_EQ(FormatScriptText(0, args), "");
 }
 
-TEST(Formatter, WidthsAndPrecisionsAreBounded) {
+// However large a width or precision, the text is the full text cut at the
+// limit: fields are built only as far as the limit can show, and that part
+// is the same as in the full field.
+struct LimitCase {
+  const char* format;
+  std::vector<int32_t> words;  // a word 1 stands for the address of a 7,000-byte string
+  size_t fullSize;
+};
+class FormatterLimitTest : public testing::TestWithParam<LimitCase> {};
+TEST_P(FormatterLimitTest, LimitedTextIsThePrefixOfTheFullText) {
+  ScriptMemory m(1 << 16);
+  Addr text = m.Str(std::string(3000, 'a') + std::string(4000, 'b'));
+  std::vector<int32_t> words = GetParam().words;
+  for (int32_t& w : words)
+    if (w == 1) w = int32_t(text);
+  Addr format = m.Str(GetParam().format), args = m.Args(words);
+  std::string full = FormatScriptText(format, args);
+  EXPECT_EQ(full.size(), GetParam().fullSize);
+  for (size_t limit : {size_t(0), size_t(1), size_t(7), size_t(100), size_t(2999), size_t(3001), size_t(8999),
+                       size_t(9000), size_t(9001), size_t(12000), size_t(200000)})
+    EXPECT_EQ(FormatScriptText(format, args, limit), full.substr(0, limit)) << "limit " << limit;
+}
+int32_t DoubleWord(double v, int half) {
+  int32_t w[2];
+  std::memcpy(w, &v, 8);
+  return w[half];
+}
+INSTANTIATE_TEST_SUITE_P(
+    WideFields, FormatterLimitTest,
+    testing::Values(LimitCase{"%*d|", {9000, 5}, 9001}, LimitCase{"%-*d|", {9000, 5}, 9001},
+                    LimitCase{"%0*d", {9000, -5}, 9000}, LimitCase{"%+.*d", {9000, 5}, 9001},
+                    LimitCase{"%#0*x", {9000, 255}, 9000}, LimitCase{"%*.*u", {9500, 9000, 7}, 9500},
+                    LimitCase{"%.*f", {9000, DoubleWord(0.1, 0), DoubleWord(0.1, 1)}, 9002},
+                    LimitCase{"%0*.*e", {9000, 20, DoubleWord(-1e300, 0), DoubleWord(-1e300, 1)}, 9000},
+                    LimitCase{"%#.*g", {9000, DoubleWord(2.0 / 3, 0), DoubleWord(2.0 / 3, 1)}, 9002},
+                    LimitCase{"%*.*f", {9000, 2, DoubleWord(1e308, 0), DoubleWord(1e308, 1)}, 9000},
+                    LimitCase{"%s|%s", {1, 1}, 14001}, LimitCase{"%.5000s", {1}, 5000},
+                    LimitCase{"%*s", {9000, 1}, 9000}, LimitCase{"%-*.*s", {9000, 3002, 1}, 9000},
+                    LimitCase{"%*.*g|", {9000, 5000, DoubleWord(2.0 / 3, 0), DoubleWord(2.0 / 3, 1)}, 9001},
+                    LimitCase{"%0*.*f", {9500, 9000, DoubleWord(-1.5, 0), DoubleWord(-1.5, 1)}, 9500},
+                    LimitCase{"%-#*.*x|", {9500, 9000, 255}, 9501},
+                    LimitCase{"%*c%*p", {9000, 'x', 9000, 0x12ab}, 18000}));
+
+TEST(Formatter, HugeFieldsStopAtTheLimit) {
   ScriptMemory m;
-  EXPECT_EQ(FormatScriptText(m.Str("%999999999d"), m.Args({1})).size(), size_t(kMaxFieldWidth));
-  EXPECT_EQ(FormatScriptText(m.Str("%.999999999d"), m.Args({1})).size(), size_t(kMaxFieldWidth));
-  EXPECT_EQ(FormatScriptText(m.Str("%*d"), m.Args({INT32_MIN, 1})).size(), size_t(kMaxFieldWidth));
+  EXPECT_EQ(FormatScriptText(m.Str("%999999999d"), m.Args({1}), 100), std::string(100, ' '));
+  EXPECT_EQ(FormatScriptText(m.Str("%.999999999d"), m.Args({1}), 100), std::string(100, '0'));
+  EXPECT_EQ(FormatScriptText(m.Str("%*d"), m.Args({INT32_MIN, 1}), 3), "1  ");
   std::string many;
   for (int i = 0; i < 400; ++i) many += "%4000d";
   EXPECT_EQ(FormatScriptText(m.Str(many), m.Args({})).size(), kMaxFormatted);
@@ -83,6 +126,32 @@ TEST(Sprintf, CountsCharactersAndKeepsWithinTheDestination) {
   EXPECT_EQ(Native_sprintf(m.Args({int32_t(tail), int32_t(m.Str("%d")), 123456})), 3);
   EXPECT_EQ(m.StringAt(tail), "123");
   EXPECT_EQ(Native_sprintf(m.Args({0, int32_t(m.Str("x"))})), 0);
+}
+
+// The destination's live memory is the only bound on what sprintf writes;
+// where it cuts, the result counts what was written.
+TEST(Sprintf, WritesAsFarAsTheDestinationReaches) {
+  ScriptMemory m(5 << 20);
+  Addr dst = m.Buffer(2000001);
+  Addr args = m.Args({int32_t(dst), int32_t(m.Str("%*d")), 10000, 5});
+  EXPECT_EQ(Native_sprintf(args), 10000);
+  EXPECT_EQ(m.StringAt(dst), std::string(9999, ' ') + "5");
+  Addr text = m.Str(std::string(6000, 'q'));
+  EXPECT_EQ(Native_sprintf(m.Args({int32_t(dst), int32_t(m.Str("%.5000s")), int32_t(text)})), 5000);
+  Addr big = m.Str(std::string(2000000, 'z'));
+  EXPECT_EQ(Native_sprintf(m.Args({int32_t(dst), int32_t(m.Str("%s")), int32_t(big)})), 2000000);
+  std::string out;
+  ASSERT_TRUE(TheArena().ReadString(dst, out, 0xFFFFFFFFu));
+  EXPECT_EQ(out, std::string(2000000, 'z'));
+
+  Addr tail = m.Tail(4096);
+  EXPECT_EQ(Native_sprintf(m.Args({int32_t(tail), int32_t(m.Str("%s")), int32_t(big)})), 4095);
+  std::string kana;
+  for (int i = 0; i < 3000; ++i) kana += "\x82\xA0";
+  Addr wide = m.Str(kana);
+  EXPECT_EQ(Native_sprintf(m.Args({int32_t(tail), int32_t(m.Str("x%s")), int32_t(wide)})), 1 + 2047)
+      << "cut before the double-byte character that does not fit";
+  EXPECT_EQ(std::strlen(reinterpret_cast<const char*>(m.Host(tail))), 4095u);
 }
 
 }  // namespace
