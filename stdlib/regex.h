@@ -36,15 +36,20 @@ struct Edge {
 };
 
 constexpr uint32_t kStartState = 0, kFinalState = 1;
+enum LoopKind : uint8_t { kNoLoop, kGreedyLoop, kLazyLoop };
 
 struct Automaton {
   std::vector<uint32_t> firstEdge;  // edges of state s: [firstEdge[s], firstEdge[s + 1]) in try order
   std::vector<Edge> edges;
   std::vector<CharClass> classes;
   std::vector<uint8_t> chain;  // per state: its only edge consumes
-  uint32_t slotCount = 1;      // groups + 1
-  bool lineStart = false;      // anchored at line start
-  bool lineEnd = false;        // anchored at line end
+  // Per state: a loop over one character item, whose consuming edge comes
+  // back to the state beside an edge that leaves it: kGreedyLoop when the
+  // consuming edge is tried first, kLazyLoop when it is tried second.
+  std::vector<uint8_t> loop;
+  uint32_t slotCount = 1;  // groups + 1
+  bool lineStart = false;  // anchored at line start
+  bool lineEnd = false;    // anchored at line end
   // Bytes that can begin a match (exact and with case folding); a search
   // skips other start positions. Empty matches make every position a start.
   bool anyStart = true;
@@ -67,6 +72,8 @@ struct Slot {
   uint32_t start = kUnset, end = kUnset;
 };
 
+// kTooDeep: the walk needed more backtracking depth than the matcher keeps,
+// so whether the subject matches is not known.
 enum class SearchResult { kMatch, kNoMatch, kTooDeep };
 
 // The bytes a search may read: [bytes, bytes + limit), grown on demand by

@@ -343,10 +343,16 @@ class Compiler {
     nfa.firstEdge[b.out.size()] = uint32_t(nfa.edges.size());
     BypassPassThroughStates(nfa);
     nfa.chain.assign(b.out.size(), 0);
+    nfa.loop.assign(b.out.size(), 0);
     for (uint32_t st = 0; st < b.out.size(); ++st) {
-      if (st == kFinalState || nfa.firstEdge[st + 1] - nfa.firstEdge[st] != 1) continue;
-      EdgeKind k = nfa.edges[nfa.firstEdge[st]].kind;
-      nfa.chain[st] = k == EdgeKind::kChar || k == EdgeKind::kClass;
+      uint32_t count = nfa.firstEdge[st + 1] - nfa.firstEdge[st];
+      if (st == kFinalState || count == 0 || count > 2) continue;
+      auto consumes = [&](const Edge& e) { return e.kind == EdgeKind::kChar || e.kind == EdgeKind::kClass; };
+      const Edge& first = nfa.edges[nfa.firstEdge[st]];
+      const Edge& last = nfa.edges[nfa.firstEdge[st] + count - 1];
+      nfa.chain[st] = count == 1 && consumes(first);
+      if (count == 2 && consumes(first) && first.target == st) nfa.loop[st] = kGreedyLoop;
+      if (count == 2 && consumes(last) && last.target == st && !consumes(first)) nfa.loop[st] = kLazyLoop;
     }
     ComputeStartBytes(nfa);
   }
