@@ -6,13 +6,18 @@
 // Freed result blocks are kept for the next results instead of going back to
 // the arena each time: a script that searches a long text match by match
 // would otherwise spend most of its time mapping and unmapping pages.
+//
+// A search that outgrows the matcher's depth bound has no answer: rex_match
+// reports it as a native-call error and gives -1, never the 0 of "no match".
 #include <array>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <new>
 
+#include "core/report_error.h"
 #include "core/service_hooks.h"
+#include "stdlib/messages.h"
 #include "stdlib/regex.h"
 #include "stdlib/script_text.h"
 #include "vm/native_table.h"
@@ -112,7 +117,9 @@ int32_t Match(Addr args) {
   regex::Subject view{arena.Base() + subject, Arena::kPageSize - (subject & (Arena::kPageSize - 1)),
                       ExtendSubject, subject};
   thread_local std::vector<regex::Slot> slots;
-  if (regex::Search(*entry->nfa, view, fold, slots) != regex::SearchResult::kMatch) return 0;
+  regex::SearchResult found = regex::Search(*entry->nfa, view, fold, slots);
+  if (found == regex::SearchResult::kTooDeep) return -1;
+  if (found != regex::SearchResult::kMatch) return 0;
   ResultBlock result = TakeResultBlock(uint32_t(slots.size()) * 8);
   Addr block = result.block;
   uint8_t* out = arena.Span(block, uint32_t(slots.size()) * 8);
@@ -148,11 +155,15 @@ int32_t Native_nfa_free(Addr args) noexcept {
 }
 
 int32_t Native_rex_match(Addr args) noexcept {
+  int32_t result;
   try {
-    return Match(args);
+    result = Match(args);
   } catch (const std::exception&) {
     return 0;
   }
+  // Reported outside the table lock: the box may wait for the user.
+  if (result < 0) ReportError(kLevelFault, "%s", msg::kRegexTooDeep);
+  return result;
 }
 
 int32_t Native_rex_free(Addr args) noexcept {

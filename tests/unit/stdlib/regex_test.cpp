@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "core/config.h"
+#include "core/report_error.h"
 #include "core/service_hooks.h"
+#include "stdlib/messages.h"
 #include "tests/support/script_memory.h"
 #include "vm/native_table.h"
 
@@ -160,6 +163,36 @@ TEST(Regex, HostilePatternsEnd) {
   // A long greedy run walks deep without touching the host stack.
   std::string line(300000, 'q');
   EXPECT_EQ(Search("q.*z", line + "z").spans[0], std::make_pair(0, 300001));
+}
+
+// Long greedy runs of one character match however long; a search that
+// outgrows the depth bound is not "no match": rex_match reports it as a
+// native-call error and gives -1.
+TEST(Regex, LongSubjectsMatchOrSayTheyCannot) {
+  std::string as(3200000, 'a');
+  EXPECT_EQ(Search("a*b", as + "b").spans[0], std::make_pair(0, 3200001));
+  EXPECT_EQ(Search(".*b", as + "b").spans[0], std::make_pair(0, 3200001));
+  EXPECT_EQ(Search("(a)*b", std::string(800000, 'a') + "b").spans[1], std::make_pair(800000, 800000));
+
+  static std::string shown;
+  SetHeadless(false);
+  SetErrorLevel(1);
+  SetErrorBox([](const char* text) {
+    shown = text;
+    return 1;
+  });
+  ScriptMemory m(3100000);
+  int32_t nfa = Native_nfa_compile(m.Args({int32_t(m.Str("(a)*b"))}));
+  Addr s = m.Str(std::string(3000000, 'a') + "b"), var = m.Buffer(4, 0x55);
+  EXPECT_EQ(Native_rex_match(m.Args({nfa, int32_t(s), int32_t(var), 0})), -1);
+  EXPECT_EQ(m.WordAt(var), 0);
+  EXPECT_EQ(shown, msg::kRegexTooDeep);
+  SetErrorBox(nullptr);
+  SetErrorLevel(0);
+  EXPECT_EQ(Native_rex_match(m.Args({nfa, int32_t(m.Str("ab")), int32_t(var), 0})), 2)
+      << "the next search is fine";
+  EXPECT_EQ(Native_rex_free(m.Args({m.WordAt(var)})), 1);
+  EXPECT_EQ(Native_nfa_free(m.Args({nfa})), 1);
 }
 
 TEST(Regex, OversizedPatternsAreRefused) {
