@@ -26,6 +26,7 @@
 // kMaxDepth frames ends the search with kTooDeep.
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 #include "stdlib/regex.h"
 #include "stdlib/shift_jis.h"
@@ -184,6 +185,12 @@ class ReplayStore {
     e = Entry{generation_, state, pos, uint32_t(lastOffset_), uint32_t(n)};
     return true;
   }
+  // Gives back the memory of a search that needed much.
+  void Trim(size_t keepBytes) {
+    if (table_.capacity() * sizeof(Entry) + writes_.capacity() * sizeof(Write) <= keepBytes) return;
+    std::vector<Entry>().swap(table_);
+    std::vector<Write>().swap(writes_);
+  }
   bool Get(uint32_t state, uint32_t pos, const Write*& w, uint32_t& n) const {
     const Entry& e = table_[Find(state, pos)];
     if (e.generation != generation_) return false;
@@ -254,6 +261,20 @@ struct Scratch {
   std::vector<Write> log, kept;
   std::vector<uint16_t> widths;
   std::vector<LazyStep> lazySteps;
+
+  // What one huge search needed is not kept for the thread's later ones.
+  void Trim() {
+    constexpr size_t kKeepBytes = 4u << 20;
+    auto trim = [](auto& v) {
+      if (v.capacity() * sizeof(v[0]) > kKeepBytes) std::remove_reference_t<decltype(v)>().swap(v);
+    };
+    trim(stack);
+    trim(log);
+    trim(kept);
+    trim(widths);
+    trim(lazySteps);
+    replays.Trim(kKeepBytes);
+  }
 };
 
 class Matcher {
@@ -276,6 +297,15 @@ class Matcher {
     lazySteps_ = &scratch.lazySteps;
     memo.Prepare(nfa_.StateCount());
     scratch.lastPos.assign(nfa_.StateCount(), kNowhere);
+    SearchResult result = Starts();
+    scratch.Trim();
+    return result;
+  }
+
+ private:
+  // Walks from each start position in turn.
+  SearchResult Starts() {
+    FailureMemo& memo = *memo_;
     bool skip = !nfa_.anyStart && !nfa_.lineStart;
     for (uint32_t p = 0; At(p) != 0;) {
       if (skip && (p = NextCandidate(p), At(p) == 0)) break;
@@ -292,7 +322,6 @@ class Matcher {
     return SearchResult::kNoMatch;
   }
 
- private:
   uint8_t At(uint32_t p) { return p < subject_.limit ? subject_.bytes[p] : SlowAt(p); }
 
   uint8_t SlowAt(uint32_t p) {
