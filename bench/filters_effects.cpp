@@ -62,7 +62,7 @@ double CopyTime() {
 
 struct Row {
   const char* name;
-  NativeHandler handler;
+  NativeFunction handler;
   std::vector<int32_t> args;
 };
 

@@ -23,11 +23,7 @@ constexpr uint32_t kPathBufferSize = 260;
 bool ReadPath(Addr args, int i, std::string& host) {
   std::string title;
   if (!TheArena().ReadString(ArgAddr(args, i), title) || title.empty()) return false;
-  try {
-    host = platform::MapPath(title);
-  } catch (...) {
-    return false;
-  }
+  host = platform::MapPath(title);
   return !host.empty();
 }
 
@@ -71,29 +67,21 @@ bool GetDate(Addr record, platform::Timestamp& t) {
 
 }  // namespace
 
-int32_t Native_dir_getpath(Addr args) noexcept {
+int32_t Native_dir_getpath(Addr args) {
   int32_t kind = Arg(args, 0);
   Addr buffer = ArgAddr(args, 1);
   if (!buffer) return 0;
-  try {
-    std::string dir = kind == 36 ? WindowsDirectory() : kind == 37 ? SystemDirectory() : SpecialFolder(kind);
-    return PutFolder(buffer, dir);
-  } catch (...) {
-    return 0;
-  }
+  std::string dir = kind == 36 ? WindowsDirectory() : kind == 37 ? SystemDirectory() : SpecialFolder(kind);
+  return PutFolder(buffer, dir);
 }
 
-int32_t Native_dir_getcur(Addr args) noexcept {
+int32_t Native_dir_getcur(Addr args) {
   std::error_code ec;
-  try {
-    fs::path cur = fs::current_path(ec);
-    return ec ? 0 : PutFolder(ArgAddr(args, 0), cur.string());
-  } catch (...) {
-    return 0;
-  }
+  fs::path cur = fs::current_path(ec);
+  return ec ? 0 : PutFolder(ArgAddr(args, 0), cur.string());
 }
 
-int32_t Native_dir_setcur(Addr args) noexcept {
+int32_t Native_dir_setcur(Addr args) {
   std::string host;
   std::error_code ec;
   if (!ReadPath(args, 0, host)) return 0;
@@ -101,21 +89,21 @@ int32_t Native_dir_setcur(Addr args) noexcept {
   return ec ? 0 : 1;
 }
 
-int32_t Native_dir_create(Addr args) noexcept {
+int32_t Native_dir_create(Addr args) {
   std::string host;
   std::error_code ec;
   if (!ReadPath(args, 0, host)) return 0;
   return fs::create_directory(host, ec) && !ec ? 1 : 0;
 }
 
-int32_t Native_dir_delete(Addr args) noexcept {
+int32_t Native_dir_delete(Addr args) {
   std::string host;
   std::error_code ec;
   if (!ReadPath(args, 0, host) || !IsDirectory(host)) return 0;
   return fs::remove(host, ec) && !ec ? 1 : 0;
 }
 
-int32_t Native_file_copy(Addr args) noexcept {
+int32_t Native_file_copy(Addr args) {
   std::string from, to;
   std::error_code ec;
   if (!ReadPath(args, 0, from) || !ReadPath(args, 1, to) || !IsRegularFile(from)) return 0;
@@ -124,7 +112,7 @@ int32_t Native_file_copy(Addr args) noexcept {
   return fs::copy_file(from, to, option, ec) && !ec ? 1 : 0;
 }
 
-int32_t Native_file_move(Addr args) noexcept {
+int32_t Native_file_move(Addr args) {
   std::string from, to;
   std::error_code ec;
   if (!ReadPath(args, 0, from) || !ReadPath(args, 1, to)) return 0;
@@ -138,7 +126,7 @@ int32_t Native_file_move(Addr args) noexcept {
   return fs::remove(from, ec) && !ec ? 1 : 0;
 }
 
-int32_t Native_file_delete(Addr args) noexcept {
+int32_t Native_file_delete(Addr args) {
   std::string host;
   std::error_code ec;
   platform::FileFacts facts;
@@ -147,18 +135,14 @@ int32_t Native_file_delete(Addr args) noexcept {
   return fs::remove(host, ec) && !ec ? 1 : 0;
 }
 
-int32_t Native_file_getattr(Addr args) noexcept {
+int32_t Native_file_getattr(Addr args) {
   std::string host;
   platform::FileFacts facts;
   if (!ReadPath(args, 0, host) || !platform::GetFileFacts(host, facts)) return -1;
-  try {
-    return int32_t(FileAttributes(fs::path(host).filename().string(), facts));
-  } catch (...) {
-    return -1;
-  }
+  return int32_t(FileAttributes(fs::path(host).filename().string(), facts));
 }
 
-int32_t Native_file_setattr(Addr args) noexcept {
+int32_t Native_file_setattr(Addr args) {
   std::string host;
   platform::FileFacts facts;
   if (!ReadPath(args, 0, host) || !platform::GetFileFacts(host, facts)) return 0;
@@ -167,7 +151,7 @@ int32_t Native_file_setattr(Addr args) noexcept {
   return platform::SetReadOnly(host, (Arg(args, 1) & 0x01) != 0) ? 1 : 0;
 }
 
-int32_t Native_file_gettime(Addr args) noexcept {
+int32_t Native_file_gettime(Addr args) {
   std::string host;
   platform::FileFacts facts;
   if (!ReadPath(args, 0, host) || !IsRegularFile(host)) return 0;
@@ -186,7 +170,7 @@ int32_t Native_file_gettime(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_file_settime(Addr args) noexcept {
+int32_t Native_file_settime(Addr args) {
   std::string host;
   if (!ReadPath(args, 0, host) || !IsRegularFile(host)) return 0;
   std::FILE* f = std::fopen(host.c_str(), "r+b");

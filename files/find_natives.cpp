@@ -134,38 +134,29 @@ static std::vector<Match> FindMatches(const std::string& pattern) {
   return found;
 }
 
-static bool FirstMatchSize(const std::string& pattern, uint64_t& size, bool& any) {
-  try {
-    std::vector<Match> m = FindMatches(pattern);
-    any = !m.empty();
-    size = any && !m[0].facts.directory ? m[0].facts.size : 0;
-    return true;
-  } catch (...) {
-    return false;
-  }
+static void FirstMatchSize(const std::string& pattern, uint64_t& size, bool& any) {
+  std::vector<Match> m = FindMatches(pattern);
+  any = !m.empty();
+  size = any && !m[0].facts.directory ? m[0].facts.size : 0;
 }
 
-int32_t Native_find_first(Addr args) noexcept {
+int32_t Native_find_first(Addr args) {
   std::string pattern;
   Addr record = ArgAddr(args, 1);
   if (!TheArena().ReadString(ArgAddr(args, 0), pattern) || !TheArena().Live(record, kFindRecordSize))
     return -1;
-  try {
-    Search s;
-    s.matches = FindMatches(pattern);
-    if (s.matches.empty() || !FillRecord(record, s.matches[0])) return -1;
-    s.next = 1;
-    do {
-      gLastSearch = gLastSearch == INT32_MAX ? 1 : gLastSearch + 1;
-    } while (gSearches.count(gLastSearch));
-    gSearches[gLastSearch] = std::move(s);
-    return gLastSearch;
-  } catch (...) {
-    return -1;
-  }
+  Search s;
+  s.matches = FindMatches(pattern);
+  if (s.matches.empty() || !FillRecord(record, s.matches[0])) return -1;
+  s.next = 1;
+  do {
+    gLastSearch = gLastSearch == INT32_MAX ? 1 : gLastSearch + 1;
+  } while (gSearches.count(gLastSearch));
+  gSearches[gLastSearch] = std::move(s);
+  return gLastSearch;
 }
 
-int32_t Native_find_next(Addr args) noexcept {
+int32_t Native_find_next(Addr args) {
   auto it = gSearches.find(Arg(args, 0));
   if (it == gSearches.end()) return 0;
   Search& s = it->second;
@@ -174,22 +165,24 @@ int32_t Native_find_next(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_find_close(Addr args) noexcept { return gSearches.erase(Arg(args, 0)) ? 1 : 0; }
+int32_t Native_find_close(Addr args) { return gSearches.erase(Arg(args, 0)) ? 1 : 0; }
 
-int32_t Native_file_size(Addr args) noexcept {
+int32_t Native_file_size(Addr args) {
   std::string pattern;
   uint64_t size = 0;
   bool any = false;
   if (!TheArena().ReadString(ArgAddr(args, 0), pattern)) return 0;
-  return FirstMatchSize(pattern, size, any) ? int32_t(uint32_t(size)) : 0;
+  FirstMatchSize(pattern, size, any);
+  return int32_t(uint32_t(size));
 }
 
-int32_t Native_file_check(Addr args) noexcept {
+int32_t Native_file_check(Addr args) {
   std::string pattern;
   uint64_t size = 0;
   bool any = false;
   if (!TheArena().ReadString(ArgAddr(args, 0), pattern)) return 0;
-  return FirstMatchSize(pattern, size, any) && any ? 1 : 0;
+  FirstMatchSize(pattern, size, any);
+  return any ? 1 : 0;
 }
 
 }  // namespace qavz

@@ -33,7 +33,7 @@ void FreeHeapBlocks() {
   }
 }
 
-int32_t Native_malloc(Addr args) noexcept { return int32_t(HeapAlloc(uint32_t(Arg(args, 0)))); }
+int32_t Native_malloc(Addr args) { return int32_t(HeapAlloc(uint32_t(Arg(args, 0)))); }
 
 // Frees a block that is in the heap table; false for any other address.
 bool ReleaseHeapBlock(Addr block) {
@@ -47,9 +47,9 @@ bool ReleaseHeapBlock(Addr block) {
   return false;
 }
 
-int32_t Native_free(Addr args) noexcept { return ReleaseHeapBlock(ArgAddr(args, 0)) ? 1 : 0; }
+int32_t Native_free(Addr args) { return ReleaseHeapBlock(ArgAddr(args, 0)) ? 1 : 0; }
 
-int32_t Native_mload(Addr args) noexcept {
+int32_t Native_mload(Addr args) {
   std::string name;
   if (!TheArena().ReadString(ArgAddr(args, 0), name)) return 0;
   int32_t offset = Arg(args, 1), size = Arg(args, 2);
@@ -68,7 +68,7 @@ int32_t Native_mload(Addr args) noexcept {
   return int32_t(block);
 }
 
-int32_t Native_memcpy(Addr args) noexcept {
+int32_t Native_memcpy(Addr args) {
   Addr dst = ArgAddr(args, 0), src = ArgAddr(args, 1);
   int32_t count = Arg(args, 2);
   if (count == 0) return 1;
@@ -85,7 +85,7 @@ int32_t Native_memcpy(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_memmove(Addr args) noexcept {
+int32_t Native_memmove(Addr args) {
   int32_t count = Arg(args, 2);
   if (count == 0) return 1;
   uint8_t* d = count > 0 ? TheArena().Span(ArgAddr(args, 0), uint32_t(count)) : nullptr;
@@ -95,7 +95,7 @@ int32_t Native_memmove(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_memset(Addr args) noexcept {
+int32_t Native_memset(Addr args) {
   int32_t count = Arg(args, 2);
   if (count == 0) return 1;
   uint8_t* d = count > 0 ? TheArena().Span(ArgAddr(args, 0), uint32_t(count)) : nullptr;
@@ -104,7 +104,7 @@ int32_t Native_memset(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_memcmp(Addr args) noexcept {
+int32_t Native_memcmp(Addr args) {
   int32_t count = Arg(args, 2);
   if (count <= 0) return 0;
   const uint8_t* a = TheArena().Span(ArgAddr(args, 0), uint32_t(count));

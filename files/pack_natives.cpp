@@ -30,7 +30,7 @@ void ClosePackSlots() {
   }
 }
 
-int32_t Native_pack_save(Addr args) noexcept {
+int32_t Native_pack_save(Addr args) {
   std::string path;
   if (!TheArena().ReadString(ArgAddr(args, 0), path)) return 0;
   Addr buffer = ArgAddr(args, 1);
@@ -41,7 +41,7 @@ int32_t Native_pack_save(Addr args) noexcept {
   return WriteCompressedFile(path.c_str(), data, size) ? 1 : 0;
 }
 
-int32_t Native_pack_open(Addr args) noexcept {
+int32_t Native_pack_open(Addr args) {
   std::string path;
   if (!TheArena().ReadString(ArgAddr(args, 0), path)) return 0;
   int slot = 0;
@@ -57,7 +57,7 @@ int32_t Native_pack_open(Addr args) noexcept {
   return slot + 1;
 }
 
-int32_t Native_pack_close(Addr args) noexcept {
+int32_t Native_pack_close(Addr args) {
   int32_t handle = Arg(args, 0);
   if (handle < 1 || handle > kPackSlots) return 0;
   CloseExpFile(gPackSlots[handle - 1]);
@@ -65,7 +65,7 @@ int32_t Native_pack_close(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_pack_read(Addr args) noexcept {
+int32_t Native_pack_read(Addr args) {
   ExpFile* file = Slot(Arg(args, 0));
   int32_t size = Arg(args, 2);
   if (!file || size < 0) return -1;
@@ -77,12 +77,12 @@ int32_t Native_pack_read(Addr args) noexcept {
   return int32_t(got);
 }
 
-int32_t Native_pack_seek(Addr args) noexcept {
+int32_t Native_pack_seek(Addr args) {
   ExpFile* file = Slot(Arg(args, 0));
   return file ? SeekExpFile(file, Arg(args, 1), Arg(args, 2)) : -1;
 }
 
-int32_t Native_pack_size(Addr args) noexcept {
+int32_t Native_pack_size(Addr args) {
   ExpFile* file = Slot(Arg(args, 0));
   return file ? ExpFileSize(file) : -1;
 }

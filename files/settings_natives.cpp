@@ -29,52 +29,36 @@ bool ReadNames(Addr args, std::string& file, std::string& section, std::string& 
 
 }  // namespace
 
-int32_t Native_ini_seti(Addr args) noexcept {
-  try {
-    std::string file, section, key;
-    if (!ReadNames(args, file, section, key)) return 0;
-    return IniWriteString(file, section, key, std::to_string(Arg(args, 2))) ? 1 : 0;
-  } catch (...) {
-    return 0;
-  }
+int32_t Native_ini_seti(Addr args) {
+  std::string file, section, key;
+  if (!ReadNames(args, file, section, key)) return 0;
+  return IniWriteString(file, section, key, std::to_string(Arg(args, 2))) ? 1 : 0;
 }
 
-int32_t Native_ini_sets(Addr args) noexcept {
-  try {
-    std::string file, section, key, text;
-    if (!ReadNames(args, file, section, key) || !ReadWhole(ArgAddr(args, 2), text)) return 0;
-    return IniWriteString(file, section, key, text) ? 1 : 0;
-  } catch (...) {
-    return 0;
-  }
+int32_t Native_ini_sets(Addr args) {
+  std::string file, section, key, text;
+  if (!ReadNames(args, file, section, key) || !ReadWhole(ArgAddr(args, 2), text)) return 0;
+  return IniWriteString(file, section, key, text) ? 1 : 0;
 }
 
-int32_t Native_ini_geti(Addr args) noexcept {
+int32_t Native_ini_geti(Addr args) {
   int32_t fallback = Arg(args, 2);
-  try {
-    std::string file, section, key;
-    if (!ReadNames(args, file, section, key)) return fallback;
-    return IniGetInt(file, section, key, fallback);
-  } catch (...) {
-    return fallback;
-  }
+  std::string file, section, key;
+  if (!ReadNames(args, file, section, key)) return fallback;
+  return IniGetInt(file, section, key, fallback);
 }
 
 // Copies at most size - 1 characters and a terminator; the count copied.
-int32_t Native_ini_gets(Addr args) noexcept {
+int32_t Native_ini_gets(Addr args) {
   Addr buffer = ArgAddr(args, 3);
   int32_t size = Arg(args, 4);
   if (!buffer || size <= 0) return 0;
-  try {
-    std::string file, section, key, fallback, value;
-    Addr fallbackAddr = ArgAddr(args, 2);
-    if (fallbackAddr && !ReadWhole(fallbackAddr, fallback)) return 0;
-    value = ReadNames(args, file, section, key) ? IniGetString(file, section, key, fallback) : fallback;
-    if (value.size() > size_t(size - 1)) value.resize(size_t(size - 1));
-    return TheArena().WriteString(buffer, value.data(), value.size()) ? int32_t(value.size()) : 0;
-  } catch (...) {
-    return 0;
-  }
+  std::string file, section, key, fallback, value;
+  Addr fallbackAddr = ArgAddr(args, 2);
+  if (fallbackAddr && !ReadWhole(fallbackAddr, fallback)) return 0;
+  value = ReadNames(args, file, section, key) ? IniGetString(file, section, key, fallback) : fallback;
+  if (value.size() > size_t(size - 1)) value.resize(size_t(size - 1));
+  return TheArena().WriteString(buffer, value.data(), value.size()) ? int32_t(value.size()) : 0;
 }
 
 }  // namespace qavz

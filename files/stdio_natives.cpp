@@ -5,6 +5,7 @@
 // open stay open until the process ends.
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -103,22 +104,20 @@ struct SystemFileMirror {
 // the block then); sysio must not outlive it.
 void ForgetSystemFile() { gSystemFile = SystemFileMirror{}; }
 
-int32_t Native_fopen(Addr args) noexcept {
+int32_t Native_fopen(Addr args) {
   std::string name, mode, hostMode;
   if (!TheArena().ReadString(ArgAddr(args, 0), name) || !TheArena().ReadString(ArgAddr(args, 1), mode, 8) ||
       !HostMode(mode, hostMode))
     return 0;
-  std::FILE* f = OpenWithFallback(name, hostMode);
+  // Closed again if the stream table cannot take it.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(OpenWithFallback(name, hostMode), &std::fclose);
   if (!f) return 0;
-  try {
-    return AddStream(f, mode.find('b') == std::string::npos);
-  } catch (...) {
-    std::fclose(f);
-    return 0;
-  }
+  int32_t handle = AddStream(f.get(), mode.find('b') == std::string::npos);
+  f.release();
+  return handle;
 }
 
-int32_t Native_fclose(Addr args) noexcept {
+int32_t Native_fclose(Addr args) {
   int32_t handle = Arg(args, 0);
   std::FILE* f = Stream(handle);
   if (!f) return EOF;
@@ -126,7 +125,7 @@ int32_t Native_fclose(Addr args) noexcept {
   return std::fclose(f);
 }
 
-int32_t Native_fread(Addr args) noexcept {
+int32_t Native_fread(Addr args) {
   std::FILE* f = Stream(Arg(args, 3));
   uint32_t bytes;
   int32_t size = Arg(args, 1), count = Arg(args, 2);
@@ -135,7 +134,7 @@ int32_t Native_fread(Addr args) noexcept {
   return buffer ? int32_t(std::fread(buffer, size_t(size), size_t(count), f)) : 0;
 }
 
-int32_t Native_fwrite(Addr args) noexcept {
+int32_t Native_fwrite(Addr args) {
   std::FILE* f = Stream(Arg(args, 3));
   uint32_t bytes;
   int32_t size = Arg(args, 1), count = Arg(args, 2);
@@ -144,7 +143,7 @@ int32_t Native_fwrite(Addr args) noexcept {
   return buffer ? int32_t(std::fwrite(buffer, size_t(size), size_t(count), f)) : 0;
 }
 
-int32_t Native_fseek(Addr args) noexcept {
+int32_t Native_fseek(Addr args) {
   std::FILE* f = Stream(Arg(args, 0));
   int32_t origin = Arg(args, 2);
   static const int kWhence[3] = {SEEK_SET, SEEK_CUR, SEEK_END};
@@ -152,14 +151,14 @@ int32_t Native_fseek(Addr args) noexcept {
   return std::fseek(f, Arg(args, 1), kWhence[origin]) == 0 ? 0 : -1;
 }
 
-int32_t Native_ftell(Addr args) noexcept {
+int32_t Native_ftell(Addr args) {
   std::FILE* f = Stream(Arg(args, 0));
   if (!f) return -1;
   long at = std::ftell(f);
   return at < 0 || at > INT32_MAX ? -1 : int32_t(at);
 }
 
-int32_t Native_fgets(Addr args) noexcept {
+int32_t Native_fgets(Addr args) {
   Addr buffer = ArgAddr(args, 0);
   int32_t size = Arg(args, 1);
   std::FILE* f = Stream(Arg(args, 2));
@@ -179,14 +178,14 @@ int32_t Native_fgets(Addr args) noexcept {
   return int32_t(buffer);
 }
 
-int32_t Native_fputs(Addr args) noexcept {
+int32_t Native_fputs(Addr args) {
   std::string text;
   std::FILE* f = Stream(Arg(args, 1));
   if (!f || !TheArena().ReadString(ArgAddr(args, 0), text, 0xFFFFFFFFu)) return EOF;
   return std::fputs(text.c_str(), f) < 0 ? EOF : 0;
 }
 
-int32_t Native_sysfile(Addr args) noexcept {
+int32_t Native_sysfile(Addr args) {
   Addr nameAddr = ArgAddr(args, 0), block = ArgAddr(args, 1);
   int32_t size = Arg(args, 2);
   if (!nameAddr || !block || size == 0) return 0;
@@ -195,12 +194,8 @@ int32_t Native_sysfile(Addr args) noexcept {
   std::string name;
   if (size < 0 || !TheArena().Span(block, uint32_t(size))) return 0;
   if (!TheArena().ReadString(nameAddr, name, 259)) return 0;
-  try {
-    gSystemFile = SystemFileMirror{name, block, uint32_t(size)};
-    BindSystemFile(platform::MapPath(name), block, uint32_t(size));
-  } catch (...) {
-    return 0;
-  }
+  gSystemFile = SystemFileMirror{name, block, uint32_t(size)};
+  BindSystemFile(platform::MapPath(name), block, uint32_t(size));
   std::FILE* f = OpenWithFallback(name, "rb");
   if (!f) return 0;
   std::fread(TheArena().Span(block, uint32_t(size)), uint32_t(size), 1, f);
@@ -208,7 +203,7 @@ int32_t Native_sysfile(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_sysio(Addr args) noexcept {
+int32_t Native_sysio(Addr args) {
   const SystemFileMirror& b = gSystemFile;
   if (b.name.empty()) return 0;
   bool write = Arg(args, 0) != 0;

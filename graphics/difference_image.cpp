@@ -72,7 +72,7 @@ bool ApplyDifference(Plane& plane, int32_t x, int32_t y, const uint8_t* data, si
   return WalkRuns(plane, x, y, data, size, true);
 }
 
-int32_t Native_dload(Addr args) noexcept {
+int32_t Native_dload(Addr args) {
   Plane* plane = PlaneAt(Arg(args, 0));
   std::string name;
   if (!plane || !TheArena().ReadString(ArgAddr(args, 3), name)) return 0;
@@ -82,7 +82,7 @@ int32_t Native_dload(Addr args) noexcept {
   return ApplyDifference(*plane, Arg(args, 1), Arg(args, 2), file.data(), file.size()) ? 1 : 0;
 }
 
-int32_t Native_dcopy(Addr args) noexcept {
+int32_t Native_dcopy(Addr args) {
   Plane* plane = PlaneAt(Arg(args, 0));
   if (!plane) return 0;
   // The image's length is not given: it may extend as far as live memory

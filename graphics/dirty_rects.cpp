@@ -86,12 +86,12 @@ void SweepDirtySpans(const Rect& area, std::vector<Rect> rects, const SpanFuncti
 
 void ClearDirtyRects() noexcept { gCount = 0; }
 
-int32_t Native_drt_init(Addr) noexcept {
+int32_t Native_drt_init(Addr) {
   ClearDirtyRects();
   return 1;
 }
 
-int32_t Native_drt_set(Addr args) noexcept {
+int32_t Native_drt_set(Addr args) {
   Addr at = ArgAddr(args, 0);
   Rect r;
   if (at == 0 || gCount == kMaxDirtyRects || !ReadRect(at, r)) return 0;
@@ -99,7 +99,7 @@ int32_t Native_drt_set(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_drt_copy(Addr args) noexcept {
+int32_t Native_drt_copy(Addr args) {
   if (gCount == 0) return 1;
   Plane* dst = PlaneAt(Arg(args, 0));
   const Plane* src = PlaneAt(Arg(args, 3));

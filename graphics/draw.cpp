@@ -85,7 +85,7 @@ void FillRect(Plane& plane, const Rect& area, uint32_t colour) noexcept {
   for (int32_t y = area.top + 1; y < area.bottom; ++y) std::memcpy(plane.Pixel(area.left, y), first, bytes);
 }
 
-int32_t Native_gfill(Addr args) noexcept {
+int32_t Native_gfill(Addr args) {
   Plane* plane = PlaneAt(Arg(args, 0));
   if (!plane) return 0;
   Rect r{0, 0, plane->width, plane->height};
@@ -98,7 +98,7 @@ int32_t Native_gfill(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_gline(Addr args) noexcept {
+int32_t Native_gline(Addr args) {
   Plane* plane = PlaneAt(Arg(args, 0));
   if (!plane) return 0;
   int64_t x1 = Arg(args, 1), y1 = Arg(args, 2), x2 = Arg(args, 3), y2 = Arg(args, 4);

@@ -53,7 +53,7 @@ int32_t Compute(int32_t slot, GridFormat format, Formula formula) {
 }  // namespace
 
 // Rotation by the angle and zoom (16.16) about the source point (cx, cy).
-int32_t Native_ef_rotate(Addr args) noexcept {
+int32_t Native_ef_rotate(Addr args) {
   int64_t cx = Arg(args, 1), cy = Arg(args, 2), zoom = Arg(args, 3);
   int32_t angle = Arg(args, 4);
   return Compute(Arg(args, 0), kShortGrid,
@@ -68,7 +68,7 @@ int32_t Native_ef_rotate(Addr args) noexcept {
 
 // A tunnel seen along its axis: depth from the distance to the axis, the
 // position around it from the direction.
-int32_t Native_ef_tunnel(Addr args) noexcept {
+int32_t Native_ef_tunnel(Addr args) {
   int64_t scale = Arg(args, 1);
   int32_t angle = Arg(args, 2);
   return Compute(
@@ -89,7 +89,7 @@ int32_t Native_ef_tunnel(Addr args) noexcept {
 }
 
 // A textured plane in perspective, turned and tilted.
-int32_t Native_ef_land(Addr args) noexcept {
+int32_t Native_ef_land(Addr args) {
   int64_t scale = Arg(args, 1);
   int32_t turn = Arg(args, 2), tilt = Arg(args, 3);
   return Compute(
@@ -104,7 +104,7 @@ int32_t Native_ef_land(Addr args) noexcept {
 }
 
 // A sphere, turned and tilted.
-int32_t Native_ef_ball(Addr args) noexcept {
+int32_t Native_ef_ball(Addr args) {
   double scale = Arg(args, 1);
   int32_t turn = Arg(args, 2), tilt = Arg(args, 3);
   return Compute(
@@ -122,7 +122,7 @@ int32_t Native_ef_ball(Addr args) noexcept {
 
 // A whirl about the centre: each point turns by twist / (1 + its distance
 // in cells), in radians.
-int32_t Native_ef_whirl(Addr args) noexcept {
+int32_t Native_ef_whirl(Addr args) {
   double twist = Arg(args, 1);
   return Compute(Arg(args, 0), kShortGrid,
                  [&](const Effect& e, const int32_t*, int32_t j, int32_t i, int32_t* p) {
@@ -144,7 +144,7 @@ int32_t Native_ef_whirl(Addr args) noexcept {
 // Each grid row shifted sideways by amplitude x sine of a phase that
 // advances one wavelength per `wavelength` pixels down; a wavelength of 0
 // shifts every row alike.
-int32_t Native_ef_raster(Addr args) noexcept {
+int32_t Native_ef_raster(Addr args) {
   int64_t phase = Arg(args, 1), wavelength = Arg(args, 2), amplitude = Arg(args, 3);
   uint32_t start = uint32_t(phase), step = 0;
   if (wavelength != 0) {

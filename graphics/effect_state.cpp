@@ -82,7 +82,7 @@ void FreeAllEffectStates() noexcept {
 // rectangle, the source rectangle to its plane, the grid and the water
 // fields (zero) in the same block. A destination smaller than one cell is
 // refused, since it has nothing to draw and no grid to divide.
-int32_t Native_ef_init(Addr args) noexcept {
+int32_t Native_ef_init(Addr args) {
   int32_t slot = Arg(args, 0);
   if (!InSlots(slot)) return 0;
   FreeSlot(slot);
@@ -122,7 +122,7 @@ int32_t Native_ef_init(Addr args) noexcept {
   return int32_t(state);
 }
 
-int32_t Native_ef_free(Addr args) noexcept {
+int32_t Native_ef_free(Addr args) {
   int32_t slot = Arg(args, 0);
   if (!InSlots(slot) || !gStates[slot]) return 0;
   FreeSlot(slot);

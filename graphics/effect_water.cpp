@@ -41,7 +41,7 @@ int64_t RandomCentre(int64_t cells, int64_t radius) {
 
 }  // namespace
 
-int32_t Native_ef_water(Addr args) noexcept {
+int32_t Native_ef_water(Addr args) {
   Effect e;
   if (!OpenEffect(Arg(args, 0), true, e)) return 0;
   Advance(e);
@@ -59,7 +59,7 @@ int32_t Native_ef_water(Addr args) noexcept {
 
 // Sets every grid cell closer than the radius (in cells) to the centre to
 // (radius - distance) x height / radius in the current field.
-int32_t Native_ef_blob(Addr args) noexcept {
+int32_t Native_ef_blob(Addr args) {
   Effect e;
   if (!OpenEffect(Arg(args, 0), true, e)) return 0;
   int64_t x = Arg(args, 1), y = Arg(args, 2), height = Arg(args, 4);

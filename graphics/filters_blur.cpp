@@ -93,7 +93,7 @@ bool Blur(const BlurJob& job) {
 
 }  // namespace
 
-int32_t Native_blur(Addr args) noexcept {
+int32_t Native_blur(Addr args) {
   Plane* dst = BytePlane(Arg(args, 0));
   Plane* src = BytePlane(Arg(args, 3));
   Rect rect;

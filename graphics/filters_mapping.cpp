@@ -181,7 +181,7 @@ int32_t FreeMap(int32_t dstSlot, const Point* corner, int32_t srcSlot, Addr srcR
 
 }  // namespace
 
-int32_t Native_freemap(Addr args) noexcept {
+int32_t Native_freemap(Addr args) {
   Plane* dst = PlaneAt(Arg(args, 0));
   if (!dst) return 0;
   Point corner[4];
@@ -201,7 +201,7 @@ int32_t Native_freemap(Addr args) noexcept {
 
 // The destination rectangle's corners (right and bottom inclusive) turned
 // about its centre, then mapped as freemap does.
-int32_t Native_rotate(Addr args) noexcept {
+int32_t Native_rotate(Addr args) {
   Plane* dst = PlaneAt(Arg(args, 0));
   const int32_t* sine = SineTable();
   Rect r;

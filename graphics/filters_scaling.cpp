@@ -221,7 +221,7 @@ bool TileRows(const Plane& dst, const Rect& area, const Plane& src, const Rect& 
 
 }  // namespace
 
-int32_t Native_smooth(Addr args) noexcept {
+int32_t Native_smooth(Addr args) {
   Plane* dst = BytePlane(Arg(args, 0));
   Plane* src = BytePlane(Arg(args, 2));
   if (!dst || !src) return 0;
@@ -246,7 +246,7 @@ int32_t Native_smooth(Addr args) noexcept {
 // Each destination pixel reads the source at its offset from the
 // destination rectangle's centre, turned by the angle and divided by the
 // zoom, counted from the source rectangle's centre and wrapped around it.
-int32_t Native_tiled(Addr args) noexcept {
+int32_t Native_tiled(Addr args) {
   Plane* dst = BytePlane(Arg(args, 0));
   Plane* src = BytePlane(Arg(args, 2));
   const int32_t* sine = SineTable();

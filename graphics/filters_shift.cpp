@@ -81,7 +81,7 @@ void FireRows(const Plane& plane, const Rect& area) {
 
 // Shifts the area's contents left by dx and up by dy, wrapping around: the
 // copy's column dx lands on the left edge and its row dy on the top edge.
-int32_t Native_scroll(Addr args) noexcept {
+int32_t Native_scroll(Addr args) {
   Rect area;
   Plane* plane = PlaneAndArea(args, area);
   if (!plane || IsEmpty(area)) return 0;
@@ -106,7 +106,7 @@ int32_t Native_scroll(Addr args) noexcept {
 // Each row takes a start and a step from the generator; a counter runs from
 // the start by the step (modulo 256, or 32 for 5-5-5 planes) and pixels
 // where it passes 255 - amount are brightened by the excess.
-int32_t Native_noise(Addr args) noexcept {
+int32_t Native_noise(Addr args) {
   Rect area;
   Plane* plane = PlaneAndArea(args, area);
   if (!plane) return 0;
@@ -141,7 +141,7 @@ int32_t Native_noise(Addr args) noexcept {
 
 // Each row moves sideways by a random d in -k .. k - 1 pixels, k = amount x
 // width / 256 (amount at most 256); the pixels it leaves become 0.
-int32_t Native_slice(Addr args) noexcept {
+int32_t Native_slice(Addr args) {
   Rect area;
   Plane* plane = PlaneAndArea(args, area);
   if (!plane) return 0;
@@ -169,7 +169,7 @@ int32_t Native_slice(Addr args) noexcept {
 
 // Every pixel from the area's second row down is copied, weakened, into the
 // row above at a random offset of -1, 0 or +1 kept inside the area.
-int32_t Native_fire(Addr args) noexcept {
+int32_t Native_fire(Addr args) {
   Rect area;
   Plane* plane = PlaneAndArea(args, area);
   if (!plane || IsEmpty(area) || area.bottom - area.top < 2) return 0;

@@ -151,7 +151,7 @@ bool CopyAreas(Addr args, Plane*& dst, Plane*& src, Copy& job) {
 
 }  // namespace
 
-int32_t Native_gradation(Addr args) noexcept {
+int32_t Native_gradation(Addr args) {
   Plane *dst, *src;
   Copy job;
   if (!CopyAreas(args, dst, src, job)) return 0;
@@ -165,7 +165,7 @@ int32_t Native_gradation(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_mosaic(Addr args) noexcept {
+int32_t Native_mosaic(Addr args) {
   Plane *dst, *src;
   Copy job;
   if (!CopyAreas(args, dst, src, job) || dst->depth != src->depth) return 0;
@@ -194,7 +194,7 @@ int32_t Native_mosaic(Addr args) noexcept {
 
 // Each pixel becomes the colour of its luminance on the ramp from the dark
 // to the light colour; 32-bit alpha stays.
-int32_t Native_monotone(Addr args) noexcept {
+int32_t Native_monotone(Addr args) {
   Plane* plane = PlaneAt(Arg(args, 0));
   Rect rect;
   if (!plane || plane->depth <= 8 || !RectArg(ArgAddr(args, 1), *plane, rect)) return 0;

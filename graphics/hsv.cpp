@@ -6,7 +6,7 @@
 
 namespace qavz {
 
-int32_t Native_rgbtohsv(Addr args) noexcept {
+int32_t Native_rgbtohsv(Addr args) {
   uint32_t rgb = uint32_t(Arg(args, 0));
   int32_t r = int32_t((rgb >> 16) & 255), g = int32_t((rgb >> 8) & 255), b = int32_t(rgb & 255);
   int32_t max = std::max({r, g, b}), min = std::min({r, g, b}), delta = max - min;
@@ -26,7 +26,7 @@ int32_t Native_rgbtohsv(Addr args) noexcept {
   return hue << 16 | saturation << 8 | max;
 }
 
-int32_t Native_hsvtorgb(Addr args) noexcept {
+int32_t Native_hsvtorgb(Addr args) {
   uint32_t hsv = uint32_t(Arg(args, 0));
   int32_t s = int32_t((hsv >> 8) & 255), v = int32_t(hsv & 255);
   if (s == 0) return v << 16 | v << 8 | v;

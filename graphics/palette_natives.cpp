@@ -51,30 +51,30 @@ int32_t MoveScriptPalette(Addr args, bool intoPalette) {
 
 }  // namespace
 
-int32_t Native_vpage(Addr args) noexcept {
+int32_t Native_vpage(Addr args) {
   return SelectPage(Display().viewPage, Arg(args, 0), msg::kViewPageOutOfRange);
 }
 
-int32_t Native_apage(Addr args) noexcept {
+int32_t Native_apage(Addr args) {
   return SelectPage(Display().activePage, Arg(args, 0), msg::kActivePageOutOfRange);
 }
 
-int32_t Native_pal_set(Addr args) noexcept {
+int32_t Native_pal_set(Addr args) {
   int32_t index = Arg(args, 0);
   if (uint32_t(index) > 255) return 0;
   Display().scriptPalette[index].store(uint32_t(Arg(args, 1)));
   return 1;
 }
 
-int32_t Native_pal_get(Addr args) noexcept {
+int32_t Native_pal_get(Addr args) {
   int32_t index = Arg(args, 0);
   return uint32_t(index) > 255 ? 0 : int32_t(Display().scriptPalette[index].load());
 }
 
-int32_t Native_pal_sets(Addr args) noexcept { return MoveScriptPalette(args, true); }
-int32_t Native_pal_gets(Addr args) noexcept { return MoveScriptPalette(args, false); }
+int32_t Native_pal_sets(Addr args) { return MoveScriptPalette(args, true); }
+int32_t Native_pal_gets(Addr args) { return MoveScriptPalette(args, false); }
 
-int32_t Native_pal_load(Addr args) noexcept {
+int32_t Native_pal_load(Addr args) {
   const Plane* plane = PlaneAt(Arg(args, 0));
   int32_t first = Arg(args, 1), from = Arg(args, 2), count = Arg(args, 3);
   if (!plane || plane->depth > 8) return 0;
@@ -84,7 +84,7 @@ int32_t Native_pal_load(Addr args) noexcept {
   return n;
 }
 
-int32_t Native_pal_change(Addr) noexcept {
+int32_t Native_pal_change(Addr) {
   DisplayState& display = Display();
   for (int i = 0; i < 256; ++i) display.displayPalette[i].store(display.scriptPalette[i].load() & 0xFFFFFF);
   // Only an 8-bit page is shown through the display palette.
@@ -93,7 +93,7 @@ int32_t Native_pal_change(Addr) noexcept {
   return 1;
 }
 
-int32_t Native_pal_map(Addr args) noexcept {
+int32_t Native_pal_map(Addr args) {
   Addr at = ArgAddr(args, 0);
   uint32_t palette[256];
   uint8_t* map = BlendTables().colourMap;

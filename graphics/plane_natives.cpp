@@ -108,7 +108,7 @@ void ReportSaveFailure(const char* format, const std::string& name) {
 
 }  // namespace
 
-int32_t Native_galloc(Addr args) noexcept {
+int32_t Native_galloc(Addr args) {
   int32_t slot = TargetSlot(Arg(args, 0));
   if (slot < 0 || !CreatePlane(slot, Arg(args, 1), Arg(args, 2), Arg(args, 3))) {
     ReportError(kLevelFault, msg::kCreatePlaneFailed);
@@ -117,7 +117,7 @@ int32_t Native_galloc(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_gfree(Addr args) noexcept {
+int32_t Native_gfree(Addr args) {
   int32_t slot = Arg(args, 0);
   if (slot == -1) {
     for (int32_t s = 0; s < kPlaneSlots; ++s) ReleaseSlot(s);
@@ -128,7 +128,7 @@ int32_t Native_gfree(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_gload(Addr args) noexcept {
+int32_t Native_gload(Addr args) {
   std::string name;
   bool named = TheArena().ReadString(ArgAddr(args, 1), name);
   int32_t first = Arg(args, 0);
@@ -147,7 +147,7 @@ int32_t Native_gload(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_gsave(Addr args) noexcept {
+int32_t Native_gsave(Addr args) {
   std::string name;
   const Plane* plane = PlaneAt(Arg(args, 1));
   if (!plane || !TheArena().ReadString(ArgAddr(args, 0), name)) return 0;
@@ -181,7 +181,7 @@ int32_t Native_gsave(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_ginfo(Addr args) noexcept {
+int32_t Native_ginfo(Addr args) {
   uint8_t* out = TheArena().Span(ArgAddr(args, 1), 20);
   if (!out) return 1;
   int32_t info[5] = {};
@@ -196,7 +196,7 @@ int32_t Native_ginfo(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_gclip(Addr args) noexcept {
+int32_t Native_gclip(Addr args) {
   Plane* plane = PlaneAt(Arg(args, 0));
   if (!plane) return 0;
   Rect r{0, 0, plane->width, plane->height};
@@ -213,28 +213,28 @@ int32_t Native_gclip(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_getpixel(Addr args) noexcept {
+int32_t Native_getpixel(Addr args) {
   const Plane* plane = PlaneAt(Arg(args, 0));
   int32_t x = Arg(args, 1), y = Arg(args, 2);
   if (!plane || !plane->Pixel(x, y)) return 0;
   return int32_t(PixelColour(*plane, x, y));
 }
 
-int32_t Native_gattach(Addr args) noexcept {
+int32_t Native_gattach(Addr args) {
   int32_t slot = Arg(args, 0), other = Arg(args, 1);
   if (!IsSlot(slot) || !IsSlot(other)) return 0;
   SetAttachment(slot, other);
   return 1;
 }
 
-int32_t Native_gdetach(Addr args) noexcept {
+int32_t Native_gdetach(Addr args) {
   int32_t slot = Arg(args, 0);
   if (!IsSlot(slot)) return 0;
   SetAttachment(slot, -1);
   return 1;
 }
 
-int32_t Native_ggetpal(Addr args) noexcept { return MovePaletteEntries(args, false); }
-int32_t Native_gsetpal(Addr args) noexcept { return MovePaletteEntries(args, true); }
+int32_t Native_ggetpal(Addr args) { return MovePaletteEntries(args, false); }
+int32_t Native_gsetpal(Addr args) { return MovePaletteEntries(args, true); }
 
 }  // namespace qavz

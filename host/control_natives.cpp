@@ -38,7 +38,7 @@ MachineContext* LoadNamedProgram(Addr pathAddr) {
 }  // namespace
 
 // jump(path): the new program replaces the caller in place.
-int32_t Native_jump(Addr args) noexcept {
+int32_t Native_jump(Addr args) {
   MachineContext* caller = CurrentContext;
   int32_t path;
   if (!caller || !ReadArgs(args, 1, &path)) return 0;
@@ -54,7 +54,7 @@ int32_t Native_jump(Addr args) noexcept {
 
 // call(path): the new program runs above the caller, whose r0 receives the
 // called program's final r0 when it ends.
-int32_t Native_call(Addr args) noexcept {
+int32_t Native_call(Addr args) {
   MachineContext* caller = CurrentContext;
   int32_t path;
   if (!caller || !ReadArgs(args, 1, &path)) return 0;
@@ -68,14 +68,14 @@ int32_t Native_call(Addr args) noexcept {
 }
 
 // exit(): the thread loop sees state 2, stops everything and closes.
-int32_t Native_exit(Addr) noexcept {
+int32_t Native_exit(Addr) {
   if (CurrentContext) CurrentContext->state = kStopped;
   return 0;
 }
 
 // setjmp(buffer): the caller's record with pc = the return address of this
 // call, r0 = the thread's context depth and r7 = the stack after the return.
-int32_t Native_setjmp(Addr args) noexcept {
+int32_t Native_setjmp(Addr args) {
   MachineContext* caller = CurrentContext;
   int32_t buffer;
   if (!caller || !ReadArgs(args, 1, &buffer)) return 0;
@@ -94,7 +94,7 @@ int32_t Native_setjmp(Addr args) noexcept {
 
 // longjmp(buffer, value): back to the setjmp of the buffer, abandoning the
 // programs called since, if that function is still active on this thread.
-int32_t Native_longjmp(Addr args) noexcept {
+int32_t Native_longjmp(Addr args) {
   MachineContext* caller = CurrentContext;
   int32_t a[2];
   if (!caller || !ReadArgs(args, 2, a)) return 0;
@@ -122,7 +122,7 @@ int32_t Native_longjmp(Addr args) noexcept {
 
 // thd_begin(function, argument, suspended, stack size): a new thread running
 // `function(argument)` of the caller's program.
-int32_t Native_thd_begin(Addr args) noexcept {
+int32_t Native_thd_begin(Addr args) {
   MachineContext* caller = CurrentContext;
   int32_t a[4];
   if (!caller || !ReadArgs(args, 4, a)) return -1;
@@ -135,7 +135,7 @@ int32_t Native_thd_begin(Addr args) noexcept {
 
 // thd_end(index): stops the thread and waits for it; the caller's own index
 // only asks its thread to end once this native returns.
-int32_t Native_thd_end(Addr args) noexcept {
+int32_t Native_thd_end(Addr args) {
   MachineContext* caller = CurrentContext;
   int32_t index;
   if (!ReadArgs(args, 1, &index)) return 0;
@@ -143,13 +143,13 @@ int32_t Native_thd_end(Addr args) noexcept {
   return StopThreadAndWait(index);
 }
 
-int32_t Native_thd_suspend(Addr args) noexcept {
+int32_t Native_thd_suspend(Addr args) {
   int32_t index;
   if (!ReadArgs(args, 1, &index)) return -1;
   return RaiseSuspend(index);
 }
 
-int32_t Native_thd_resume(Addr args) noexcept {
+int32_t Native_thd_resume(Addr args) {
   int32_t index;
   if (!ReadArgs(args, 1, &index)) return -1;
   return LowerSuspend(index);
@@ -157,7 +157,7 @@ int32_t Native_thd_resume(Addr args) noexcept {
 
 // sleep(milliseconds): the slice ends here and the thread runs nothing until
 // the time has passed; 0 or below only ends the slice.
-int32_t Native_sleep(Addr args) noexcept {
+int32_t Native_sleep(Addr args) {
   MachineContext* caller = CurrentContext;
   int32_t milliseconds;
   if (!caller || !ReadArgs(args, 1, &milliseconds)) return 0;

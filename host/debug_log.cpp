@@ -20,20 +20,15 @@ bool DebugOutputExists() { return Headless() || TheConfig().debugMode != 0; }
 }  // namespace
 
 // log_out(format, ...): one line, formatted as sprintf does.
-int32_t Native_log_out(Addr args) noexcept {
+int32_t Native_log_out(Addr args) {
   if (!DebugOutputExists()) return 0;
-  std::string line;
-  try {
-    line = FormatScriptText(ArgAddr(args, 0), args + 4);
-  } catch (...) {
-    return 0;  // out of memory: nothing is shown
-  }
+  std::string line = FormatScriptText(ArgAddr(args, 0), args + 4);
   if (line.size() >= kLineBuffer) line.resize(kLineBuffer - 1);
   SendMainMessage(Message{kMsgDebugLine, 0, 0, std::move(line)});
   return 1;
 }
 
 // log_clear(): empties the debug output; standard output keeps its lines.
-int32_t Native_log_clear(Addr) noexcept { return DebugOutputExists() ? 1 : 0; }
+int32_t Native_log_clear(Addr) { return DebugOutputExists() ? 1 : 0; }
 
 }  // namespace qavz

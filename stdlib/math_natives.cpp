@@ -20,28 +20,28 @@ int32_t Low32(long double v) noexcept {
 
 }  // namespace
 
-int32_t Native_abs(Addr args) noexcept {
+int32_t Native_abs(Addr args) {
   int32_t v = Arg(args, 0);
   return v < 0 ? int32_t(0u - uint32_t(v)) : v;
 }
 
-int32_t Native_sgn(Addr args) noexcept {
+int32_t Native_sgn(Addr args) {
   int32_t v = Arg(args, 0);
   return (v > 0) - (v < 0);
 }
 
-int32_t Native_sin(Addr args) noexcept {
+int32_t Native_sin(Addr args) {
   const int32_t* t = SineTable();
   return t ? t[Arg(args, 0) & 2047] : 0;
 }
 
-int32_t Native_cos(Addr args) noexcept {
+int32_t Native_cos(Addr args) {
   const int32_t* t = SineTable();
   return t ? t[int32_t(uint32_t(Arg(args, 0)) + 512u) & 2047] : 0;
 }
 
 // atan: x, y. The angle of the vector from the octant table.
-int32_t Native_atan(Addr args) noexcept {
+int32_t Native_atan(Addr args) {
   const int32_t* t = ArctanTable();
   int64_t x = Arg(args, 0), y = Arg(args, 1);
   if (!t || (x == 0 && y == 0)) return 0;
@@ -51,13 +51,13 @@ int32_t Native_atan(Addr args) noexcept {
   return int32_t((y > 0 ? e : -e) & 2047);
 }
 
-int32_t Native_sqrt(Addr args) noexcept {
+int32_t Native_sqrt(Addr args) {
   long double v = Arg(args, 0) / 65536.0L;
   if (v < 0) return 0;
   return Low32(std::sqrt(v) * 65536.0L);
 }
 
-int32_t Native_log(Addr args) noexcept {
+int32_t Native_log(Addr args) {
   int32_t v = Arg(args, 0);
   if (v <= 0) return 0;
   return Low32(std::log(v / 65536.0L) * 65536.0L);
@@ -65,7 +65,7 @@ int32_t Native_log(Addr args) noexcept {
 
 // bezier: control points (x0, y0 .. x3, y3), output points, count. The cubic
 // is walked by forward differences from P0 + 0.5, each point truncated.
-int32_t Native_bezier(Addr args) noexcept {
+int32_t Native_bezier(Addr args) {
   Arena& arena = TheArena();
   int32_t p[8];
   Addr in = ArgAddr(args, 0), out = ArgAddr(args, 1);

@@ -84,27 +84,27 @@ int32_t Copy(Addr args, bool append) noexcept {
 
 }  // namespace
 
-int32_t Native_mbslen(Addr args) noexcept {
+int32_t Native_mbslen(Addr args) {
   ScriptText s;
   return GetScriptText(ArgAddr(args, 0), s) ? int32_t(MbsLength(s.bytes, s.length)) : 0;
 }
 
-int32_t Native_mbscpy(Addr args) noexcept { return Copy(args, false); }
-int32_t Native_mbscat(Addr args) noexcept { return Copy(args, true); }
+int32_t Native_mbscpy(Addr args) { return Copy(args, false); }
+int32_t Native_mbscat(Addr args) { return Copy(args, true); }
 
-int32_t Native_mbscmp(Addr args) noexcept {
+int32_t Native_mbscmp(Addr args) {
   return CompareChars(args, [](uint32_t c) noexcept { return c; });
 }
-int32_t Native_mbscmpi(Addr args) noexcept { return CompareChars(args, FoldLower); }
+int32_t Native_mbscmpi(Addr args) { return CompareChars(args, FoldLower); }
 
 // The case tables are our own, so the double-byte mapping never fails.
-int32_t Native_mbslwr(Addr args) noexcept { return MapChars(ArgAddr(args, 0), FoldLower); }
-int32_t Native_mbsupr(Addr args) noexcept { return MapChars(ArgAddr(args, 0), FoldUpper); }
+int32_t Native_mbslwr(Addr args) { return MapChars(ArgAddr(args, 0), FoldLower); }
+int32_t Native_mbsupr(Addr args) { return MapChars(ArgAddr(args, 0), FoldUpper); }
 
 // mbscut: dst, src, start, count. Copies `count` characters after the first
 // `start`; the unused part of the count becomes zero bytes after the copy
 // (as far as dst's live memory goes). Negative start or count counts as 0.
-int32_t Native_mbscut(Addr args) noexcept {
+int32_t Native_mbscut(Addr args) {
   ScriptText src;
   Addr d = ArgAddr(args, 0);
   if (!GetScriptText(ArgAddr(args, 1), src)) return 0;
@@ -124,7 +124,7 @@ int32_t Native_mbscut(Addr args) noexcept {
 }
 
 // mbschr: s, c. A double-byte character is found by its code only.
-int32_t Native_mbschr(Addr args) noexcept {
+int32_t Native_mbschr(Addr args) {
   ScriptText s;
   Addr a = ArgAddr(args, 0);
   if (!GetScriptText(a, s)) return 0;

@@ -52,12 +52,12 @@ uint32_t Draw() noexcept {
 
 void SeedRandomFromTicks() { Seed(SystemTicks()); }
 
-int32_t Native_srand(Addr args) noexcept {
+int32_t Native_srand(Addr args) {
   uint32_t seed = uint32_t(Arg(args, 0));
   Seed(seed != 0 ? seed : SystemTicks());
   return 1;
 }
 
-int32_t Native_rand(Addr) noexcept { return int32_t(Draw() & 0x7FFFFFFFu); }
+int32_t Native_rand(Addr) { return int32_t(Draw() & 0x7FFFFFFFu); }
 
 }  // namespace qavz

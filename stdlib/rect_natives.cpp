@@ -22,27 +22,27 @@ int32_t Sub(int32_t a, int32_t b) noexcept { return int32_t(uint32_t(a) - uint32
 
 }  // namespace
 
-int32_t Native_rc_empty(Addr args) noexcept { return Store(ArgAddr(args, 0), Rect{}) ? 1 : 0; }
+int32_t Native_rc_empty(Addr args) { return Store(ArgAddr(args, 0), Rect{}) ? 1 : 0; }
 
-int32_t Native_rc_set(Addr args) noexcept {
+int32_t Native_rc_set(Addr args) {
   Rect r{Arg(args, 1), Arg(args, 2), Arg(args, 3), Arg(args, 4)};
   return Store(ArgAddr(args, 0), r) ? 1 : 0;
 }
 
-int32_t Native_rc_setwh(Addr args) noexcept {
+int32_t Native_rc_setwh(Addr args) {
   int32_t x = Arg(args, 1), y = Arg(args, 2);
   Rect r{x, y, Add(x, Arg(args, 3)), Add(y, Arg(args, 4))};
   return Store(ArgAddr(args, 0), r) ? 1 : 0;
 }
 
-int32_t Native_rc_copy(Addr args) noexcept {
+int32_t Native_rc_copy(Addr args) {
   Rect r;
   Addr dst = ArgAddr(args, 0);
   if (dst == 0 || !TheArena().Live(dst, sizeof r) || !Load(ArgAddr(args, 1), r)) return 0;
   return Store(dst, r) ? 1 : 0;
 }
 
-int32_t Native_rc_move(Addr args) noexcept {
+int32_t Native_rc_move(Addr args) {
   Rect r;
   Addr a = ArgAddr(args, 0);
   if (!Load(a, r)) return 0;
@@ -52,7 +52,7 @@ int32_t Native_rc_move(Addr args) noexcept {
 }
 
 // rc_intersect: dst, a, b. No overlap gives an all-zero dst and 0.
-int32_t Native_rc_intersect(Addr args) noexcept {
+int32_t Native_rc_intersect(Addr args) {
   Rect a, b;
   Addr dst = ArgAddr(args, 0);
   if (dst == 0 || !TheArena().Live(dst, sizeof a) || !Load(ArgAddr(args, 1), a) || !Load(ArgAddr(args, 2), b))
@@ -67,7 +67,7 @@ int32_t Native_rc_intersect(Addr args) noexcept {
 }
 
 // rc_union: dst, a, b. Empty operands are ignored; both empty give zeros and 0.
-int32_t Native_rc_union(Addr args) noexcept {
+int32_t Native_rc_union(Addr args) {
   Rect a, b;
   Addr dst = ArgAddr(args, 0);
   if (dst == 0 || !TheArena().Live(dst, sizeof a) || !Load(ArgAddr(args, 1), a) || !Load(ArgAddr(args, 2), b))
@@ -84,7 +84,7 @@ int32_t Native_rc_union(Addr args) noexcept {
   return Store(dst, r) ? 1 : 0;
 }
 
-int32_t Native_rc_inflate(Addr args) noexcept {
+int32_t Native_rc_inflate(Addr args) {
   Rect r;
   Addr a = ArgAddr(args, 0);
   if (!Load(a, r)) return 0;
@@ -93,14 +93,14 @@ int32_t Native_rc_inflate(Addr args) noexcept {
   return Store(a, r) ? 1 : 0;
 }
 
-int32_t Native_rc_in(Addr args) noexcept {
+int32_t Native_rc_in(Addr args) {
   Rect r;
   if (!Load(ArgAddr(args, 0), r)) return 0;
   int32_t x = Arg(args, 1), y = Arg(args, 2);
   return (x >= r.left && x < r.right && y >= r.top && y < r.bottom) ? 1 : 0;
 }
 
-int32_t Native_rc_check(Addr args) noexcept {
+int32_t Native_rc_check(Addr args) {
   Rect r;
   if (!Load(ArgAddr(args, 0), r)) return 0;
   return Empty(r) ? 1 : 0;

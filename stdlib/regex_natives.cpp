@@ -137,15 +137,9 @@ int32_t Match(Addr args) {
 
 }  // namespace
 
-int32_t Native_nfa_compile(Addr args) noexcept {
-  try {
-    return Compile(ArgAddr(args, 0));
-  } catch (const std::exception&) {
-    return 0;
-  }
-}
+int32_t Native_nfa_compile(Addr args) { return Compile(ArgAddr(args, 0)); }
 
-int32_t Native_nfa_free(Addr args) noexcept {
+int32_t Native_nfa_free(Addr args) {
   std::lock_guard lock(gTableLock);
   CompiledEntry* e = FindAutomaton(ArgAddr(args, 0));
   if (!e) return 0;
@@ -154,19 +148,14 @@ int32_t Native_nfa_free(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_rex_match(Addr args) noexcept {
-  int32_t result;
-  try {
-    result = Match(args);
-  } catch (const std::exception&) {
-    return 0;
-  }
+int32_t Native_rex_match(Addr args) {
+  int32_t result = Match(args);
   // Reported outside the table lock: the box may wait for the user.
   if (result < 0) ReportError(kLevelFault, "%s", msg::kRegexTooDeep);
   return result;
 }
 
-int32_t Native_rex_free(Addr args) noexcept {
+int32_t Native_rex_free(Addr args) {
   std::lock_guard lock(gTableLock);
   ResultBlock* r = FindResult(ArgAddr(args, 0));
   if (!r) return 0;

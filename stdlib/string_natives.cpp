@@ -54,31 +54,31 @@ bool IsBlank(uint8_t c) noexcept { return c == ' ' || (c >= '\t' && c <= '\r'); 
 
 }  // namespace
 
-int32_t Native_strlen(Addr args) noexcept {
+int32_t Native_strlen(Addr args) {
   ScriptText s;
   return GetScriptText(ArgAddr(args, 0), s) ? int32_t(s.length) : 0;
 }
 
-int32_t Native_strcpy(Addr args) noexcept { return CopyNative(args, false); }
-int32_t Native_strcat(Addr args) noexcept { return AppendNative(args, false); }
+int32_t Native_strcpy(Addr args) { return CopyNative(args, false); }
+int32_t Native_strcat(Addr args) { return AppendNative(args, false); }
 
-int32_t Native_strcmp(Addr args) noexcept {
+int32_t Native_strcmp(Addr args) {
   ScriptText a, b;
   if (!GetScriptText(ArgAddr(args, 0), a) || !GetScriptText(ArgAddr(args, 1), b)) return 0;
   return CollateCompare(a.bytes, b.bytes, false);
 }
 
-int32_t Native_strcmpi(Addr args) noexcept {
+int32_t Native_strcmpi(Addr args) {
   ScriptText a, b;
   if (!GetScriptText(ArgAddr(args, 0), a) || !GetScriptText(ArgAddr(args, 1), b)) return 0;
   return CollateCompare(a.bytes, b.bytes, true);
 }
 
-int32_t Native_strlwr(Addr args) noexcept { return MapBytes(ArgAddr(args, 0), 'A', 'Z', 'a' - 'A'); }
-int32_t Native_strupr(Addr args) noexcept { return MapBytes(ArgAddr(args, 0), 'a', 'z', 'A' - 'a'); }
+int32_t Native_strlwr(Addr args) { return MapBytes(ArgAddr(args, 0), 'A', 'Z', 'a' - 'A'); }
+int32_t Native_strupr(Addr args) { return MapBytes(ArgAddr(args, 0), 'a', 'z', 'A' - 'a'); }
 
 // strcut: dst, src, start, count. A negative start or count counts as 0.
-int32_t Native_strcut(Addr args) noexcept {
+int32_t Native_strcut(Addr args) {
   ScriptText src;
   if (!GetScriptText(ArgAddr(args, 1), src)) return 0;
   uint32_t start = uint32_t(std::max(Arg(args, 2), 0));
@@ -88,7 +88,7 @@ int32_t Native_strcut(Addr args) noexcept {
   return CopyTo(ArgAddr(args, 0), from, n, false);
 }
 
-int32_t Native_strchr(Addr args) noexcept {
+int32_t Native_strchr(Addr args) {
   ScriptText s;
   Addr a = ArgAddr(args, 0);
   if (!GetScriptText(a, s)) return 0;
@@ -99,26 +99,22 @@ int32_t Native_strchr(Addr args) noexcept {
 // sprintf: dst, format, arguments... Gives the characters written, as
 // mbslen counts them. The text is formatted as far as the live memory at dst
 // reaches, plus one byte, so a cut falls on a character boundary.
-int32_t Native_sprintf(Addr args) noexcept {
+int32_t Native_sprintf(Addr args) {
   Addr dst = ArgAddr(args, 0);
   uint32_t room = WritableRoom(dst);
   if (room == 0) return 0;
-  try {
-    std::string text = FormatScriptText(ArgAddr(args, 1), args + 8, room);
-    uint8_t* out = TheArena().Span(dst, room);
-    uint32_t n = PutText(out, room, reinterpret_cast<const uint8_t*>(text.data()),
-                         uint32_t(std::min<size_t>(text.size(), 0xFFFFFFFEu)), true);
-    // mbslen of dst: a %c of 0 ends the string there.
-    const void* zero = std::memchr(out, 0, n);
-    if (zero) n = uint32_t(static_cast<const uint8_t*>(zero) - out);
-    return int32_t(MbsLength(out, n));
-  } catch (const std::bad_alloc&) {
-    return 0;
-  }
+  std::string text = FormatScriptText(ArgAddr(args, 1), args + 8, room);
+  uint8_t* out = TheArena().Span(dst, room);
+  uint32_t n = PutText(out, room, reinterpret_cast<const uint8_t*>(text.data()),
+                       uint32_t(std::min<size_t>(text.size(), 0xFFFFFFFEu)), true);
+  // mbslen of dst: a %c of 0 ends the string there.
+  const void* zero = std::memchr(out, 0, n);
+  if (zero) n = uint32_t(static_cast<const uint8_t*>(zero) - out);
+  return int32_t(MbsLength(out, n));
 }
 
 // atoi: blanks, an optional sign, decimal digits; wraps at 32 bits.
-int32_t Native_atoi(Addr args) noexcept {
+int32_t Native_atoi(Addr args) {
   ScriptText s;
   if (!GetScriptText(ArgAddr(args, 0), s)) return 0;
   const uint8_t* p = s.bytes;

@@ -63,13 +63,13 @@ void PauseTimeBase(bool pause) {
   }
 }
 
-int32_t Native_getcount(Addr args) noexcept {
+int32_t Native_getcount(Addr args) {
   int32_t i = Arg(args, 0);
   if (i < 0 || i >= kCounters) return 0;
   return int32_t(TimeBaseNow() - uint32_t(gCounters[i]));
 }
 
-int32_t Native_setcount(Addr args) noexcept {
+int32_t Native_setcount(Addr args) {
   int32_t i = Arg(args, 0);
   if (i < 0 || i >= kCounters) return 0;
   gCounters[i] = int32_t(TimeBaseNow() - uint32_t(Arg(args, 1)));
@@ -77,14 +77,14 @@ int32_t Native_setcount(Addr args) noexcept {
 }
 
 // gettime: the address of eight 16-bit fields.
-int32_t Native_gettime(Addr args) noexcept {
+int32_t Native_gettime(Addr args) {
   std::array<uint16_t, 8> fields;
   LocalDateTime(fields.data());
   return TheArena().Write(ArgAddr(args, 0), fields) ? 1 : 0;
 }
 
 // fps: calls counted in the last complete second, on the raw clock.
-int32_t Native_fps(Addr) noexcept {
+int32_t Native_fps(Addr) {
   uint32_t now = SystemTicks();
   FrameRate& f = gFrameRate;
   if (now - f.windowStart < 1000u) {

@@ -11,8 +11,12 @@
 namespace qavz {
 
 // A handler gets the machine address of argument 0 (argument i at +4 * i) and
-// returns the signed 32-bit result that lands in r0. Handlers never throw.
+// returns the signed 32-bit result that lands in r0. Table entries never
+// throw: each row wraps its native, whose only exception is running out of
+// host memory, and turns that into the native's failure result.
 using NativeHandler = int32_t (*)(Addr args) noexcept;
+// A native as its subsystem defines it (Native_gload), before the wrapper.
+using NativeFunction = int32_t (*)(Addr args);
 
 struct NativeEntry {
   const char* name;
@@ -23,7 +27,7 @@ struct NativeEntry {
 constexpr int kNativeCount = 261;
 
 // Every handler is named after its native: Native_gload, Native_sp_set, ...
-#define QAVZ_DECLARE_NATIVE(name, argc) int32_t Native_##name(Addr args) noexcept;
+#define QAVZ_DECLARE_NATIVE(name, argc) int32_t Native_##name(Addr args);
 QAVZ_NATIVES(QAVZ_DECLARE_NATIVE)
 #undef QAVZ_DECLARE_NATIVE
 
@@ -51,6 +55,6 @@ extern MachineContext* CurrentContext;
 // Marks a native whose subsystem is not built yet: returns 0, claims nothing.
 int32_t NativeUnbuilt(const char* name) noexcept;
 #define QAVZ_UNBUILT_NATIVE(name) \
-  int32_t Native_##name(::qavz::Addr) noexcept { return ::qavz::NativeUnbuilt(#name); }
+  int32_t Native_##name(::qavz::Addr) { return ::qavz::NativeUnbuilt(#name); }
 
 }  // namespace qavz

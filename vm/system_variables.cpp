@@ -151,9 +151,9 @@ int32_t SetSystemVariable(int index, int32_t value) noexcept {
   return 0;
 }
 
-int32_t Native_getsystem(Addr args) noexcept { return GetSystemVariable(NameArgument(args)); }
+int32_t Native_getsystem(Addr args) { return GetSystemVariable(NameArgument(args)); }
 
-int32_t Native_setsystem(Addr args) noexcept {
+int32_t Native_setsystem(Addr args) {
   int index = NameArgument(args);
   return index < 0 ? 0 : SetSystemVariable(index, Arg(args, 1));
 }

@@ -15,9 +15,7 @@ using test::ScriptMemory;
 
 class DirectoryNatives : public FilesTest {
  protected:
-  int32_t Call1(int32_t (*native)(Addr) noexcept, const std::string& path) {
-    return native(m.Args({A(m.Str(path))}));
-  }
+  int32_t Call1(int32_t (*native)(Addr), const std::string& path) { return native(m.Args({A(m.Str(path))})); }
   ScriptMemory m;
 };
 

@@ -138,7 +138,7 @@ Picture DrawModel(const Plane* src, Addr state, const Picture& before) {
 }
 
 struct Call {
-  NativeHandler handler;
+  NativeFunction handler;
   std::vector<int32_t> args;  // after the slot
 };
 

@@ -45,7 +45,7 @@ inline Picture Pixels(const Plane* p) {
 // Calls a native with the argument words laid out in script memory.
 class NativeCalls {
  public:
-  int32_t Call(NativeHandler handler, std::initializer_list<int32_t> words) {
+  int32_t Call(NativeFunction handler, std::initializer_list<int32_t> words) {
     return handler(memory_.Args(words));
   }
   // A rectangle (or any words) in script memory; its address.

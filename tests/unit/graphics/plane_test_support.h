@@ -69,7 +69,7 @@ class GraphicsTest : public ::testing::Test {
     SetErrorLevel(0);
   }
 
-  int32_t Call(NativeHandler native, std::initializer_list<int32_t> args) {
+  int32_t Call(NativeFunction native, std::initializer_list<int32_t> args) {
     return native(memory_.Args(args));
   }
   int32_t At(Addr a) { return int32_t(a); }

@@ -13,11 +13,11 @@ namespace {
 
 using test::ScriptMemory;
 
-int32_t Call1(int32_t (*native)(Addr) noexcept, int32_t a) {
+int32_t Call1(int32_t (*native)(Addr), int32_t a) {
   ScriptMemory m(4096);
   return native(m.Args({a}));
 }
-int32_t Call2(int32_t (*native)(Addr) noexcept, int32_t a, int32_t b) {
+int32_t Call2(int32_t (*native)(Addr), int32_t a, int32_t b) {
   ScriptMemory m(4096);
   return native(m.Args({a, b}));
 }

@@ -15,9 +15,7 @@ class RectTest : public testing::Test {
  protected:
   Addr Make(Rect r) { return m.Args({r[0], r[1], r[2], r[3]}); }
   Rect At(Addr a) { return {m.WordAt(a), m.WordAt(a + 4), m.WordAt(a + 8), m.WordAt(a + 12)}; }
-  int32_t Call(int32_t (*native)(Addr) noexcept, std::initializer_list<int32_t> args) {
-    return native(m.Args(args));
-  }
+  int32_t Call(int32_t (*native)(Addr), std::initializer_list<int32_t> args) { return native(m.Args(args)); }
   ScriptMemory m;
 };
 
@@ -72,7 +70,7 @@ TEST_F(RectTest, IntersectAndUnion) {
 
 TEST_F(RectTest, ZeroAddressesChangeNothing) {
   Addr a = Make({0, 0, 10, 10});
-  using Native = int32_t (*)(Addr) noexcept;
+  using Native = int32_t (*)(Addr);
   for (Native n : {Native_rc_empty, Native_rc_set, Native_rc_setwh, Native_rc_move, Native_rc_inflate,
                    Native_rc_in, Native_rc_check})
     EXPECT_EQ(Call(n, {0, 1, 2, 3, 4}), 0);
