@@ -8,6 +8,7 @@
 #include <string>
 
 #include "vm/arena.h"
+#include "vm/opcodes.h"
 
 namespace qavz::compiler {
 
@@ -415,7 +416,7 @@ int NewLabel();
 void DefineLabel(int label);
 int DefineNewLabel();
 void Jump(int label);
-void JumpIf(int opcode, int label);
+void JumpIf(Opcode op, int label);
 void ResetRegisters();
 int EvalStatement(int node);  // returns A's physical register
 void Branch(int node, bool sense, int label);
@@ -446,6 +447,19 @@ void ListFormat(const char* format, ...);
 template <typename... Args>
 inline void List(const char* format, Args... args) {
   if (ListingActive) ListFormat(format, args...);
+}
+// The format of an instruction line: a tab, the mnemonic and its suffix,
+// then (when there are operands) two tabs after a mnemonic shorter than four
+// characters or one after a longer one, the operands and a line feed.
+const char* InstructionFormat(const char* mnemonic, const char* suffix, const char* operands);
+// One instruction line, its mnemonic taken from the opcode table.
+template <typename... Args>
+inline void ListOpSuffixed(Opcode op, const char* suffix, const char* operands, Args... args) {
+  if (ListingActive) ListFormat(InstructionFormat(MnemonicOf(op), suffix, operands), args...);
+}
+template <typename... Args>
+inline void ListOp(Opcode op, const char* operands, Args... args) {
+  ListOpSuffixed(op, "", operands, args...);
 }
 
 // ---- linking (linker.cpp) -------------------------------------------------
