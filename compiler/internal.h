@@ -62,10 +62,9 @@ enum ErrorCode {
   kErrEof = 24,
 };
 
-// Thrown to the one abort point in the driver: 1 success, -1 failure.
-struct CompileAbort {
-  int value;
-};
+// Thrown by Fail to the one abort point in the driver; a compile that
+// succeeds returns normally.
+struct CompileAbort {};
 
 // ---- diagnostics (diagnostics.cpp) ----------------------------------------
 [[noreturn]] void Fail(int code);
@@ -104,7 +103,12 @@ extern SourceFrame Frames[kFrameCount];
 extern int FrameTop;  // index of the top frame, -1 before the main file
 extern char LineBuffer[kLineBytes];
 extern const char* ReadPtr;  // next character of the line or macro body
-extern int Ch;               // current character
+extern int Ch;               // current character, kEndOfSource after the end
+// The end of the main file between top-level declarations: the source has
+// ended normally (SourceEnded), Ch is kEndOfSource and stays so, and Next
+// gives kTokEof. Anywhere else the end of file is error 24.
+constexpr int kEndOfSource = -1;
+extern bool SourceEnded;
 extern int CommentDepth;
 extern int MacroDepth;
 extern int PendingTrap;
@@ -463,7 +467,10 @@ inline void ListOp(Opcode op, const char* operands, Args... args) {
 }
 
 // ---- linking (linker.cpp) -------------------------------------------------
-[[noreturn]] void NormalEnd();
+// After the source has ended: resolves calls of functions defined in no
+// source, reports undefined functions and labels, and lists the summary;
+// false when anything was reported.
+bool Link();
 bool ExternLookup(const char* name, Addr* address);
 bool ExternRegister(const char* name, Addr address);
 
