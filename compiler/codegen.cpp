@@ -206,14 +206,14 @@ void StoreThrough(int width) {
 }
 
 void GenCall(int n) {
-  int fn = Op(n, 1);
+  int fn = Callee(n);
   int count = 0;
-  for (int cell = Op(n, 2); cell; cell = Op(cell, 2), ++count) {
-    int v = Op(cell, 1);
+  for (int cell = Arguments(n); cell; cell = NextArgument(cell), ++count) {
+    int v = ArgumentValue(cell);
     if (Kind(v) == kNConst) {
       EmitOp(kPushImm);
-      Emit32(uint32_t(Op(v, 1)));
-      ListOp(kPushImm, "$%d", Op(v, 1));
+      Emit32(uint32_t(ConstValue(v)));
+      ListOp(kPushImm, "$%d", ConstValue(v));
     } else {
       Gen(v);
       EmitOp(kPush, 0, R(A));
@@ -222,7 +222,7 @@ void GenCall(int n) {
   }
   if (Kind(fn) == kNFunc) {
     MoveTo(0);
-    int sym = Op(fn, 1);
+    int sym = FunctionSymbol(fn);
     EmitOp(kCall);
     Emit32(LabelOperand(Sym(sym).value));
     ListOp(kCall, "%s", Sym(sym).name);
@@ -240,24 +240,24 @@ void GenCall(int n) {
 }
 
 void GenAssign(int n, int width) {
-  int lv = Op(n, 1), value = Op(n, 2);
+  int lv = Lhs(n), value = Rhs(n);
   switch (Kind(lv)) {
     case kNGlobal:
       Gen(value);
       EmitOp(kStoreAbs[width], 6, R(A));
-      Emit32(uint32_t(Op(lv, 1)));
-      ListOp(kStoreAbs[width], "%s, r%d", Sym(Op(lv, 2)).name, R(A));
+      Emit32(uint32_t(GlobalAddress(lv)));
+      ListOp(kStoreAbs[width], "%s, r%d", Sym(GlobalSymbol(lv)).name, R(A));
       break;
     case kNLocal:
       Gen(value);
       EmitOp(kStoreFrame[width], 6, R(A));
-      Emit32(uint32_t(Op(lv, 1)));
-      ListOp(kStoreFrame[width], "%d(r%d), r%d", Op(lv, 1), 6, R(A));
+      Emit32(uint32_t(LocalOffset(lv)));
+      ListOp(kStoreFrame[width], "%d(r%d), r%d", LocalOffset(lv), 6, R(A));
       break;
     default:
       Gen(value);
       Push();
-      Gen(Op(lv, 1));
+      Gen(Operand(lv));
       Pop();
       StoreThrough(width);
       SwapAB();
@@ -267,7 +267,7 @@ void GenAssign(int n, int width) {
 
 // The target's address is evaluated twice, so its side effects happen twice.
 void GenCompound(int n, int width) {
-  int lv = Op(n, 1), value = Op(n, 2), kind = Op(n, 3);
+  int lv = Lhs(n), value = Rhs(n), kind = CompoundOperation(n);
   Gen(value);
   Push();
   Gen(lv);
@@ -287,12 +287,12 @@ void GenCompound(int n, int width) {
 
 void GenIncDec(int n) {
   int k = Kind(n);
-  Gen(Op(n, 1));
+  Gen(Operand(n));
   if (k == kNPreStep || k == kNPostStep) {
     Opcode op = k == kNPreStep ? kPreStep : kPostStep;
     EmitOp(op, R(A), R(A));
-    Emit32(uint32_t(Op(n, 2)));
-    ListOp(op, "r%d, %d", R(A), Op(n, 2));
+    Emit32(uint32_t(Step(n)));
+    ListOp(op, "r%d, %d", R(A), Step(n));
     return;
   }
   // Node kinds kNPreInc8 to kNPostDec16, in this order.
@@ -322,10 +322,11 @@ bool ContainsCall(int n) {
   if (k == kNCall) return true;
   if (k == kNConst || k == kNString || k == kNGlobal || k == kNLocal || k == kNFunc) return false;
   if (k >= kNLoadG && k < kNLoadI) return false;
-  if (k == kNCond) return ContainsCall(Op(n, 1)) || ContainsCall(Op(n, 2)) || ContainsCall(Op(n, 3));
+  if (k == kNCond) return ContainsCall(Condition(n)) || ContainsCall(IfTrue(n)) || ContainsCall(IfFalse(n));
+  // An argument cell is a pair too: its value and the next cell (0 ends).
   bool two = (k >= kNAdd && k <= kNLOr) || (k >= kNAssign && k < kNComma + 1) || k == kNArg;
-  if (two) return ContainsCall(Op(n, 1)) || (Op(n, 2) && ContainsCall(Op(n, 2)));
-  return ContainsCall(Op(n, 1));
+  if (two) return ContainsCall(Lhs(n)) || (Rhs(n) && ContainsCall(Rhs(n)));
+  return ContainsCall(Operand(n));
 }
 
 // Whether branching on `n` calls a function on some paths only: the right
@@ -334,8 +335,8 @@ bool ContainsCall(int n) {
 // after their own branches when they are generated.
 bool CallOnSomePaths(int n) {
   int k = Kind(n);
-  if (k == kNLAnd || k == kNLOr) return CallOnSomePaths(Op(n, 1)) || ContainsCall(Op(n, 2));
-  if (k == kNNot) return CallOnSomePaths(Op(n, 1));
+  if (k == kNLAnd || k == kNLOr) return CallOnSomePaths(Lhs(n)) || ContainsCall(Rhs(n));
+  if (k == kNNot) return CallOnSomePaths(Operand(n));
   return false;
 }
 
@@ -411,18 +412,18 @@ void MeetTrueBranch(const RegisterState& t, int resultReg) {
 // they were before the true branch, and its end brought in line with the
 // true branch's, so both paths meet with the same registers.
 void GenConditional(int n) {
-  KeepPendingOutOfR0(CallOnSomePaths(Op(n, 1)) || ContainsCall(Op(n, 2)) || ContainsCall(Op(n, 3)));
+  KeepPendingOutOfR0(CallOnSomePaths(Condition(n)) || ContainsCall(IfTrue(n)) || ContainsCall(IfFalse(n)));
   int f = NewLabel();
-  Branch(Op(n, 1), false, f);
+  Branch(Condition(n), false, f);
   RegisterState before = SaveRegisters();
-  Gen(Op(n, 2));
+  Gen(IfTrue(n));
   int reg = R(A);
   RegisterState afterTrue = SaveRegisters();
   int e = NewLabel();
   Jump(e);
   DefineLabel(f);
   if (std::memcmp(before.slotReg, afterTrue.slotReg, sizeof SlotReg) != 0) RestoreRegisters(before);
-  Gen(Op(n, 3));
+  Gen(IfFalse(n));
   if (std::memcmp(SlotReg, afterTrue.slotReg, sizeof SlotReg) == 0)
     MoveTo(reg);
   else
@@ -433,36 +434,36 @@ void GenConditional(int n) {
 void Gen(int n) {
   int k = Kind(n);
   if (k >= kNLoadG && k < kNLoadG + 5) {
-    int w = k - kNLoadG, v = Op(n, 1);
+    int w = k - kNLoadG, v = Operand(n);
     EmitOp(kLoadAbs[w], R(A), 6);
-    Emit32(uint32_t(Op(v, 1)));
-    ListOp(kLoadAbs[w], "r%d, %s", R(A), Sym(Op(v, 2)).name);
+    Emit32(uint32_t(GlobalAddress(v)));
+    ListOp(kLoadAbs[w], "r%d, %s", R(A), Sym(GlobalSymbol(v)).name);
     return;
   }
   if (k >= kNLoadL && k < kNLoadL + 5) {
-    int w = k - kNLoadL, off = Op(Op(n, 1), 1);
+    int w = k - kNLoadL, off = LocalOffset(Operand(n));
     EmitOp(kLoadFrame[w], R(A), 6);
     Emit32(uint32_t(off));
     ListOp(kLoadFrame[w], "r%d, %d(r%d)", R(A), off, 6);
     return;
   }
   if (k >= kNLoadI && k < kNLoadI + 5) {
-    Gen(Op(Op(n, 1), 1));
+    Gen(Operand(Operand(n)));  // the address the indirection holds
     LoadThrough(k - kNLoadI);
     return;
   }
   if (k >= kNAssign && k < kNAssign + 5) return GenAssign(n, k - kNAssign);
   if (k >= kNCompound && k < kNCompound + 5) return GenCompound(n, k - kNCompound);
   if (k >= kNPreStep && k <= kNPostDec16) return GenIncDec(n);
-  if (k >= kNAdd && k <= kNXor) return GenBinary(k, Op(n, 1), Op(n, 2));
+  if (k >= kNAdd && k <= kNXor) return GenBinary(k, Lhs(n), Rhs(n));
   if (k >= kNGt && k <= kNLOr) return GenCompareValue(n);
   switch (k) {
     case kNConst:
-      EmitImm(R(A), Op(n, 1));
+      EmitImm(R(A), ConstValue(n));
       return;
     case kNString: {
       int index;
-      Addr a = PlaceString(uint32_t(Op(n, 1)), Op(n, 2));
+      Addr a = PlaceString(uint32_t(StringText(n)), StringLength(n));
       index = StringCount - 1;
       EmitOp(kLoadAddr, R(A), 0);
       Emit32(a);
@@ -471,16 +472,16 @@ void Gen(int n) {
     }
     case kNGlobal:
       EmitOp(kLoadAddr, R(A), 0);
-      Emit32(uint32_t(Op(n, 1)));
-      ListOp(kLoadAddr, "r%d, $%s", R(A), Sym(Op(n, 2)).name);
+      Emit32(uint32_t(GlobalAddress(n)));
+      ListOp(kLoadAddr, "r%d, $%s", R(A), Sym(GlobalSymbol(n)).name);
       return;
     case kNLocal:
       EmitOp(kLea, R(A), 6);
-      Emit32(uint32_t(Op(n, 1)));
-      ListOp(kLea, "r%d, %d(r%d)", R(A), Op(n, 1), 6);
+      Emit32(uint32_t(LocalOffset(n)));
+      ListOp(kLea, "r%d, %d(r%d)", R(A), LocalOffset(n), 6);
       return;
     case kNFunc: {
-      int sym = Op(n, 1);
+      int sym = FunctionSymbol(n);
       EmitOp(kLoadAddr, R(A), 0);
       Emit32(LabelOperand(Sym(sym).value));
       ListOp(kLoadAddr, "r%d, $%s", R(A), Sym(sym).name);
@@ -488,13 +489,13 @@ void Gen(int n) {
     }
     case kNIndir:
     case kNAddr:
-      return Gen(Op(n, 1));
+      return Gen(Operand(n));
     case kNCall:
       return GenCall(n);
     case kNNeg:
     case kNCompl:
     case kNNot: {
-      Gen(Op(n, 1));
+      Gen(Operand(n));
       Opcode op = k == kNNeg ? kNeg : k == kNCompl ? kNot : kSet;
       EmitOp(op, R(A), R(A));
       ListOp(op, "r%d", R(A));
@@ -503,8 +504,8 @@ void Gen(int n) {
     case kNCond:
       return GenConditional(n);
     case kNComma:
-      Gen(Op(n, 1));
-      Gen(Op(n, 2));
+      Gen(Lhs(n));
+      Gen(Rhs(n));
       return;
     default:
       Fail(kErrInternal);
@@ -587,14 +588,14 @@ int EvalStatement(int node) {
 void Branch(int n, bool sense, int label) {
   int k = Kind(n);
   if (k >= kNLoadG && k < kNLoadG + 5) {
-    int w = k - kNLoadG, v = Op(n, 1);
+    int w = k - kNLoadG, v = Operand(n);
     EmitOp(kZeroAbs[w]);
-    Emit32(uint32_t(Op(v, 1)));
-    ListOp(kZeroAbs[w], "%s", Sym(Op(v, 2)).name);
+    Emit32(uint32_t(GlobalAddress(v)));
+    ListOp(kZeroAbs[w], "%s", Sym(GlobalSymbol(v)).name);
     return JumpIf(sense ? kJne : kJe, label);
   }
   if (k >= kNLoadL && k < kNLoadL + 5) {
-    int w = k - kNLoadL, off = Op(Op(n, 1), 1);
+    int w = k - kNLoadL, off = LocalOffset(Operand(n));
     EmitOp(kZeroFrame[w]);
     Emit32(uint32_t(off));
     ListOp(kZeroFrame[w], "%d(r%d)", off, 6);
@@ -602,29 +603,29 @@ void Branch(int n, bool sense, int label) {
   }
   switch (k) {
     case kNConst:
-      if ((Op(n, 1) != 0) == sense) Jump(label);
+      if ((ConstValue(n) != 0) == sense) Jump(label);
       return;
     case kNNot:
-      return Branch(Op(n, 1), !sense, label);
+      return Branch(Operand(n), !sense, label);
     case kNLAnd:
       if (sense) {
         int skip = NewLabel();
-        Branch(Op(n, 1), false, skip);
-        Branch(Op(n, 2), true, label);
+        Branch(Lhs(n), false, skip);
+        Branch(Rhs(n), true, label);
         DefineLabel(skip);
       } else {
-        Branch(Op(n, 1), false, label);
-        Branch(Op(n, 2), false, label);
+        Branch(Lhs(n), false, label);
+        Branch(Rhs(n), false, label);
       }
       return;
     case kNLOr:
       if (sense) {
-        Branch(Op(n, 1), true, label);
-        Branch(Op(n, 2), true, label);
+        Branch(Lhs(n), true, label);
+        Branch(Rhs(n), true, label);
       } else {
         int skip = NewLabel();
-        Branch(Op(n, 1), true, skip);
-        Branch(Op(n, 2), false, label);
+        Branch(Lhs(n), true, skip);
+        Branch(Rhs(n), false, label);
         DefineLabel(skip);
       }
       return;
@@ -633,7 +634,7 @@ void Branch(int n, bool sense, int label) {
   }
   for (const CompareJump& c : kCompareJumps) {
     if (c.kind != k) continue;
-    GenBinary(kNSub, Op(n, 1), Op(n, 2));
+    GenBinary(kNSub, Lhs(n), Rhs(n));
     return JumpIf(sense ? c.onTrue : c.onFalse, label);
   }
   Gen(n);

@@ -320,7 +320,14 @@ inline bool IsFunction(int32_t t) { return RecKind(t) == kRecFunction; }
 inline bool IsStructType(int32_t t) { return RecKind(t) == kRecStruct || RecKind(t) == kRecUnion; }
 inline bool IsInteger(int32_t t) { return t < 0; }
 inline bool IsUnsigned(int32_t t) { return t <= kTULong || (t >= 0 && RecKind(t) == kRecPointer); }
-inline int32_t Target(int32_t t) { return Pool[t + 1]; }
+// Type records: the RecordKind, then a pointer's target, an array's element
+// type and count, a struct's or union's size and member scope, or a
+// function's result type.
+inline int32_t Target(int32_t t) { return Pool[t + 1]; }  // pointer, array or function
+inline int32_t ArrayCount(int32_t t) { return Pool[t + 2]; }
+inline int32_t& StructSize(int32_t t) { return Pool[t + 1]; }  // -1 until the body is read
+inline int32_t StructScope(int32_t t) { return Pool[t + 2]; }  // suffix of its member names
+inline int32_t MemberOffset(int member) { return Sym(member).value; }
 int32_t SizeOf(int32_t type);
 int BasicWidth(int32_t type);  // 1, 2 or 4
 int32_t Widen(int32_t type);
@@ -384,8 +391,33 @@ enum NodeKind : int32_t {
   kNCompound = kNAssign + 5,  // + width
   kNComma = kNCompound + 5,
 };
-inline int32_t& Op(int node, int i) { return Pool[node + i]; }
+// Expression nodes: the NodeKind, then its operands.
 inline int Kind(int node) { return Pool[node]; }
+inline int32_t& ConstValue(int n) { return Pool[n + 1]; }    // kNConst
+inline int32_t StringText(int n) { return Pool[n + 1]; }     // kNString: offset in the name buffer
+inline int32_t StringLength(int n) { return Pool[n + 2]; }   // with the zero byte
+inline int32_t GlobalAddress(int n) { return Pool[n + 1]; }  // kNGlobal
+inline int32_t GlobalSymbol(int n) { return Pool[n + 2]; }
+inline int32_t LocalOffset(int n) { return Pool[n + 1]; }     // kNLocal: from r6
+inline int32_t FunctionSymbol(int n) { return Pool[n + 1]; }  // kNFunc
+// The one operand of kNIndir, kNAddr, the loads, kNNeg, kNNot, kNCompl and
+// the increments; Step is the amount of kNPreStep and kNPostStep.
+inline int32_t Operand(int n) { return Pool[n + 1]; }
+inline int32_t Step(int n) { return Pool[n + 2]; }
+// Two-operand operators, comparisons, && and ||, assignments and commas;
+// a compound assignment also has its operation's node kind.
+inline int32_t Lhs(int n) { return Pool[n + 1]; }
+inline int32_t Rhs(int n) { return Pool[n + 2]; }
+inline int32_t CompoundOperation(int n) { return Pool[n + 3]; }
+// kNCall: the callee and a list of kNArg cells, last argument first.
+inline int32_t Callee(int n) { return Pool[n + 1]; }
+inline int32_t Arguments(int n) { return Pool[n + 2]; }
+inline int32_t ArgumentValue(int cell) { return Pool[cell + 1]; }
+inline int32_t NextArgument(int cell) { return Pool[cell + 2]; }  // 0 ends the list
+// kNCond: condition ? IfTrue : IfFalse.
+inline int32_t Condition(int n) { return Pool[n + 1]; }
+inline int32_t IfTrue(int n) { return Pool[n + 2]; }
+inline int32_t IfFalse(int n) { return Pool[n + 3]; }
 int WidthOf(int32_t type);
 
 // Expression parser entry points.
