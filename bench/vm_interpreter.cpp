@@ -17,7 +17,7 @@
 #include "bench/lua_reference.h"
 #include "vm/assembler.h"
 #include "vm/interpreter.h"
-#include "vm/interpreter_internal.h"
+#include "vm/interpreter_loop.h"
 
 namespace {
 
@@ -131,8 +131,8 @@ int main() {
     double shipped = 1e9, unchecked = 1e9, switched = 1e9;
     for (int round = 0; round < 5; ++round) {
       shipped = std::min(shipped, Run(program, &RunSlice, instructions));
-      unchecked = std::min(unchecked, Run(program, &RunSliceVariant<false, true>, instructions));
-      switched = std::min(switched, Run(program, &RunSliceVariant<true, false>, instructions));
+      unchecked = std::min(unchecked, Run(program, &RunSliceLoop<false, true>, instructions));
+      switched = std::min(switched, Run(program, &RunSliceLoop<true, false>, instructions));
     }
     double lua = bench::LuaSeconds(program.lua);
     char luaText[32] = "n/a";

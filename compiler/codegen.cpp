@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "compiler/internal.h"
+#include "vm/opcodes.h"
 
 namespace qavz::compiler {
 
@@ -37,44 +38,37 @@ int A = 0, B = 1;
 int Spill[kSpillDepth];
 int SpillTop = 0;
 
-const char* const kLoadNames[5] = {"movl", "movsbl", "movbl", "movswl", "movwl"};
-const uint8_t kLoadGlobal[5] = {10, 7, 6, 9, 8};
-const uint8_t kLoadLocal[5] = {16, 13, 12, 15, 14};
-const uint8_t kLoadIndirect[5] = {21, 18, 17, 20, 19};
-const char* const kStoreNames[5] = {"movl", "movb", "movb", "movw", "movw"};
-const uint8_t kStoreGlobal[5] = {24, 22, 22, 23, 23};
-const uint8_t kStoreLocal[5] = {27, 25, 25, 26, 26};
-const uint8_t kStoreIndirect[5] = {30, 28, 28, 29, 29};
-const uint8_t kZeroGlobal[5] = {51, 49, 49, 50, 50};
-const uint8_t kZeroLocal[5] = {54, 52, 52, 53, 53};
-const char* const kZeroNames[5] = {"zerol", "zerob", "zerob", "zerow", "zerow"};
+using enum Opcode;
 
-const char* JumpName(int opcode) {
-  static const char* const kNames[] = {"jmp", "je", "jne", "jg", "jge", "jl",
-                                       "jle", "ja", "jae", "jb", "jbe"};
-  return kNames[opcode - 73];
-}
+// Loads, stores and zero tests by Width (long, char, unsigned char, short,
+// unsigned short); a store or test does not care about the sign.
+constexpr Opcode kLoadAbs[5] = {kLoad32Abs, kLoadS8Abs, kLoadU8Abs, kLoadS16Abs, kLoadU16Abs};
+constexpr Opcode kLoadFrame[5] = {kLoad32Frame, kLoadS8Frame, kLoadU8Frame, kLoadS16Frame, kLoadU16Frame};
+constexpr Opcode kLoadInd[5] = {kLoad32Ind, kLoadS8Ind, kLoadU8Ind, kLoadS16Ind, kLoadU16Ind};
+constexpr Opcode kStoreAbs[5] = {kStore32Abs, kStore8Abs, kStore8Abs, kStore16Abs, kStore16Abs};
+constexpr Opcode kStoreFrame[5] = {kStore32Frame, kStore8Frame, kStore8Frame, kStore16Frame, kStore16Frame};
+constexpr Opcode kStoreInd[5] = {kStore32Ind, kStore8Ind, kStore8Ind, kStore16Ind, kStore16Ind};
+constexpr Opcode kZeroAbs[5] = {kZero32Abs, kZero8Abs, kZero8Abs, kZero16Abs, kZero16Abs};
+constexpr Opcode kZeroFrame[5] = {kZero32Frame, kZero8Frame, kZero8Frame, kZero16Frame, kZero16Frame};
 
-// Two-operand node kind -> opcode and listing name.
+// Two-operand node kind -> opcode.
 struct BinaryOp {
   int kind;
-  uint8_t opcode;
-  const char* name;
+  Opcode opcode;
 };
-const BinaryOp kBinaryOps[] = {
-    {kNAdd, 58, "add"}, {kNSub, 60, "sub"}, {kNMul, 62, "mul"}, {kNDiv, 63, "div"},
-    {kNMod, 64, "mod"}, {kNShl, 65, "shl"}, {kNShr, 66, "shr"}, {kNSar, 67, "sar"},
-    {kNAnd, 70, "and"}, {kNOr, 71, "or"},   {kNXor, 72, "xor"},
+constexpr BinaryOp kBinaryOps[] = {
+    {kNAdd, kAdd}, {kNSub, kSub}, {kNMul, kMul}, {kNDiv, kDiv}, {kNMod, kMod}, {kNShl, kShl},
+    {kNShr, kShr}, {kNSar, kSar}, {kNAnd, kAnd}, {kNOr, kOr},   {kNXor, kXor},
 };
 
 // Comparison node kind -> jump when true, jump when false.
 struct CompareJump {
   int kind;
-  uint8_t onTrue, onFalse;
+  Opcode onTrue, onFalse;
 };
-const CompareJump kCompareJumps[] = {
-    {kNGt, 76, 79},  {kNGe, 77, 78},  {kNLt, 78, 77},  {kNLe, 79, 76}, {kNGtU, 80, 83},
-    {kNGeU, 81, 82}, {kNLtU, 82, 81}, {kNLeU, 83, 80}, {kNEq, 74, 75}, {kNNe, 75, 74},
+constexpr CompareJump kCompareJumps[] = {
+    {kNGt, kJg, kJle},  {kNGe, kJge, kJl},  {kNLt, kJl, kJge},  {kNLe, kJle, kJg}, {kNGtU, kJa, kJbe},
+    {kNGeU, kJae, kJb}, {kNLtU, kJb, kJae}, {kNLeU, kJbe, kJa}, {kNEq, kJe, kJne}, {kNNe, kJne, kJe},
 };
 
 void Ensure(uint32_t bytes) {
@@ -82,18 +76,19 @@ void Ensure(uint32_t bytes) {
   if (total > 0x7FFFFFFF || (OutBase && total > OutCapacity)) Fail(kErrProgramArea);
 }
 
-void EmitByte(int b) {
+// An instruction without a register byte.
+void EmitOp(Opcode op) {
   Ensure(1);
-  if (OutBase) OutBase[CodeSize] = uint8_t(b);
+  if (OutBase) OutBase[CodeSize] = uint8_t(op);
   CodeSize += 1;
 }
 
 // An instruction's first two bytes: opcode, then S in the high nibble and D
 // in the low one.
-void EmitOp(int opcode, int d, int s) {
+void EmitOp(Opcode op, int d, int s) {
   Ensure(2);
   if (OutBase) {
-    OutBase[CodeSize] = uint8_t(opcode);
+    OutBase[CodeSize] = uint8_t(op);
     OutBase[CodeSize + 1] = uint8_t((s << 4) | d);
   }
   CodeSize += 2;
@@ -150,16 +145,16 @@ void Push() {
     A = f;
   } else {
     Spill[SpillTop++] = kSpilled;
-    EmitOp(31, 0, R(A));
-    List("\tpush\tr%d\n", R(A));
+    EmitOp(kPush, 0, R(A));
+    ListOp(kPush, "r%d", R(A));
   }
 }
 
 void Pop() {
   int e = Spill[--SpillTop];
   if (e == kSpilled) {
-    EmitOp(33, R(B), 7);
-    List("\tpop\t\tr%d\n", R(B));
+    EmitOp(kPop, R(B), 7);
+    ListOp(kPop, "r%d", R(B));
   } else {
     Busy[B] = false;
     B = e;
@@ -170,22 +165,18 @@ void MoveTo(int reg) {
   if (R(A) == reg) return;
   int other = 0;
   while (R(other) != reg) ++other;
-  if (Busy[other]) {
-    EmitOp(2, reg, R(A));
-    List("\txchg\tr%d, r%d\n", reg, R(A));
-  } else {
-    EmitOp(3, reg, R(A));
-    List("\tmovl\tr%d, r%d\n", reg, R(A));
-  }
+  Opcode op = Busy[other] ? kXchg : kMove;
+  EmitOp(op, reg, R(A));
+  ListOp(op, "r%d, r%d", reg, R(A));
   std::swap(SlotReg[A], SlotReg[other]);
 }
 
 void SwapAB() { std::swap(A, B); }
 
 void EmitImm(int reg, int32_t value) {
-  EmitOp(4, reg, 0);
+  EmitOp(kLoadImm, reg, 0);
   Emit32(uint32_t(value));
-  List("\tmovl\tr%d, $%d\n", reg, value);
+  ListOp(kLoadImm, "r%d, $%d", reg, value);
 }
 
 void Gen(int n);
@@ -198,75 +189,75 @@ void GenBinary(int kind, int l, int r) {
   for (const BinaryOp& op : kBinaryOps) {
     if (op.kind != kind) continue;
     EmitOp(op.opcode, R(A), R(B));
-    List("\t%s\t\tr%d, r%d\n", op.name, R(A), R(B));
+    ListOp(op.opcode, "r%d, r%d", R(A), R(B));
     return;
   }
   Fail(kErrInternal);
 }
 
 void LoadThrough(int width) {
-  EmitOp(kLoadIndirect[width], R(A), R(A));
-  List("\t%s\tr%d, (r%d)\n", kLoadNames[width], R(A), R(A));
+  EmitOp(kLoadInd[width], R(A), R(A));
+  ListOp(kLoadInd[width], "r%d, (r%d)", R(A), R(A));
 }
 
 void StoreThrough(int width) {
-  EmitOp(kStoreIndirect[width], R(A), R(B));
-  List("\t%s\t(r%d), r%d\n", kStoreNames[width], R(A), R(B));
+  EmitOp(kStoreInd[width], R(A), R(B));
+  ListOp(kStoreInd[width], "(r%d), r%d", R(A), R(B));
 }
 
 void GenCall(int n) {
-  int fn = Op(n, 1);
+  int fn = Callee(n);
   int count = 0;
-  for (int cell = Op(n, 2); cell; cell = Op(cell, 2), ++count) {
-    int v = Op(cell, 1);
+  for (int cell = Arguments(n); cell; cell = NextArgument(cell), ++count) {
+    int v = ArgumentValue(cell);
     if (Kind(v) == kNConst) {
-      EmitByte(32);
-      Emit32(uint32_t(Op(v, 1)));
-      List("\tpush\t$%d\n", Op(v, 1));
+      EmitOp(kPushImm);
+      Emit32(uint32_t(ConstValue(v)));
+      ListOp(kPushImm, "$%d", ConstValue(v));
     } else {
       Gen(v);
-      EmitOp(31, 0, R(A));
-      List("\tpush\tr%d\n", R(A));
+      EmitOp(kPush, 0, R(A));
+      ListOp(kPush, "r%d", R(A));
     }
   }
   if (Kind(fn) == kNFunc) {
     MoveTo(0);
-    int sym = Op(fn, 1);
-    EmitByte(36);
+    int sym = FunctionSymbol(fn);
+    EmitOp(kCall);
     Emit32(LabelOperand(Sym(sym).value));
-    List("\tcall\t%s\n", Sym(sym).name);
+    ListOp(kCall, "%s", Sym(sym).name);
   } else {
     Gen(fn);
     MoveTo(0);
-    EmitOp(37, 0, R(A));
-    List("\tcall\tr%d\n", R(A));
+    EmitOp(kCallReg, 0, R(A));
+    ListOp(kCallReg, "r%d", R(A));
   }
-  if (count > 0) {
-    Emit16(0x773B);
+  if (count > 0) {  // the stack adjustment native calls look for (kStackAdjustWord)
+    EmitOp(kAddImm, 7, 7);
     Emit32(uint32_t(4 * count));
-    List("\tadd\t\tr%d, $%d\n", 7, 4 * count);
+    ListOp(kAddImm, "r%d, $%d", 7, 4 * count);
   }
 }
 
 void GenAssign(int n, int width) {
-  int lv = Op(n, 1), value = Op(n, 2);
+  int lv = Lhs(n), value = Rhs(n);
   switch (Kind(lv)) {
     case kNGlobal:
       Gen(value);
-      EmitOp(kStoreGlobal[width], 6, R(A));
-      Emit32(uint32_t(Op(lv, 1)));
-      List("\t%s\t%s, r%d\n", kStoreNames[width], Sym(Op(lv, 2)).name, R(A));
+      EmitOp(kStoreAbs[width], 6, R(A));
+      Emit32(uint32_t(GlobalAddress(lv)));
+      ListOp(kStoreAbs[width], "%s, r%d", Sym(GlobalSymbol(lv)).name, R(A));
       break;
     case kNLocal:
       Gen(value);
-      EmitOp(kStoreLocal[width], 6, R(A));
-      Emit32(uint32_t(Op(lv, 1)));
-      List("\t%s\t%d(r%d), r%d\n", kStoreNames[width], Op(lv, 1), 6, R(A));
+      EmitOp(kStoreFrame[width], 6, R(A));
+      Emit32(uint32_t(LocalOffset(lv)));
+      ListOp(kStoreFrame[width], "%d(r%d), r%d", LocalOffset(lv), 6, R(A));
       break;
     default:
       Gen(value);
       Push();
-      Gen(Op(lv, 1));
+      Gen(Operand(lv));
       Pop();
       StoreThrough(width);
       SwapAB();
@@ -276,7 +267,7 @@ void GenAssign(int n, int width) {
 
 // The target's address is evaluated twice, so its side effects happen twice.
 void GenCompound(int n, int width) {
-  int lv = Op(n, 1), value = Op(n, 2), kind = Op(n, 3);
+  int lv = Lhs(n), value = Rhs(n), kind = CompoundOperation(n);
   Gen(value);
   Push();
   Gen(lv);
@@ -285,7 +276,7 @@ void GenCompound(int n, int width) {
   for (const BinaryOp& op : kBinaryOps) {
     if (op.kind != kind) continue;
     EmitOp(op.opcode, R(A), R(B));
-    List("\t%s\t\tr%d, r%d\n", op.name, R(A), R(B));
+    ListOp(op.opcode, "r%d, r%d", R(A), R(B));
   }
   Push();
   Gen(lv);
@@ -296,18 +287,20 @@ void GenCompound(int n, int width) {
 
 void GenIncDec(int n) {
   int k = Kind(n);
-  Gen(Op(n, 1));
+  Gen(Operand(n));
   if (k == kNPreStep || k == kNPostStep) {
-    EmitOp(k == kNPreStep ? 39 : 40, R(A), R(A));
-    Emit32(uint32_t(Op(n, 2)));
-    List("\t%s\tr%d, %d\n", k == kNPreStep ? "preop" : "postop", R(A), Op(n, 2));
+    Opcode op = k == kNPreStep ? kPreStep : kPostStep;
+    EmitOp(op, R(A), R(A));
+    Emit32(uint32_t(Step(n)));
+    ListOp(op, "r%d, %d", R(A), Step(n));
     return;
   }
-  static const char* const kNames[4] = {"preinc", "postinc", "predec", "postdec"};
-  int index = (k - kNPreInc8) % 4;
-  int opcode = k >= kNPreInc16 ? 45 + index : 41 + index;
-  EmitOp(opcode, R(A), R(A));
-  List("\t%s\t(r%d)\n", kNames[index], R(A));
+  // Node kinds kNPreInc8 to kNPostDec16, in this order.
+  static constexpr Opcode kSteps[8] = {kPreInc8,  kPostInc8,  kPreDec8,  kPostDec8,
+                                       kPreInc16, kPostInc16, kPreDec16, kPostDec16};
+  Opcode op = kSteps[k - kNPreInc8];
+  EmitOp(op, R(A), R(A));
+  ListOp(op, "(r%d)", R(A));
 }
 
 void KeepPendingOutOfR0(bool conditionalCall);
@@ -329,10 +322,11 @@ bool ContainsCall(int n) {
   if (k == kNCall) return true;
   if (k == kNConst || k == kNString || k == kNGlobal || k == kNLocal || k == kNFunc) return false;
   if (k >= kNLoadG && k < kNLoadI) return false;
-  if (k == kNCond) return ContainsCall(Op(n, 1)) || ContainsCall(Op(n, 2)) || ContainsCall(Op(n, 3));
+  if (k == kNCond) return ContainsCall(Condition(n)) || ContainsCall(IfTrue(n)) || ContainsCall(IfFalse(n));
+  // An argument cell is a pair too: its value and the next cell (0 ends).
   bool two = (k >= kNAdd && k <= kNLOr) || (k >= kNAssign && k < kNComma + 1) || k == kNArg;
-  if (two) return ContainsCall(Op(n, 1)) || (Op(n, 2) && ContainsCall(Op(n, 2)));
-  return ContainsCall(Op(n, 1));
+  if (two) return ContainsCall(Lhs(n)) || (Rhs(n) && ContainsCall(Rhs(n)));
+  return ContainsCall(Operand(n));
 }
 
 // Whether branching on `n` calls a function on some paths only: the right
@@ -341,8 +335,8 @@ bool ContainsCall(int n) {
 // after their own branches when they are generated.
 bool CallOnSomePaths(int n) {
   int k = Kind(n);
-  if (k == kNLAnd || k == kNLOr) return CallOnSomePaths(Op(n, 1)) || ContainsCall(Op(n, 2));
-  if (k == kNNot) return CallOnSomePaths(Op(n, 1));
+  if (k == kNLAnd || k == kNLOr) return CallOnSomePaths(Lhs(n)) || ContainsCall(Rhs(n));
+  if (k == kNNot) return CallOnSomePaths(Operand(n));
   return false;
 }
 
@@ -357,8 +351,8 @@ void KeepPendingOutOfR0(bool conditionalCall) {
   int spare = A;
   for (int i = 0; i < kSlots; ++i)
     if (!Busy[i]) spare = i;
-  EmitOp(3, SlotReg[spare], 0);
-  List("\tmovl\tr%d, r%d\n", SlotReg[spare], 0);
+  EmitOp(kMove, SlotReg[spare], 0);
+  ListOp(kMove, "r%d, r%d", SlotReg[spare], 0);
   std::swap(SlotReg[spare], SlotReg[pending]);
 }
 
@@ -402,14 +396,10 @@ void MeetTrueBranch(const RegisterState& t, int resultReg) {
       int other = -1;
       for (int j = 0; j < count; ++j)
         if (live[j] == target[i]) other = j;
-      if (other >= 0) {
-        EmitOp(2, target[i], live[i]);
-        List("\txchg\tr%d, r%d\n", target[i], live[i]);
-        live[other] = live[i];
-      } else {
-        EmitOp(3, target[i], live[i]);
-        List("\tmovl\tr%d, r%d\n", target[i], live[i]);
-      }
+      Opcode op = other >= 0 ? kXchg : kMove;
+      EmitOp(op, target[i], live[i]);
+      ListOp(op, "r%d, r%d", target[i], live[i]);
+      if (other >= 0) live[other] = live[i];
       live[i] = target[i];
       moved = true;
     }
@@ -422,18 +412,18 @@ void MeetTrueBranch(const RegisterState& t, int resultReg) {
 // they were before the true branch, and its end brought in line with the
 // true branch's, so both paths meet with the same registers.
 void GenConditional(int n) {
-  KeepPendingOutOfR0(CallOnSomePaths(Op(n, 1)) || ContainsCall(Op(n, 2)) || ContainsCall(Op(n, 3)));
+  KeepPendingOutOfR0(CallOnSomePaths(Condition(n)) || ContainsCall(IfTrue(n)) || ContainsCall(IfFalse(n)));
   int f = NewLabel();
-  Branch(Op(n, 1), false, f);
+  Branch(Condition(n), false, f);
   RegisterState before = SaveRegisters();
-  Gen(Op(n, 2));
+  Gen(IfTrue(n));
   int reg = R(A);
   RegisterState afterTrue = SaveRegisters();
   int e = NewLabel();
   Jump(e);
   DefineLabel(f);
   if (std::memcmp(before.slotReg, afterTrue.slotReg, sizeof SlotReg) != 0) RestoreRegisters(before);
-  Gen(Op(n, 3));
+  Gen(IfFalse(n));
   if (std::memcmp(SlotReg, afterTrue.slotReg, sizeof SlotReg) == 0)
     MoveTo(reg);
   else
@@ -444,78 +434,78 @@ void GenConditional(int n) {
 void Gen(int n) {
   int k = Kind(n);
   if (k >= kNLoadG && k < kNLoadG + 5) {
-    int w = k - kNLoadG, v = Op(n, 1);
-    EmitOp(kLoadGlobal[w], R(A), 6);
-    Emit32(uint32_t(Op(v, 1)));
-    List("\t%s\tr%d, %s\n", kLoadNames[w], R(A), Sym(Op(v, 2)).name);
+    int w = k - kNLoadG, v = Operand(n);
+    EmitOp(kLoadAbs[w], R(A), 6);
+    Emit32(uint32_t(GlobalAddress(v)));
+    ListOp(kLoadAbs[w], "r%d, %s", R(A), Sym(GlobalSymbol(v)).name);
     return;
   }
   if (k >= kNLoadL && k < kNLoadL + 5) {
-    int w = k - kNLoadL, off = Op(Op(n, 1), 1);
-    EmitOp(kLoadLocal[w], R(A), 6);
+    int w = k - kNLoadL, off = LocalOffset(Operand(n));
+    EmitOp(kLoadFrame[w], R(A), 6);
     Emit32(uint32_t(off));
-    List("\t%s\tr%d, %d(r%d)\n", kLoadNames[w], R(A), off, 6);
+    ListOp(kLoadFrame[w], "r%d, %d(r%d)", R(A), off, 6);
     return;
   }
   if (k >= kNLoadI && k < kNLoadI + 5) {
-    Gen(Op(Op(n, 1), 1));
+    Gen(Operand(Operand(n)));  // the address the indirection holds
     LoadThrough(k - kNLoadI);
     return;
   }
   if (k >= kNAssign && k < kNAssign + 5) return GenAssign(n, k - kNAssign);
   if (k >= kNCompound && k < kNCompound + 5) return GenCompound(n, k - kNCompound);
   if (k >= kNPreStep && k <= kNPostDec16) return GenIncDec(n);
-  if (k >= kNAdd && k <= kNXor) return GenBinary(k, Op(n, 1), Op(n, 2));
+  if (k >= kNAdd && k <= kNXor) return GenBinary(k, Lhs(n), Rhs(n));
   if (k >= kNGt && k <= kNLOr) return GenCompareValue(n);
   switch (k) {
     case kNConst:
-      EmitImm(R(A), Op(n, 1));
+      EmitImm(R(A), ConstValue(n));
       return;
     case kNString: {
       int index;
-      Addr a = PlaceString(uint32_t(Op(n, 1)), Op(n, 2));
+      Addr a = PlaceString(uint32_t(StringText(n)), StringLength(n));
       index = StringCount - 1;
-      EmitOp(5, R(A), 0);
+      EmitOp(kLoadAddr, R(A), 0);
       Emit32(a);
-      List("\tmovl\tr%d, $_s%d\n", R(A), index);
+      ListOp(kLoadAddr, "r%d, $_s%d", R(A), index);
       return;
     }
     case kNGlobal:
-      EmitOp(5, R(A), 0);
-      Emit32(uint32_t(Op(n, 1)));
-      List("\tmovl\tr%d, $%s\n", R(A), Sym(Op(n, 2)).name);
+      EmitOp(kLoadAddr, R(A), 0);
+      Emit32(uint32_t(GlobalAddress(n)));
+      ListOp(kLoadAddr, "r%d, $%s", R(A), Sym(GlobalSymbol(n)).name);
       return;
     case kNLocal:
-      EmitOp(11, R(A), 6);
-      Emit32(uint32_t(Op(n, 1)));
-      List("\tlea\t\tr%d, %d(r%d)\n", R(A), Op(n, 1), 6);
+      EmitOp(kLea, R(A), 6);
+      Emit32(uint32_t(LocalOffset(n)));
+      ListOp(kLea, "r%d, %d(r%d)", R(A), LocalOffset(n), 6);
       return;
     case kNFunc: {
-      int sym = Op(n, 1);
-      EmitOp(5, R(A), 0);
+      int sym = FunctionSymbol(n);
+      EmitOp(kLoadAddr, R(A), 0);
       Emit32(LabelOperand(Sym(sym).value));
-      List("\tmovl\tr%d, $%s\n", R(A), Sym(sym).name);
+      ListOp(kLoadAddr, "r%d, $%s", R(A), Sym(sym).name);
       return;
     }
     case kNIndir:
     case kNAddr:
-      return Gen(Op(n, 1));
+      return Gen(Operand(n));
     case kNCall:
       return GenCall(n);
     case kNNeg:
     case kNCompl:
     case kNNot: {
-      Gen(Op(n, 1));
-      int opcode = k == kNNeg ? 68 : k == kNCompl ? 69 : 57;
-      EmitOp(opcode, R(A), R(A));
-      List("\t%s\t\tr%d\n", k == kNNeg ? "neg" : k == kNCompl ? "not" : "set", R(A));
+      Gen(Operand(n));
+      Opcode op = k == kNNeg ? kNeg : k == kNCompl ? kNot : kSet;
+      EmitOp(op, R(A), R(A));
+      ListOp(op, "r%d", R(A));
       return;
     }
     case kNCond:
       return GenConditional(n);
     case kNComma:
-      Gen(Op(n, 1));
-      Gen(Op(n, 2));
+      Gen(Lhs(n));
+      Gen(Rhs(n));
       return;
     default:
       Fail(kErrInternal);
@@ -567,16 +557,16 @@ int DefineNewLabel() {
 
 void Jump(int label) {
   if (!Reachable) return;
-  EmitByte(73);
+  EmitOp(kJmp);
   Emit32(LabelOperand(label));
-  List("\tjmp\t\t_%d\n", label);
+  ListOp(kJmp, "_%d", label);
   Reachable = false;
 }
 
-void JumpIf(int opcode, int label) {
-  EmitByte(opcode);
+void JumpIf(Opcode op, int label) {
+  EmitOp(op);
   Emit32(LabelOperand(label));
-  List("\t%s\t\t_%d\n", JumpName(opcode), label);
+  ListOp(op, "_%d", label);
 }
 
 void EmitJumpToMain(int mainLabel) { Jump(mainLabel); }
@@ -598,44 +588,44 @@ int EvalStatement(int node) {
 void Branch(int n, bool sense, int label) {
   int k = Kind(n);
   if (k >= kNLoadG && k < kNLoadG + 5) {
-    int w = k - kNLoadG, v = Op(n, 1);
-    EmitByte(kZeroGlobal[w]);
-    Emit32(uint32_t(Op(v, 1)));
-    List("\t%s\t%s\n", kZeroNames[w], Sym(Op(v, 2)).name);
-    return JumpIf(sense ? 75 : 74, label);
+    int w = k - kNLoadG, v = Operand(n);
+    EmitOp(kZeroAbs[w]);
+    Emit32(uint32_t(GlobalAddress(v)));
+    ListOp(kZeroAbs[w], "%s", Sym(GlobalSymbol(v)).name);
+    return JumpIf(sense ? kJne : kJe, label);
   }
   if (k >= kNLoadL && k < kNLoadL + 5) {
-    int w = k - kNLoadL, off = Op(Op(n, 1), 1);
-    EmitByte(kZeroLocal[w]);
+    int w = k - kNLoadL, off = LocalOffset(Operand(n));
+    EmitOp(kZeroFrame[w]);
     Emit32(uint32_t(off));
-    List("\t%s\t%d(r%d)\n", kZeroNames[w], off, 6);
-    return JumpIf(sense ? 75 : 74, label);
+    ListOp(kZeroFrame[w], "%d(r%d)", off, 6);
+    return JumpIf(sense ? kJne : kJe, label);
   }
   switch (k) {
     case kNConst:
-      if ((Op(n, 1) != 0) == sense) Jump(label);
+      if ((ConstValue(n) != 0) == sense) Jump(label);
       return;
     case kNNot:
-      return Branch(Op(n, 1), !sense, label);
+      return Branch(Operand(n), !sense, label);
     case kNLAnd:
       if (sense) {
         int skip = NewLabel();
-        Branch(Op(n, 1), false, skip);
-        Branch(Op(n, 2), true, label);
+        Branch(Lhs(n), false, skip);
+        Branch(Rhs(n), true, label);
         DefineLabel(skip);
       } else {
-        Branch(Op(n, 1), false, label);
-        Branch(Op(n, 2), false, label);
+        Branch(Lhs(n), false, label);
+        Branch(Rhs(n), false, label);
       }
       return;
     case kNLOr:
       if (sense) {
-        Branch(Op(n, 1), true, label);
-        Branch(Op(n, 2), true, label);
+        Branch(Lhs(n), true, label);
+        Branch(Rhs(n), true, label);
       } else {
         int skip = NewLabel();
-        Branch(Op(n, 1), true, skip);
-        Branch(Op(n, 2), false, label);
+        Branch(Lhs(n), true, skip);
+        Branch(Rhs(n), false, label);
         DefineLabel(skip);
       }
       return;
@@ -644,59 +634,62 @@ void Branch(int n, bool sense, int label) {
   }
   for (const CompareJump& c : kCompareJumps) {
     if (c.kind != k) continue;
-    GenBinary(kNSub, Op(n, 1), Op(n, 2));
+    GenBinary(kNSub, Lhs(n), Rhs(n));
     return JumpIf(sense ? c.onTrue : c.onFalse, label);
   }
   Gen(n);
-  EmitOp(56, R(A), 0);
+  EmitOp(kCmpImm, R(A), 0);
   Emit32(0);
-  List("\tcmpl\tr%d, $0\n", R(A));
-  JumpIf(sense ? 75 : 74, label);
+  // Listed "cmpl", with the width suffix of the zero tests it stands in for.
+  ListOpSuffixed(kCmpImm, "l", "r%d, $0", R(A));
+  JumpIf(sense ? kJne : kJe, label);
 }
 
 void EmitCompareImm(int reg, int32_t value, bool) {
-  EmitOp(56, reg, 0);
+  EmitOp(kCmpImm, reg, 0);
   Emit32(uint32_t(value));
-  List("\tcmp\t\tr%d, $%d\n", reg, value);
+  ListOp(kCmpImm, "r%d, $%d", reg, value);
 }
 
 void MoveAToR0() { MoveTo(0); }
 
 void EmitPrologue(int* enterPos, int* epilogue) {
   *epilogue = NewLabel();
-  EmitByte(34);
+  EmitOp(kEnter);
   *enterPos = int(CodeSize);
   Emit32(0);
-  List("\tenter\n");
+  ListOp(kEnter, "");
 }
 
 void EmitEpilogue(int enterPos, int epilogue, int32_t frameSize) {
   MoveTo(0);
   DefineLabel(epilogue);
   if (OutBase) WriteWord(uint32_t(enterPos), uint32_t(frameSize));
-  EmitByte(35);
+  EmitOp(kLeave);
   Emit32(uint32_t(frameSize));
-  List("\tleave\n");
-  EmitByte(38);
-  List("\tret\n\n");
+  ListOp(kLeave, "");
+  EmitOp(kRet);
+  ListOp(kRet, "");
+  List("\n");
 }
 
 void EmitNativeStub(int trapNumber) {
-  EmitByte(1);
+  EmitOp(kTrap);
   Emit16(uint32_t(trapNumber) & 0xFFFF);
-  List("\ttrap\t%d\n", trapNumber);
+  ListOp(kTrap, "%d", trapNumber);
   MoveTo(0);
-  EmitByte(38);
-  List("\tret\n\n");
+  EmitOp(kRet);
+  ListOp(kRet, "");
+  List("\n");
 }
 
 void EmitLocalStore(int32_t offset, int width, int reg, const char* name, int32_t elemOffset, bool element) {
-  EmitOp(kStoreLocal[width], 6, reg);
+  EmitOp(kStoreFrame[width], 6, reg);
   Emit32(uint32_t(offset));
   if (element)
-    List("\t%s\t%s[%d], r%d\n", kStoreNames[width], name, elemOffset, reg);
+    ListOp(kStoreFrame[width], "%s[%d], r%d", name, elemOffset, reg);
   else
-    List("\t%s\t%s, r%d\n", kStoreNames[width], name, reg);
+    ListOp(kStoreFrame[width], "%s, r%d", name, reg);
 }
 
 Addr PlaceData(uint32_t size) {

@@ -63,7 +63,7 @@ int32_t ParseStructSpec() {
       Sym(tag).kind = kSymTag;
       Sym(tag).type = type;
     }
-    int scope = Pool[type + 2];
+    int scope = StructScope(type);
     int32_t size = 0;
     MemberScope = 0;  // the first token of each member declaration
     Next();
@@ -98,7 +98,7 @@ int32_t ParseStructSpec() {
       MemberScope = 0;
       Next();
     }
-    Pool[type + 1] = size;
+    StructSize(type) = size;
     MemberScope = outer;
     Next();
     return type;
@@ -294,8 +294,8 @@ void ListSkipped(int32_t bytes) {
 // called for each given element index.
 template <typename ElementFn>
 void InitialiseArray(int32_t type, ElementFn element, bool listSkips) {
-  int32_t elemType = Pool[type + 1];
-  int32_t count = Pool[type + 2];
+  int32_t elemType = Target(type);
+  int32_t count = ArrayCount(type);
   int32_t size = SizeOf(elemType);
   bool brace = Tok == kTokLBrace;
   if (brace) Next();
@@ -335,20 +335,20 @@ void InitialiseData(int32_t type, Addr address) {
   if (IsStructType(type)) Fail(kErrType);
   int n = RValue(ParseAssign());
   if (IsConstNode(n)) {
-    int32_t v = Op(n, 1);
+    int32_t v = ConstValue(n);
     WriteData(address, uint32_t(v), IsPointer(type) ? 4 : BasicWidth(type));
     ListValue(type, v);
     return;
   }
   if (!IsPointer(type)) Fail(kErrType);
   if (Kind(n) == kNString) {
-    Addr text = PlaceString(uint32_t(Op(n, 1)), Op(n, 2));
+    Addr text = PlaceString(uint32_t(StringText(n)), StringLength(n));
     WriteData(address, text, 4);
   } else if (Kind(n) == kNFunc) {
-    WriteFunctionAddress(address, Sym(Op(n, 1)).value);
-    List("\t.long $%s\n", Sym(Op(n, 1)).name);
-  } else if (Kind(n) == kNAddr && Kind(Op(n, 1)) == kNGlobal) {
-    Addr target = Addr(Op(Op(n, 1), 1));
+    WriteFunctionAddress(address, Sym(FunctionSymbol(n)).value);
+    List("\t.long $%s\n", Sym(FunctionSymbol(n)).name);
+  } else if (Kind(n) == kNAddr && Kind(Operand(n)) == kNGlobal) {
+    Addr target = Addr(GlobalAddress(Operand(n)));
     WriteData(address, target, 4);
     List("\t.long %d\n", int32_t(target));
   } else {

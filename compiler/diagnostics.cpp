@@ -133,10 +133,9 @@ static void AppendSourceLine() {
 }
 
 [[noreturn]] void Fail(int code) {
-  if (code == kErrEof && BetweenDeclarations) NormalEnd();
   Message("%s(%d) : %s。\n", MessageText(TopPath()), TopLine(), MessageErrorText(code));
   if (TopLine() != 0) AppendSourceLine();
-  throw CompileAbort{-1};
+  throw CompileAbort{};
 }
 
 // Keeps the gathered text for LastCompileMessages and returns it (empty

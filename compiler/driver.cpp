@@ -1,6 +1,6 @@
 // The compile driver: start-up of every layer in order, the loop over
-// top-level declarations and the one abort point every error and the normal
-// end come back to.
+// top-level declarations, the link at the end of the source and the one
+// abort point every error comes back to.
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -61,9 +61,8 @@ void Initialise() {
   Next();
 }
 
-// program = (";"* top-declaration)*  — end of file between declarations is
-// the normal end.
-void CompileProgram() {
+// program = (";"* top-declaration)* end-of-file
+bool CompileProgram() {
   Initialise();
   for (;;) {
     ClearLocals();
@@ -74,8 +73,10 @@ void CompileProgram() {
     BetweenDeclarations = true;
     while (Tok == kTokSemi) Next();
     BetweenDeclarations = false;
+    if (Tok == kTokEof) break;
     ParseTopDeclaration();
   }
+  return Link();
 }
 
 int Compile(const char* path, Addr dest, uint32_t capacity, uint32_t* codeSize, uint32_t* dataSize,
@@ -89,9 +90,9 @@ int Compile(const char* path, Addr dest, uint32_t capacity, uint32_t* codeSize, 
   int result = -1;
   try {
     if (dest && !OutBase) Fail(kErrMemory);
-    CompileProgram();
-  } catch (const CompileAbort& abort) {
-    result = abort.value;
+    result = CompileProgram() ? 1 : -1;
+  } catch (const CompileAbort&) {
+    result = -1;
   } catch (const std::bad_alloc&) {
     result = -1;
   }

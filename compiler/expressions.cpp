@@ -81,21 +81,21 @@ int PowerOfTwo(int32_t v) {
 // operator; * and / by 1 vanish and by 2^k become shifts.
 int Arith(int kind, int l, int r, bool isUnsigned) {
   if (IsConst(l) && IsConst(r)) {
-    Op(l, 1) = Compute(kind, Op(l, 1), Op(r, 1));
+    ConstValue(l) = Compute(kind, ConstValue(l), ConstValue(r));
     return l;
   }
   bool commutative = kind == kNAdd || kind == kNMul || kind == kNAnd || kind == kNOr || kind == kNXor;
   if (commutative && IsConst(l)) std::swap(l, r);
   if ((kind == kNMul || kind == kNDiv) && IsConst(r)) {
-    int32_t v = Op(r, 1);
+    int32_t v = ConstValue(r);
     if (v == 1) return l;
     int k = PowerOfTwo(v);
     if (k >= 0) {
-      Op(r, 1) = k;
+      ConstValue(r) = k;
       kind = kind == kNMul ? kNShl : (isUnsigned ? kNShr : kNSar);
     }
   }
-  if (IsConst(r) && (kind == kNDiv || kind == kNMod) && Op(r, 1) == 0) Fail(kErrDivideByZero);
+  if (IsConst(r) && (kind == kNDiv || kind == kNMod) && ConstValue(r) == 0) Fail(kErrDivideByZero);
   return MakeNode(kind, l, r, 0, 2);
 }
 
@@ -180,11 +180,11 @@ int IncDec(int n, bool pre, bool inc) {
 
 // Member after `.` or `->`: the name is looked up with the struct's suffix.
 int ReadMember(int32_t structType, int32_t* offset) {
-  MemberScope = Pool[structType + 2];
+  MemberScope = StructScope(structType);
   Next();
   MemberScope = 0;
   if (Tok != kTokIdent || Sym(TokSym).kind != kSymMember) Fail(kErrType);
-  *offset = Sym(TokSym).value;
+  *offset = MemberOffset(TokSym);
   int32_t type = Sym(TokSym).type;
   Next();
   return type;
@@ -306,11 +306,11 @@ int ParsePostfixOn(int n) {
       int32_t offset;
       int32_t mt = ReadMember(t, &offset);
       if (Kind(n) == kNGlobal)
-        n = MakeNode(kNGlobal, Op(n, 1) + offset, Op(n, 2), 0, 2);
+        n = MakeNode(kNGlobal, GlobalAddress(n) + offset, GlobalSymbol(n), 0, 2);
       else if (Kind(n) == kNLocal)
-        n = MakeNode(kNLocal, Op(n, 1) + offset);
+        n = MakeNode(kNLocal, LocalOffset(n) + offset);
       else if (offset != 0)
-        n = MakeNode(kNIndir, Arith(kNAdd, Op(n, 1), MakeNode(kNConst, offset), true));
+        n = MakeNode(kNIndir, Arith(kNAdd, Operand(n), MakeNode(kNConst, offset), true));
       ExprType = mt;
     } else if (Tok == kTokArrow) {
       int l = RValue(n);
@@ -369,7 +369,7 @@ int ParseUnary() {
       n = RValue(ParseUnary());
       RequireInteger(ExprType);
       if (IsConst(n))
-        Op(n, 1) = neg ? int32_t(0u - uint32_t(Op(n, 1))) : ~Op(n, 1);
+        ConstValue(n) = neg ? int32_t(0u - uint32_t(ConstValue(n))) : ~ConstValue(n);
       else
         n = MakeNode(neg ? kNNeg : kNCompl, n);
       break;
@@ -556,7 +556,7 @@ int ParseCond() {
   int f = RValue(ParseCond());
   int32_t ft = ExprType;
   ExprType = (ft == kTLong || (ft == kTULong && tt != kTLong)) ? tt : ft;
-  if (IsConst(c)) return Op(c, 1) ? t : f;
+  if (IsConst(c)) return ConstValue(c) ? t : f;
   return MakeNode(kNCond, c, t, f, 3);
 }
 
@@ -666,7 +666,7 @@ int ParseExpr() {
 int ParseConstant() {
   int n = RValue(ParseCond());
   if (!IsConst(n)) Fail(kErrNoConstant);
-  return Op(n, 1);
+  return ConstValue(n);
 }
 
 }  // namespace qavz::compiler

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "vm/arena.h"
+#include "vm/opcodes.h"
 
 namespace qavz::compiler {
 
@@ -61,10 +62,9 @@ enum ErrorCode {
   kErrEof = 24,
 };
 
-// Thrown to the one abort point in the driver: 1 success, -1 failure.
-struct CompileAbort {
-  int value;
-};
+// Thrown by Fail to the one abort point in the driver; a compile that
+// succeeds returns normally.
+struct CompileAbort {};
 
 // ---- diagnostics (diagnostics.cpp) ----------------------------------------
 [[noreturn]] void Fail(int code);
@@ -103,7 +103,12 @@ extern SourceFrame Frames[kFrameCount];
 extern int FrameTop;  // index of the top frame, -1 before the main file
 extern char LineBuffer[kLineBytes];
 extern const char* ReadPtr;  // next character of the line or macro body
-extern int Ch;               // current character
+extern int Ch;               // current character, kEndOfSource after the end
+// The end of the main file between top-level declarations: the source has
+// ended normally (SourceEnded), Ch is kEndOfSource and stays so, and Next
+// gives kTokEof. Anywhere else the end of file is error 24.
+constexpr int kEndOfSource = -1;
+extern bool SourceEnded;
 extern int CommentDepth;
 extern int MacroDepth;
 extern int PendingTrap;
@@ -315,7 +320,14 @@ inline bool IsFunction(int32_t t) { return RecKind(t) == kRecFunction; }
 inline bool IsStructType(int32_t t) { return RecKind(t) == kRecStruct || RecKind(t) == kRecUnion; }
 inline bool IsInteger(int32_t t) { return t < 0; }
 inline bool IsUnsigned(int32_t t) { return t <= kTULong || (t >= 0 && RecKind(t) == kRecPointer); }
-inline int32_t Target(int32_t t) { return Pool[t + 1]; }
+// Type records: the RecordKind, then a pointer's target, an array's element
+// type and count, a struct's or union's size and member scope, or a
+// function's result type.
+inline int32_t Target(int32_t t) { return Pool[t + 1]; }  // pointer, array or function
+inline int32_t ArrayCount(int32_t t) { return Pool[t + 2]; }
+inline int32_t& StructSize(int32_t t) { return Pool[t + 1]; }  // -1 until the body is read
+inline int32_t StructScope(int32_t t) { return Pool[t + 2]; }  // suffix of its member names
+inline int32_t MemberOffset(int member) { return Sym(member).value; }
 int32_t SizeOf(int32_t type);
 int BasicWidth(int32_t type);  // 1, 2 or 4
 int32_t Widen(int32_t type);
@@ -379,8 +391,33 @@ enum NodeKind : int32_t {
   kNCompound = kNAssign + 5,  // + width
   kNComma = kNCompound + 5,
 };
-inline int32_t& Op(int node, int i) { return Pool[node + i]; }
+// Expression nodes: the NodeKind, then its operands.
 inline int Kind(int node) { return Pool[node]; }
+inline int32_t& ConstValue(int n) { return Pool[n + 1]; }    // kNConst
+inline int32_t StringText(int n) { return Pool[n + 1]; }     // kNString: offset in the name buffer
+inline int32_t StringLength(int n) { return Pool[n + 2]; }   // with the zero byte
+inline int32_t GlobalAddress(int n) { return Pool[n + 1]; }  // kNGlobal
+inline int32_t GlobalSymbol(int n) { return Pool[n + 2]; }
+inline int32_t LocalOffset(int n) { return Pool[n + 1]; }     // kNLocal: from r6
+inline int32_t FunctionSymbol(int n) { return Pool[n + 1]; }  // kNFunc
+// The one operand of kNIndir, kNAddr, the loads, kNNeg, kNNot, kNCompl and
+// the increments; Step is the amount of kNPreStep and kNPostStep.
+inline int32_t Operand(int n) { return Pool[n + 1]; }
+inline int32_t Step(int n) { return Pool[n + 2]; }
+// Two-operand operators, comparisons, && and ||, assignments and commas;
+// a compound assignment also has its operation's node kind.
+inline int32_t Lhs(int n) { return Pool[n + 1]; }
+inline int32_t Rhs(int n) { return Pool[n + 2]; }
+inline int32_t CompoundOperation(int n) { return Pool[n + 3]; }
+// kNCall: the callee and a list of kNArg cells, last argument first.
+inline int32_t Callee(int n) { return Pool[n + 1]; }
+inline int32_t Arguments(int n) { return Pool[n + 2]; }
+inline int32_t ArgumentValue(int cell) { return Pool[cell + 1]; }
+inline int32_t NextArgument(int cell) { return Pool[cell + 2]; }  // 0 ends the list
+// kNCond: condition ? IfTrue : IfFalse.
+inline int32_t Condition(int n) { return Pool[n + 1]; }
+inline int32_t IfTrue(int n) { return Pool[n + 2]; }
+inline int32_t IfFalse(int n) { return Pool[n + 3]; }
 int WidthOf(int32_t type);
 
 // Expression parser entry points.
@@ -415,7 +452,7 @@ int NewLabel();
 void DefineLabel(int label);
 int DefineNewLabel();
 void Jump(int label);
-void JumpIf(int opcode, int label);
+void JumpIf(Opcode op, int label);
 void ResetRegisters();
 int EvalStatement(int node);  // returns A's physical register
 void Branch(int node, bool sense, int label);
@@ -447,9 +484,25 @@ template <typename... Args>
 inline void List(const char* format, Args... args) {
   if (ListingActive) ListFormat(format, args...);
 }
+// The format of an instruction line: a tab, the mnemonic and its suffix,
+// then (when there are operands) two tabs after a mnemonic shorter than four
+// characters or one after a longer one, the operands and a line feed.
+const char* InstructionFormat(const char* mnemonic, const char* suffix, const char* operands);
+// One instruction line, its mnemonic taken from the opcode table.
+template <typename... Args>
+inline void ListOpSuffixed(Opcode op, const char* suffix, const char* operands, Args... args) {
+  if (ListingActive) ListFormat(InstructionFormat(MnemonicOf(op), suffix, operands), args...);
+}
+template <typename... Args>
+inline void ListOp(Opcode op, const char* operands, Args... args) {
+  ListOpSuffixed(op, "", operands, args...);
+}
 
 // ---- linking (linker.cpp) -------------------------------------------------
-[[noreturn]] void NormalEnd();
+// After the source has ended: resolves calls of functions defined in no
+// source, reports undefined functions and labels, and lists the summary;
+// false when anything was reported.
+bool Link();
 bool ExternLookup(const char* name, Addr* address);
 bool ExternRegister(const char* name, Addr address);
 

@@ -1,6 +1,7 @@
-// The normal end of a compile: external variables in the listing, calls of
-// functions defined in no source resolved through the extern-function table
-// (which lives for the whole run), undefined names reported, the summary.
+// The end of a compile whose source ended normally: external variables in
+// the listing, calls of functions defined in no source resolved through the
+// extern-function table (which lives for the whole run), undefined names
+// reported, the summary.
 #include <cstring>
 #include <mutex>
 
@@ -54,8 +55,7 @@ bool ExternRegister(const char* name, Addr address) {
   return true;
 }
 
-[[noreturn]] void NormalEnd() {
-  BetweenDeclarations = false;
+bool Link() {
   for (int i = 0; i < kGlobalSymbols; ++i) {
     const SymbolEntry& e = Sym(i);
     if (e.kind == kSymGlobal && (OutBase || (e.flags & kFlagExtern)))
@@ -77,14 +77,14 @@ bool ExternRegister(const char* name, Addr address) {
       failed = true;
     }
   }
-  if (failed) throw CompileAbort{-1};
+  if (failed) return false;
   List("\n;==================================================\n");
   List("; Compiled %u lines.\n", unsigned(MainLineCount()));
   List("; Total internal labels  : %u.\n", unsigned(NextLabel - 1));
   List("; Total program size : %u bytes.\n", CodeSize);
   List("; Total data size : %u bytes.\n", DataSize);
   List("; Total external data size : %u bytes.\n\n", ExternSize);
-  throw CompileAbort{1};
+  return true;
 }
 
 }  // namespace compiler

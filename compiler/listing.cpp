@@ -36,6 +36,14 @@ void CloseListing() {
   ListingActive = false;
 }
 
+const char* InstructionFormat(const char* mnemonic, const char* suffix, const char* operands) {
+  static char format[64];
+  int n = std::snprintf(format, sizeof format, "\t%s%s", mnemonic, suffix);
+  const char* tabs = *operands == 0 ? "" : n < 5 ? "\t\t" : "\t";
+  std::snprintf(format + n, sizeof format - size_t(n), "%s%s\n", tabs, operands);
+  return format;
+}
+
 // Each line is formatted into 1,024 bytes and written at once; source echoes
 // (formats starting with '*') only when the echo switch is on.
 void ListFormat(const char* format, ...) {

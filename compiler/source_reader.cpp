@@ -13,6 +13,7 @@ int FrameTop = -1;
 char LineBuffer[kLineBytes];
 const char* ReadPtr = LineBuffer;
 int Ch = 0;
+bool SourceEnded = false;
 int CommentDepth = 0;
 int MacroDepth = 0;
 int PendingTrap = -1;
@@ -102,6 +103,15 @@ void ListLine(const char* format, int length) {
 void DefineMacro();
 void IncludeDirective();
 
+// The end of the main file: error 24 inside a declaration, the normal end
+// of the source between declarations.
+void EndOfFile() {
+  if (!BetweenDeclarations) Fail(kErrEof);
+  SourceEnded = true;
+  LineBuffer[0] = 0;
+  ReadPtr = LineBuffer;
+}
+
 }  // namespace
 
 void BuildCharClasses() {
@@ -121,6 +131,7 @@ void ResetReader() {
   LineBuffer[0] = 0;
   ReadPtr = LineBuffer;
   Ch = 0;
+  SourceEnded = false;
   CommentDepth = 0;
   MacroDepth = 0;
   PendingTrap = -1;
@@ -157,7 +168,7 @@ int CaretColumn() {
 }
 
 // Reads the next line of the top frame into the line buffer and carries out
-// directives; returns with a line to read from.
+// directives; returns with a line to read from, or at the end of the source.
 static void ReadLine() {
   for (;;) {
     Frames[FrameTop].line++;
@@ -203,7 +214,6 @@ static void ReadLine() {
       // the file: that is a truncated character even between declarations.
       if (Is(c, kClsLead) && f->pos + 1 >= f->size) {
         LineBuffer[n] = 0;
-        BetweenDeclarations = false;
         Fail(kErrEof);
       }
       LineBuffer[n++] = char(c);
@@ -227,7 +237,7 @@ static void ReadLine() {
       const SourceFrame& m = Frames[0];
       Frames[0].line -= (m.size < 2 || m.text[m.size - 2] == '\n') ? 2 : 1;
       if (Frames[0].line < 0) Frames[0].line = 0;
-      Fail(kErrEof);
+      return EndOfFile();
     }
     if (CommentDepth > 0) return;
     int bare = n > 0 && LineBuffer[n - 1] == '\n' ? n - 1 : n;
@@ -243,6 +253,7 @@ static void ReadLine() {
     const char* word = LineBuffer + 1;
     if (StartsWith(word, "define")) {
       DefineMacro();
+      if (SourceEnded) return;  // a definition continued past the last line
     } else if (StartsWith(word, "include")) {
       IncludeDirective();
     } else if (StartsWith(word, "trap")) {
@@ -305,6 +316,7 @@ int ReadCharSlow() {
     }
     int c = uint8_t(*ReadPtr);
     if (c == 0) {
+      if (SourceEnded) return Ch = kEndOfSource;
       ReadLine();
       continue;
     }
@@ -348,6 +360,7 @@ static void ReadArguments(int sym) {
   int count = Sym(sym).type;
   const char* macroName = Sym(sym).name;
   SkipWhite();
+  if (SourceEnded) return;
   bool paren = Ch == '(';
   if (paren) ReadChar();
   bool ended = false;
@@ -366,6 +379,7 @@ static void ReadArguments(int sym) {
       int depth = 0;
       for (;;) {
         int c = Ch;
+        if (c == kEndOfSource) return;
         if (depth == 0 && ((c == ',' && i < count - 1) || c == (paren ? ')' : ';'))) break;
         if (c == '(') ++depth;
         if (c == ')' && depth > 0) --depth;
@@ -396,6 +410,7 @@ void ExpandMacro(int sym) {
   if (MacroDepth >= kMacroDepth) Fail(kErrMacroDepth);
   uint32_t argTop = MacroArgTop;
   if (Sym(sym).flags & kFlagParams) ReadArguments(sym);
+  if (SourceEnded) return;  // the call was cut off by the end of the source
   if (MacroDepth >= kMacroDepth) Fail(kErrMacroDepth);
   MacroFrame& m = MacroStack[++MacroDepth];
   m.readPtr = ReadPtr;
@@ -432,6 +447,7 @@ void DefineMacro() {
   ReadChar();
   for (;;) {
     SkipWhite();
+    if (SourceEnded) return;
     if (Ch == ')' && count == 0) {
       ReadChar();
       break;
@@ -451,6 +467,7 @@ void DefineMacro() {
     Sym(p).text = "";
     ++count;
     SkipWhite();
+    if (SourceEnded) return;
     if (Ch == ',') {
       ReadChar();
       continue;
@@ -472,6 +489,7 @@ void DefineMacro() {
     n += uint32_t(len);
   };
   for (;;) {
+    if (SourceEnded) return;
     if (Ch == '\\' && *ReadPtr == '\n') {
       ReadChar();
       ReadChar();

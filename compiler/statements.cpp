@@ -215,11 +215,11 @@ void CaseLabel() {
   }
   EmitCompareImm(Loop.switchReg, value, true);
   if (Tok == kTokCase) {
-    JumpIf(74, Loop.caseEntry);
+    JumpIf(Opcode::kJe, Loop.caseEntry);
     Loop.inGroup = true;
   } else {
     Loop.nextCase = NewLabel();
-    JumpIf(75, Loop.nextCase);
+    JumpIf(Opcode::kJne, Loop.nextCase);
     DefineLabel(Loop.caseEntry);
     Loop.inGroup = false;
   }
@@ -233,7 +233,7 @@ void DefaultLabel() {
     // A group cut short by `default`: its failed comparisons go on to the
     // next group, and its entry is here.
     Loop.nextCase = NewLabel();
-    JumpIf(75, Loop.nextCase);
+    JumpIf(Opcode::kJne, Loop.nextCase);
     DefineLabel(Loop.caseEntry);
     Loop.inGroup = false;
   }

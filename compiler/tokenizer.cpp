@@ -276,6 +276,10 @@ void CharConstant() {
     }
     break;
   }
+  if (SourceEnded) {  // continued past the last line
+    Tok = kTokEof;
+    return;
+  }
   if (Ch != '\'') Fail(kErrQuote);
   ReadChar();
   Tok = kTokNumber;
@@ -296,6 +300,10 @@ void StringLiteral() {
       break;
     }
     if (Ch == '\n') Fail(kErrStringLine);
+    if (Ch == kEndOfSource) {
+      Tok = kTokEof;
+      return;
+    }
     if (Is(Ch, kClsLead)) {
       put(Ch);
       ReadChar();
@@ -334,6 +342,8 @@ void BlockComment() {
     } else if (Ch == '/') {
       ReadChar();
       if (Ch == '*') ++CommentDepth, ReadChar();
+    } else if (Ch == kEndOfSource) {
+      return;
     } else {
       if (Is(Ch, kClsLead)) ReadChar();
       ReadChar();
@@ -357,6 +367,9 @@ void Operator(int one, int second, int two, int eq) {
 
 }  // namespace
 
+// The token after the current one. Only what reads past a line feed can
+// meet the end of the source (blanks, comments, macro calls, constants and
+// strings continued by a backslash); whatever it was, the token is kTokEof.
 void Next() {
   for (;;) {
     int c = SkipWhite();
@@ -377,7 +390,7 @@ void Next() {
           continue;
         }
         if (Ch == '/') {
-          while (Ch != '\n') {
+          while (Ch != '\n' && Ch != kEndOfSource) {
             if (Is(Ch, kClsLead)) ReadChar();
             ReadChar();
           }
@@ -494,7 +507,9 @@ void Next() {
         Tok = kTokDot;
         return;
       default:
-        Fail(kErrSyntax);
+        if (c != kEndOfSource) Fail(kErrSyntax);
+        Tok = kTokEof;
+        return;
     }
   }
 }

@@ -59,14 +59,14 @@ int32_t SizeOf(int32_t type) {
     case kRecPointer:
       return 4;
     case kRecArray: {
-      int64_t n = int64_t(Pool[type + 2]) * SizeOf(Pool[type + 1]);
-      if (Pool[type + 2] < 0 || n > 0x3FFFFFFF) Fail(kErrDeclaration);
+      int64_t n = int64_t(ArrayCount(type)) * SizeOf(Target(type));
+      if (ArrayCount(type) < 0 || n > 0x3FFFFFFF) Fail(kErrDeclaration);
       return int32_t(n);
     }
     case kRecStruct:
     case kRecUnion:
-      if (Pool[type + 1] < 0) Fail(kErrDeclaration);
-      return Pool[type + 1];
+      if (StructSize(type) < 0) Fail(kErrDeclaration);
+      return StructSize(type);
     default:
       Fail(kErrDeclaration);
   }
@@ -102,11 +102,11 @@ int WidthOf(int32_t type) {
 bool SameType(int32_t a, int32_t b) {
   for (;;) {
     if (a < 0 || b < 0) return a == b;
-    int k = Pool[a];
-    if (k != Pool[b]) return false;
+    int k = RecKind(a);
+    if (k != RecKind(b)) return false;
     if (k == kRecStruct || k == kRecUnion) return a == b;
-    a = Pool[a + 1];
-    b = Pool[b + 1];
+    a = Target(a);
+    b = Target(b);
   }
 }
 

@@ -24,6 +24,13 @@ const std::map<std::string, std::string, std::less<>> kAliases = {
     {"predecb", "predec"}, {"postdecb", "postdec"},
 };
 
+// The table's mnemonic, with the "w" of the 16-bit increments.
+bool SpelledAs(std::string_view name, int op) {
+  std::string_view mnemonic = kOpcodes[op].mnemonic;
+  if (!HasWordSuffix(op)) return name == mnemonic;
+  return name.size() == mnemonic.size() + 1 && name.starts_with(mnemonic) && name.back() == 'w';
+}
+
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
@@ -333,7 +340,7 @@ bool Assembler::Instruction(std::string_view mnemonic, std::string_view operands
   }
   bool known = false;
   for (int op = 0; op < kOpcodeCount; ++op) {
-    if (name != kOpcodes[op].mnemonic) continue;
+    if (!SpelledAs(name, op)) continue;
     known = true;
     size_t before = code_.size();
     if (Encode(op, ops)) {
@@ -384,7 +391,9 @@ bool Assembler::Encode(int op, const std::vector<Operand>& ops) {
     case OperandForm::kRegImm:
     case OperandForm::kRegAddr:
       if (!is({K::kReg, K::kImm})) return false;
-      if (ops[1].address != (kOpcodes[op].form == OperandForm::kRegAddr) && op != 56 && op != 59 && op != 61)
+      // $name or $@N picks LoadAddr over LoadImm; the other rows take either.
+      if ((op == int(Opcode::kLoadImm) || op == int(Opcode::kLoadAddr)) &&
+          ops[1].address != (op == int(Opcode::kLoadAddr)))
         return false;
       // S repeats D, as in the 0x773B of `add r7, imm` after a call.
       Opcode(op, ops[0].reg, ops[0].reg);

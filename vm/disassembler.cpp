@@ -10,8 +10,12 @@ namespace qavz {
 namespace {
 
 // The listing puts two tabs after a short mnemonic, one after a long one.
-std::string Head(const char* mnemonic) {
-  return std::string("\t") + mnemonic + (std::strlen(mnemonic) < 4 ? "\t\t" : "\t");
+std::string Head(int op) {
+  std::string head = "\t";
+  head += kOpcodes[op].mnemonic;
+  if (HasWordSuffix(op)) head += 'w';
+  head += head.size() < 5 ? "\t\t" : "\t";
+  return head;
 }
 
 std::string Format(const char* format, long long a = 0, long long b = 0, long long c = 0) {
@@ -36,10 +40,10 @@ std::string DisassembleOne(const uint8_t* p, size_t available, Addr, uint32_t& l
     return int64_t(v);
   };
   auto address = [&](int at) { return int64_t(uint32_t(word(at))); };
-  std::string head = Head(info.mnemonic);
+  std::string head = Head(op);
   switch (info.form) {
     case OperandForm::kNone:
-      return "\t" + std::string(info.mnemonic);
+      return std::string("\t") + info.mnemonic;
     case OperandForm::kIndex16:
       return head + Format("%lld", p[1] | p[2] << 8);
     case OperandForm::kRegReg:
