@@ -108,17 +108,21 @@ bool AttachRenderer(Target& target) {
 bool CreateWindow(const WindowSpec& spec) {
   SDL_EventState(SDL_DROPFILE, spec.acceptFiles ? SDL_ENABLE : SDL_DISABLE);
   SDL_EventState(SDL_DROPTEXT, SDL_DISABLE);
-  Uint32 flags = SDL_WINDOW_SHOWN;
+  // Created hidden so that the window manager learns its minimum size
+  // before it is shown.
+  Uint32 flags = SDL_WINDOW_HIDDEN;
   if (spec.popup) flags |= SDL_WINDOW_BORDERLESS;
   if (spec.sizable) flags |= SDL_WINDOW_RESIZABLE;
   Target& target = gTargets[kMainWindow];
   target.window = SDL_CreateWindow(spec.caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                    spec.clientWidth, spec.clientHeight, flags);
   if (!target.window) return false;
+  // Without a renderer the window stays black; it still works as a window.
+  // A renderer may make the window anew, so the size limit comes after it.
+  AttachRenderer(target);
   if (spec.minWidth > 0 && spec.minHeight > 0)
     SDL_SetWindowMinimumSize(target.window, spec.minWidth, spec.minHeight);
-  // Without a renderer the window stays black; it still works as a window.
-  AttachRenderer(target);
+  SDL_ShowWindow(target.window);
   SDL_RaiseWindow(target.window);  // shown and given the keyboard focus
   return true;
 }
@@ -130,9 +134,9 @@ bool CreateDebugWindow(const WindowSpec& spec) {
       SDL_CreateWindow(spec.caption.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                        spec.clientWidth, spec.clientHeight, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
   if (!target.window) return false;
+  AttachRenderer(target);
   if (spec.minWidth > 0 && spec.minHeight > 0)
     SDL_SetWindowMinimumSize(target.window, spec.minWidth, spec.minHeight);
-  AttachRenderer(target);
   return true;
 }
 

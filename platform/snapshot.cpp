@@ -84,6 +84,25 @@ bool WritePng(const std::string& path, const Frame& frame, std::string* error) {
   return ok;
 }
 
+bool ReadPng(const std::string& path, Frame* frame, std::string* error) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) {
+    if (error) *error = path + ": " + image.message;
+    return false;
+  }
+  image.format = PNG_FORMAT_BGRA;  // one little-endian word per pixel: 0xAARRGGBB
+  if (!frame->Resize(int32_t(image.width), int32_t(image.height)) ||
+      !png_image_finish_read(&image, nullptr, frame->pixels.data(), 0, nullptr)) {
+    if (error) *error = path + ": " + (image.warning_or_error ? image.message : "out of memory");
+    png_image_free(&image);
+    *frame = Frame{};
+    return false;
+  }
+  for (uint32_t& pixel : frame->pixels) pixel &= 0xFFFFFF;
+  return true;
+}
+
 std::string PicturesFolder() {
   const char* home = std::getenv("HOME");
   const char* xdg = std::getenv("XDG_PICTURES_DIR");

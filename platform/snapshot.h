@@ -11,6 +11,9 @@ namespace qavz::platform {
 // replacing it. False with the reason in *error when the frame is empty or
 // the file cannot be written; a half-written file is removed.
 bool WritePng(const std::string& path, const Frame& frame, std::string* error);
+// Reads a PNG file into a frame (XRGB8888, alpha dropped); false with the
+// reason in *error.
+bool ReadPng(const std::string& path, Frame* frame, std::string* error);
 
 // The user's pictures folder: XDG_PICTURES_DIR, then the one named in
 // ~/.config/user-dirs.dirs, then ~/Pictures. Created when missing; empty when
