@@ -1,10 +1,11 @@
-/* The bundled demo title. It opens a 640 x 480 window and shows a moving
-   picture drawn on a script thread of its own, while it runs a few pieces of
-   work on two more script threads and reports them through the debug log
-   (shown on standard output when headless or with DebugMode on). The picture
-   moves for "Frames" frames of section [Demo] of the configuration (90 when
-   absent), then the program ends; the window stays open, showing the last
-   frame, until it is closed. Headless, the runtime ends with the program. */
+/* The bundled demo title. It opens a 640 x 480 window, runs a few pieces of
+   work on two script threads and reports them through the debug log (shown
+   on standard output when headless or with DebugMode on), then shows a
+   moving picture for "Frames" frames of section [Demo] of the configuration
+   (90 when absent) and ends; the window stays open, showing the last frame,
+   until it is closed. Headless, the runtime ends with the program.
+   The picture is drawn while no other script thread runs: with several
+   running, each thread gives the processor away after every slice. */
 // expect: qavz demo: starting
 // expect: primes below 10000: 1229
 // expect: fib(20) = 6765
@@ -17,7 +18,6 @@
 char sieve[10000];
 int worker_done;
 int worker_sum;
-int picture_done;
 
 /* Plane 0, the page the window shows: width, height, depth, the address of
    pixel (0, 0) and the step from one row to the next one down. */
@@ -67,7 +67,7 @@ void draw_frame(int t)
         band[1] = i * page[1] / 16;
         band[2] = page[0];
         band[3] = (i + 1) * page[1] / 16;
-        gfill(0, band, (c << 8) | (c / 2) | 0x100000);
+        gfill(0, band, ((c / 2 + 16) << 16) | ((c / 3) << 8) | (c + 60));
     }
     cx = page[0] / 2;
     cy = page[1] / 2;
@@ -84,19 +84,18 @@ void draw_frame(int t)
     draw_ball(bx + 30, by + 30, 24, t * 4 % 256);
 }
 
-/* Runs on a script thread of its own: draws and shows `frames` frames,
-   about 60 a second. Without a page there is nothing to draw on. */
-int picture(int frames)
+/* Draws and shows `frames` frames, about 60 a second. Without a page there
+   is nothing to draw on. */
+void picture(int frames)
 {
     int t;
-    if (ginfo(0, page) && page[3] != 0)
-        for (t = 0; t < frames; t++) {
-            draw_frame(t);
-            update(0);
-            sleep(16);
-        }
-    picture_done = 1;
-    return 0;
+    if (!ginfo(0, page) || page[3] == 0)
+        return;
+    for (t = 0; t < frames; t++) {
+        draw_frame(t);
+        update(0);
+        sleep(16);
+    }
 }
 
 /* Counts the primes below n with the sieve of Eratosthenes. */
@@ -138,8 +137,6 @@ int main()
     int primes, waited;
 
     log_out("qavz demo: starting");
-    if (thd_begin(picture, ini_geti("Demo", "Frames", 90), 0, 0) < 0)
-        picture_done = 1;
     if (thd_begin(worker, 1000, 0, 0) < 0)
         log_out("could not start the worker thread");
 
@@ -154,8 +151,7 @@ int main()
         sleep(10);
     log_out("worker thread: sum of squares below 1000 = %d", worker_sum);
 
-    while (!picture_done)
-        sleep(10);
+    picture(ini_geti("Demo", "Frames", 90));
 
     log_out("qavz demo: done");
     return primes;
