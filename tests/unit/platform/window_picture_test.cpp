@@ -203,6 +203,43 @@ TEST_F(WindowPicture, UpdateShowsThePagePixelForPixel) {
   EXPECT_TRUE(shown) << "the window does not show plane 0";
 }
 
+// The script draws plane 0 itself, through the address ginfo gives it.
+TEST_F(WindowPicture, AScriptFillsPageZeroThroughGinfoAndUpdateShowsIt) {
+  bool shown = false, noPage = false;
+  Run("Title=Drawn\nWidth=160\nHeight=120\n", R"(
+    int info[5];
+    int main() {
+      int x, y;
+      char *p;
+      if (!ginfo(0, info) || info[3] == 0 || info[2] != 24)
+        return 7;
+      for (y = 0; y < info[1]; y++)
+        for (x = 0; x < info[0]; x++) {
+          p = (char *)(info[3] + y * info[4] + x * 3);
+          p[0] = x * 3;
+          p[1] = y * 5;
+          p[2] = 0x20;
+        }
+      update(0);
+      for (;;)
+        sleep(10);
+      return 0;
+    })",
+      [&] {
+        ::Window w = WaitForWindow("Drawn");
+        ASSERT_NE(w, 0u);
+        auto drawn = [](int x, int y) {
+          return 0x200000u | uint32_t((y * 5) & 255) << 8 | uint32_t((x * 3) & 255);
+        };
+        WaitFor([&] {
+          noPage = CurrentRunOutcome() == RunOutcome::kEnded && MainResult() == 7;
+          return noPage || (shown = Shows(w, 160, 120, drawn));
+        });
+      });
+  if (noPage) GTEST_SKIP() << "ginfo gives no page 0 yet";
+  EXPECT_TRUE(shown) << "the window does not show what the script drew";
+}
+
 TEST_F(WindowPicture, SetorgLeavesABlackStripOnTheRight) {
   bool shown = false;
   Run("Title=Shifted\nWidth=160\nHeight=120\n",
