@@ -155,6 +155,7 @@ void Fill(const Canvas& c, int32_t x, int32_t y, int32_t w, int32_t h, uint32_t 
   top = std::max(top, 0);
   right = std::min(right, c.width);
   bottom = std::min(bottom, c.height);
+  if (left >= right) return;
   for (int32_t row = top; row < bottom; ++row)
     std::fill(c.pixels + size_t(row) * size_t(c.width) + left,
               c.pixels + size_t(row) * size_t(c.width) + right, colour);

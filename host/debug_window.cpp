@@ -96,6 +96,7 @@ void Hide() {
 
 void Fill(const Canvas& c, const Box& b, uint32_t colour) {
   int32_t left = std::max(b.left, 0), right = std::min(b.right, c.width);
+  if (left >= right) return;
   for (int32_t y = std::max(b.top, 0); y < std::min(b.bottom, c.height); ++y)
     std::fill(c.pixels + size_t(y) * size_t(c.width) + left, c.pixels + size_t(y) * size_t(c.width) + right,
               colour);

@@ -51,6 +51,7 @@ void FillPageZero() {
 std::mutex gSeenMutex;
 std::vector<std::string> gSeen;
 DebugListState gDebugAtExit;
+std::string gDebugLineAtExit;
 
 void See(const std::string& what) {
   std::lock_guard lock(gSeenMutex);
@@ -62,7 +63,10 @@ void See(const std::string& what) {
 void Observe(const char* step) {
   std::string name = step;
   if (name == "colour tables") FillPageZero();
-  if (name == "stop media") gDebugAtExit = DebugList();
+  if (name == "stop media") {
+    gDebugAtExit = DebugList();
+    gDebugLineAtExit = DebugLine(2);
+  }
 }
 
 void SeeBefore() {
@@ -243,6 +247,8 @@ TEST_F(WindowView, DebugOutputWindowTakesTheLinesAndF8ShowsIt) {
       a = log_clear();
       log_out("after %d", a);
       b = log_out("wide wide wide");
+      log_out("Mixed: \x83\x51\x81\x5B\x83\x80 ok");
+      log_out("abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ 0123456789 !?.,;:'+-*/=<>");
       log_out("x");
       sleep(300);
       return b;
@@ -250,9 +256,11 @@ TEST_F(WindowView, DebugOutputWindowTakesTheLinesAndF8ShowsIt) {
   user.join();
   EXPECT_EQ(status, 0);
   EXPECT_EQ(MainResult(), 1);
-  EXPECT_EQ(gDebugAtExit.lines, 3u);
-  EXPECT_EQ(gDebugAtExit.widest, 14 * 12) << "14 characters of 12 pixels";
-  EXPECT_EQ(gDebugAtExit.extent, 14 * 12 + 5);
+  EXPECT_EQ(gDebugAtExit.lines, 5u);
+  // Drawn wider than the list (and clipped to it); 79 characters of 12 pixels.
+  EXPECT_EQ(gDebugAtExit.widest, 79 * 12);
+  EXPECT_EQ(gDebugAtExit.extent, 79 * 12 + 5);
+  EXPECT_EQ(gDebugLineAtExit, "Mixed: ゲーム ok") << "Shift-JIS comes as UTF-8";
   EXPECT_TRUE(gDebugAtExit.shown);
   EXPECT_GT(platform::NullPresented(platform::kDebugWindow).count, 0u) << "shown, so drawn";
 }
