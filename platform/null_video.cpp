@@ -20,6 +20,7 @@ struct NullState {
   bool windowOpen = false;
   WindowSpec spec;
   bool fullScreen = false;
+  FullScreenScale scale = FullScreenScale::kFit;
   int savedWidth = 0, savedHeight = 0;  // the client area before full screen
   bool debugOpen = false;
   bool debugShown = false;
@@ -93,10 +94,11 @@ void RestoreAndRaise() {}
 
 // The client area is the page's size in full screen and the one it had
 // before afterwards, as with a real window.
-bool SetFullScreen(bool on, FullScreenScale) {
+bool SetFullScreen(bool on, FullScreenScale scale) {
   std::lock_guard lock(S().mutex);
   NullState& s = S();
   if (!s.windowOpen) return false;
+  s.scale = scale;
   if (on && !s.fullScreen) {
     s.savedWidth = s.spec.clientWidth;
     s.savedHeight = s.spec.clientHeight;
@@ -148,6 +150,7 @@ void PresentFrame(int32_t window, const FramePresent& present) {
   ++record.count;
   record.last = present;
   record.fullScreen = window == kMainWindow && S().fullScreen;
+  record.scale = S().scale;
 }
 
 bool CreateDebugWindow(const WindowSpec&) {

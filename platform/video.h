@@ -179,6 +179,7 @@ struct NullPresentRecord {
   uint64_t count = 0;  // frames presented since the window was created
   FramePresent last;
   bool fullScreen = false;
+  FullScreenScale scale = FullScreenScale::kFit;  // as full screen was asked for
 };
 NullPresentRecord NullPresented(int32_t window);
 

@@ -299,6 +299,38 @@ TEST_F(WindowView, AltEnterSwitchesWithEverythingPausedAroundTheHook) {
   EXPECT_EQ(gSeen, expected);
 }
 
+// Our own key chooses how full screen fills the screen; the page is shown
+// one to one into the frame either way.
+struct ScaleCase {
+  const char* config;
+  platform::FullScreenScale scale;
+};
+class WindowScale : public WindowView, public testing::WithParamInterface<ScaleCase> {};
+
+TEST_P(WindowScale, FullScreenScaleKeyPicksTheScaling) {
+  std::atomic<bool> full{false};
+  platform::NullPresentRecord record;
+  std::thread user([&] {
+    WaitUntil([] { return RunningThreadCount() > 0; });
+    Push(EventKind::kKeyUp, platform::kVkReturn, platform::kModAlt);
+    full = WaitUntil([] { return platform::NullPresented(platform::kMainWindow).fullScreen; });
+    record = platform::NullPresented(platform::kMainWindow);
+    Push(EventKind::kClose);
+  });
+  EXPECT_EQ(Run(GetParam().config, "int main() { for (;;) sleep(5); return 0; }"), 0);
+  user.join();
+  EXPECT_TRUE(full.load());
+  EXPECT_EQ(record.scale, GetParam().scale);
+  EXPECT_EQ(record.last.placement, platform::FramePlacement::kOneToOne);
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, WindowScale,
+                         testing::Values(ScaleCase{"Draw=1\n", platform::FullScreenScale::kFit},
+                                         ScaleCase{"Draw=1\n[qavz]\nFullScreenScale=Stretch\n",
+                                                   platform::FullScreenScale::kStretch},
+                                         ScaleCase{"Draw=1\n[qavz]\nFullScreenScale=fit\n",
+                                                   platform::FullScreenScale::kFit}));
+
 TEST_F(WindowView, WithoutTheDisplayModeObjectAltEnterDoesNothing) {
   DisplaySwitchHook hook{SeeBefore, SeeAfter};
   AddDisplaySwitchHook(hook);
