@@ -276,9 +276,17 @@ void PresentFrame(int32_t window, const FramePresent& present) {
   SDL_RenderPresent(target.renderer);
 }
 
+// Which of our windows an event is for: 0 (no window has the keyboard)
+// counts as the main window; any other window, such as a message box that
+// is gone, gives -1 and its event is dropped.
+constexpr int32_t kForeignWindow = -1;
+
 int32_t WindowOf(Uint32 windowId) {
+  if (windowId == 0) return kMainWindow;
   SDL_Window* window = SDL_GetWindowFromID(windowId);
-  return window && window == gTargets[kDebugWindow].window ? kDebugWindow : kMainWindow;
+  for (int32_t id = 0; id < kWindowCount; ++id)
+    if (window && window == gTargets[id].window) return id;
+  return kForeignWindow;
 }
 
 uint8_t Modifiers(Uint16 mod) {
@@ -398,6 +406,7 @@ bool WaitEvent(Event* event, int timeoutMs) {
     event->kind = EventKind::kWake;
   } else {
     Translate(e, event);
+    if (event->window == kForeignWindow) *event = Event{};
   }
   return true;
 }
