@@ -99,7 +99,8 @@ std::string SnapshotToPictures() {
   char stamp[32];
   std::time_t now = std::time(nullptr);
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&now));
-  std::string base = (fs::path(folder) / (ThePaths().name + "-" + stamp)).string();
+  std::string title = ThePaths().name.empty() ? "qavz" : ThePaths().name;
+  std::string base = (fs::path(folder) / (title + "-" + stamp)).string();
   std::string path = base + ".png";
   std::error_code ignored;
   for (int n = 2; fs::exists(path, ignored) && n < 1000; ++n) path = base + "-" + std::to_string(n) + ".png";
