@@ -128,7 +128,7 @@ Rect PaintStretched(const Plane& page, Frame& frame, const Rect& area, int32_t c
               int32_t(int64_t(area.top) * page.height / clientHeight),
               int32_t((int64_t(area.right) * page.width + clientWidth - 1) / clientWidth),
               int32_t((int64_t(area.bottom) * page.height + clientHeight - 1) / clientHeight)};
-  source = Intersect(source, Rect{0, 0, page.width, page.height});
+  source = Overlap(source, Rect{0, 0, page.width, page.height});
   RowConverter convert = ConverterFor(page.depth);
   uint32_t palette[256];
   ShownColours(page, palette);
@@ -140,22 +140,22 @@ Rect PaintStretched(const Plane& page, Frame& frame, const Rect& area, int32_t c
 
 }  // namespace
 
-Rect Intersect(const Rect& a, const Rect& b) noexcept {
+Rect Overlap(const Rect& a, const Rect& b) noexcept {
   Rect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
          std::min(a.bottom, b.bottom)};
-  return IsEmpty(r) ? Rect{} : r;
+  return NoArea(r) ? Rect{} : r;
 }
 
 Rect ClientAreaOf(const Rect& rect, int32_t width, int32_t height, int32_t clientWidth,
                   int32_t clientHeight) noexcept {
   if (width <= 0 || height <= 0 || clientWidth <= 0 || clientHeight <= 0) return Rect{};
-  if (clientWidth == width && clientHeight == height) return Intersect(rect, Rect{0, 0, width, height});
+  if (clientWidth == width && clientHeight == height) return Overlap(rect, Rect{0, 0, width, height});
   auto scale = [](int32_t v, int32_t to, int32_t from) {
     return int32_t(std::clamp<int64_t>(int64_t(v) * to / from, INT32_MIN, INT32_MAX));
   };
   Rect scaled{scale(rect.left, clientWidth, width), scale(rect.top, clientHeight, height),
               scale(rect.right, clientWidth, width) + 1, scale(rect.bottom, clientHeight, height) + 1};
-  return Intersect(scaled, Rect{0, 0, clientWidth, clientHeight});
+  return Overlap(scaled, Rect{0, 0, clientWidth, clientHeight});
 }
 
 void ConvertPageRow(const Plane& page, int32_t y, int32_t x, int32_t count, const uint32_t* palette,
@@ -167,8 +167,8 @@ void PaintWindow(const PaintRequest& request) noexcept {
   const Config& config = TheConfig();
   Frame& frame = platform::WindowFrame(platform::kMainWindow);
   Rect client{0, 0, request.clientWidth, request.clientHeight};
-  Rect area = Intersect(request.area, client);
-  if (IsEmpty(area)) return;
+  Rect area = Overlap(request.area, client);
+  if (NoArea(area)) return;
   platform::FramePresent present;
   {
     std::lock_guard lock(PlaneTableLock());
@@ -188,8 +188,8 @@ void PaintWindow(const PaintRequest& request) noexcept {
     present.placement = placement;
     present.client = {area.left, area.top, area.right, area.bottom};
     if (placement == FramePlacement::kOneToOne) {
-      Rect inFrame = Intersect(area, Rect{0, 0, frame.width, frame.height});
-      if (!IsEmpty(inFrame)) PaintOneToOne(page, frame, inFrame);
+      Rect inFrame = Overlap(area, Rect{0, 0, frame.width, frame.height});
+      if (!NoArea(inFrame)) PaintOneToOne(page, frame, inFrame);
       present.changed = {inFrame.left, inFrame.top, inFrame.right, inFrame.bottom};
     } else {
       Rect source = PaintStretched(*page, frame, area, request.clientWidth, request.clientHeight);

@@ -35,8 +35,8 @@ Rect ClientAreaOf(const Rect& rect, int32_t width, int32_t height, int32_t clien
                   int32_t clientHeight) noexcept;
 
 // The intersection of two rectangles; all 0 when they do not meet.
-Rect Intersect(const Rect& a, const Rect& b) noexcept;
-inline bool IsEmpty(const Rect& r) noexcept { return r.left >= r.right || r.top >= r.bottom; }
+Rect Overlap(const Rect& a, const Rect& b) noexcept;
+inline bool NoArea(const Rect& r) noexcept { return r.left >= r.right || r.top >= r.bottom; }
 
 // Converts `count` pixels of page row y from column x on into XRGB8888.
 // `palette` is the colour table used for depths 1, 4 and 8. The columns

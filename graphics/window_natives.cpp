@@ -32,8 +32,8 @@ int32_t Native_update(Addr args) noexcept {
     return int32_t(std::clamp<int64_t>(v - by, INT32_MIN, INT32_MAX));
   };
   Rect shown{moved(r.left, dx), moved(r.top, dy), moved(r.right, dx), moved(r.bottom, dy)};
-  Rect area = Intersect(shown, Rect{0, 0, TheConfig().width, TheConfig().height});
-  if (IsEmpty(area)) return 0;
+  Rect area = Overlap(shown, Rect{0, 0, TheConfig().width, TheConfig().height});
+  if (NoArea(area)) return 0;
   RepaintWindow(area.left, area.top, area.right, area.bottom, false);
   return 1;
 }

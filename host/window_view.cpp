@@ -81,7 +81,7 @@ int32_t OnRepaintMessage(const Message& message) {
   const Config& config = TheConfig();
   Rect page{message.area[0], message.area[1], message.area[2], message.area[3]};
   Rect area = ClientAreaOf(page, config.width, config.height, clientWidth, clientHeight);
-  if (!IsEmpty(area)) PaintClientArea(area.left, area.top, area.right, area.bottom);
+  if (!NoArea(area)) PaintClientArea(area.left, area.top, area.right, area.bottom);
   return 1;
 }
 

@@ -246,12 +246,12 @@ INSTANTIATE_TEST_SUITE_P(
                     AreaCase{{0, 0, 640, 480}, 320, 240, {0, 0, 320, 240}},      // halved
                     AreaCase{{101, 51, 103, 53}, 320, 240, {50, 25, 52, 27}}));  // truncated, then + 1
 
-TEST(Intersect, EmptyWhenTheRectanglesDoNotMeet) {
-  Rect r = Intersect(Rect{0, 0, 10, 10}, Rect{10, 0, 20, 10});
-  EXPECT_TRUE(IsEmpty(r));
+TEST(Overlap, EmptyWhenTheRectanglesDoNotMeet) {
+  Rect r = Overlap(Rect{0, 0, 10, 10}, Rect{10, 0, 20, 10});
+  EXPECT_TRUE(NoArea(r));
   EXPECT_EQ(r.right, 0);
-  Rect reversed = Intersect(Rect{20, 20, 10, 10}, Rect{0, 0, 640, 480});
-  EXPECT_TRUE(IsEmpty(reversed));
+  Rect reversed = Overlap(Rect{20, 20, 10, 10}, Rect{0, 0, 640, 480});
+  EXPECT_TRUE(NoArea(reversed));
 }
 
 TEST(FullScreenBox, WholeFactorsWhereTheyFitElseTheShapeKeptElseStretched) {
