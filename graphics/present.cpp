@@ -35,10 +35,18 @@ void Row16(const uint8_t* row, int32_t x, int32_t n, const uint32_t*, uint32_t* 
   row += size_t(x) * 2;
   for (int32_t i = 0; i < n; ++i) out[i] = Expand555(uint32_t(row[2 * i]) | uint32_t(row[2 * i + 1]) << 8);
 }
+// Four bytes read per pixel, the fourth masked off; the last pixel is read
+// alone, since its fourth byte may lie past the plane.
 void Row24(const uint8_t* row, int32_t x, int32_t n, const uint32_t*, uint32_t* out) {
+  if (n <= 0) return;
   row += size_t(x) * 3;
-  for (int32_t i = 0; i < n; ++i, row += 3)
-    out[i] = uint32_t(row[0]) | uint32_t(row[1]) << 8 | uint32_t(row[2]) << 16;
+  for (int32_t i = 0; i < n - 1; ++i) {
+    uint32_t v;
+    std::memcpy(&v, row + size_t(i) * 3, 4);
+    out[i] = v & 0xFFFFFF;
+  }
+  const uint8_t* last = row + size_t(n - 1) * 3;
+  out[n - 1] = uint32_t(last[0]) | uint32_t(last[1]) << 8 | uint32_t(last[2]) << 16;
 }
 // The fourth byte is alpha for the blits; the window shows colour only.
 void Row32(const uint8_t* row, int32_t x, int32_t n, const uint32_t*, uint32_t* out) {

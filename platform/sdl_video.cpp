@@ -270,8 +270,14 @@ void PresentFrame(int32_t window, const FramePresent& present) {
   Upload(target, frame, all ? FrameBox{0, 0, frame.width, frame.height} : present.changed);
   target.placement = present.placement;
   SDL_Rect destination = Destination(target, frame, window);
-  SDL_SetRenderDrawColor(target.renderer, 0, 0, 0, 255);
-  SDL_RenderClear(target.renderer);
+  // Black round the frame where it does not cover the whole window.
+  int outWidth = 0, outHeight = 0;
+  SDL_GetRendererOutputSize(target.renderer, &outWidth, &outHeight);
+  if (destination.x > 0 || destination.y > 0 || destination.x + destination.w < outWidth ||
+      destination.y + destination.h < outHeight) {
+    SDL_SetRenderDrawColor(target.renderer, 0, 0, 0, 255);
+    SDL_RenderClear(target.renderer);
+  }
   SDL_RenderCopy(target.renderer, target.texture, nullptr, &destination);
   SDL_RenderPresent(target.renderer);
 }
