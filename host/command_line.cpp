@@ -13,7 +13,8 @@ namespace fs = std::filesystem;
 
 const char kUsageText[] =
     "usage: qavz TITLE                  run a title: GAME.EXE, GAME.cfg or its folder\n"
-    "       qavz run [--headless] [--result] [--config FILE.cfg] [--timeout MS] FILE.c\n"
+    "       qavz run [--headless] [--result] [--config FILE.cfg] [--timeout MS]\n"
+    "                [--snapshot FILE.png] FILE.c\n"
     "       qavz check FILE.c\n"
     "       qavz listing [--echo] FILE.c\n"
     "       qavz pack [--follow] DIR | unpack FILE.bin [DIR] | compress IN OUT | expand IN OUT\n"
@@ -74,6 +75,7 @@ constexpr Option kOptions[] = {
      [](CommandLine& l, const char* v) {
        if (!ParseNumber(v, l.timeoutMs)) l.error = "--timeout takes milliseconds";
      }},
+    {"--snapshot", Command::kRun, true, [](CommandLine& l, const char* v) { l.snapshot = v; }},
     {"--echo", Command::kListing, false, [](CommandLine& l, const char*) { l.echo = true; }},
 };
 

@@ -13,6 +13,7 @@ struct CommandLine {
   std::string title;       // kTitle: the title's executable path (absolute)
   std::string script;      // kRun, kCheck, kListing: FILE.c
   std::string configFile;  // kRun: --config
+  std::string snapshot;    // kRun: --snapshot, the PNG file for the last frame
   bool headless = false;   // kRun: --headless
   bool printResult = false;
   bool echo = false;  // kListing: --echo

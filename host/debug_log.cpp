@@ -1,9 +1,9 @@
 // The debug output natives. A line travels to the window thread as message
-// 1026 and the script thread waits until it is shown.
+// 1026 and the script thread waits until it is in the list.
 //
-// The debug output window itself comes with the main window's dialogs; until
-// then, and always without a display, its lines go to standard output, so
-// the window "exists" when "DebugMode" is on or the run is headless.
+// The debug output window exists when "DebugMode" is on; its lines also go to
+// standard output, which stands in for the window when there is no display,
+// so the window "exists" then too.
 #include "core/config.h"
 #include "host/message_queue.h"
 #include "stdlib/formatter.h"
@@ -28,7 +28,12 @@ int32_t Native_log_out(Addr args) {
   return 1;
 }
 
-// log_clear(): empties the debug output; standard output keeps its lines.
-int32_t Native_log_clear(Addr) { return DebugOutputExists() ? 1 : 0; }
+// log_clear(): empties the debug output window as its "クリア(&C)" button
+// does; standard output keeps its lines.
+int32_t Native_log_clear(Addr) {
+  if (!DebugOutputExists()) return 0;
+  SendMainMessage(Message{kMsgDebugClear, 0, 0, {}});
+  return 1;
+}
 
 }  // namespace qavz

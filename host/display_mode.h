@@ -1,6 +1,8 @@
 // The display-mode object ("Draw") and the full-screen state.
 #pragma once
 
+#include <cstdint>
+
 namespace qavz {
 
 // A new run starts windowed, without the object; the system variables learn
@@ -17,5 +19,7 @@ void ReleaseDisplayModeObject();
 // and gives 1.
 int SwitchDisplayMode(bool fullScreen);
 bool IsFullScreen();
+// The wait before and after the change (500 ms); tests shorten it.
+void SetDisplaySwitchSettle(uint32_t milliseconds);
 
 }  // namespace qavz

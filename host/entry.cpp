@@ -46,6 +46,7 @@ int RunScript(const CommandLine& line) {
   options.runCommand = true;
   options.printResult = line.printResult;
   options.timeoutMs = line.timeoutMs;
+  options.snapshot = line.snapshot.empty() ? "" : AbsolutePath(line.snapshot);
   return RunRuntime(paths, options);
 }
 

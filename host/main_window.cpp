@@ -1,6 +1,10 @@
 #include "host/main_window.h"
 
+#include <algorithm>
+
+#include "host/debug_window.h"
 #include "host/services.h"
+#include "host/window_view.h"
 #include "platform/text_encoding.h"
 #include "platform/video.h"
 
@@ -15,7 +19,14 @@ bool CreateMainWindow(const Config& config) {
   // The sizing border and the maximise box belong to the captioned style.
   spec.sizable = !spec.popup && config.resize != 0;
   spec.maximizable = !spec.popup && config.draw != 0;
+  // The user cannot make the picture smaller than a quarter of each side.
+  spec.minWidth = std::max(config.width / 4, 1);
+  spec.minHeight = std::max(config.height / 4, 1);
+  spec.acceptFiles = config.debugMode != 0;
+  platform::WindowFrame(platform::kMainWindow) = {};
+  ResetWindowView(config.width, config.height);
   if (!platform::Video().createWindow(spec)) return false;
+  if (config.debugMode != 0) CreateDebugWindow();
   // For extension libraries: no module handle here, the window's X11 id.
   SetHostHandles(0, platform::Video().systemWindow());
   PostMainMessage(Message{kMsgLoadMain, 0, 0, ThePaths().mainScript});

@@ -5,6 +5,7 @@
 
 #include "core/config.h"
 #include "host/message_queue.h"
+#include "platform/video.h"
 
 namespace qavz {
 
@@ -18,6 +19,10 @@ bool CreateMainWindow(const Config& config);
 int32_t MainWindowProcedure(const Message& message);
 // Makes the procedure ready for a new run (the close not yet handled).
 void ResetMainWindow();
+
+// What the windows do with the user's actions (window_events.cpp).
+void HandleWindowEvent(const platform::Event& event);
+void ResetWindowEvents();  // a new run starts active
 
 struct LoopOptions {
   bool exitWhenEnded = false;  // close once every script thread has ended

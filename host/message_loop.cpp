@@ -2,9 +2,9 @@
 #include <algorithm>
 #include <atomic>
 
-#include "core/config.h"
-#include "core/service_hooks.h"
+#include "host/debug_window.h"
 #include "host/main_window.h"
+#include "host/pause.h"
 #include "host/script_threads.h"
 #include "platform/clock.h"
 #include "platform/video.h"
@@ -19,35 +19,6 @@ constexpr int kEndPollMs = 5;
 
 std::atomic<bool> gQuit{false};
 int gQuitCode = 0;
-bool gPaused = false;
-
-// With "Pause" on, losing the focus pauses sound, the time base and the
-// script threads, and regaining it resumes them; a repeated notification of
-// the same state does nothing, so the pause never nests by accident.
-void Activate(bool active) {
-  if (!TheConfig().pause || active != gPaused) return;
-  gPaused = !active;
-  ActiveFlag().store(active ? 1 : 0);
-  PauseDevices(gPaused);
-  PauseTimeBase(gPaused);
-  PauseThreads(gPaused);
-}
-
-void HandleEvent(const platform::Event& event) {
-  switch (event.kind) {
-    case platform::EventKind::kClose:
-      SendMainMessage(Message{kMsgClose, 0, 0, {}});
-      break;
-    case platform::EventKind::kActivate:
-      Activate(true);
-      break;
-    case platform::EventKind::kDeactivate:
-      Activate(false);
-      break;
-    default:
-      break;  // kWake: the queue is pumped on the next pass
-  }
-}
 
 }  // namespace
 
@@ -58,7 +29,8 @@ void PostQuit(int code) {
 
 int RunMessageLoop(const LoopOptions& options, bool& timedOut) {
   gQuit.store(false);
-  gPaused = false;
+  ResetWindowEvents();
+  ResetPause();
   ActiveFlag().store(1);  // a run starts active
   timedOut = false;
   bool closing = false;
@@ -66,6 +38,7 @@ int RunMessageLoop(const LoopOptions& options, bool& timedOut) {
   for (;;) {
     PumpMainMessages();
     if (gQuit.load()) break;
+    FlushDebugWindow();
     int64_t elapsed = int64_t(uint32_t(platform::TickCount() - start));
     if (!closing && options.timeoutMs >= 0 && elapsed >= options.timeoutMs) timedOut = true;
     if (!closing && (timedOut || (options.exitWhenEnded && RunHasEnded()))) {
@@ -79,7 +52,7 @@ int RunMessageLoop(const LoopOptions& options, bool& timedOut) {
       wait = wait < 0 ? left : std::min(wait, left);
     }
     platform::Event event;
-    if (platform::Video().waitEvent(&event, int(wait))) HandleEvent(event);
+    if (platform::Video().waitEvent(&event, int(wait))) HandleWindowEvent(event);
   }
   return gQuitCode;
 }

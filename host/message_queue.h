@@ -19,9 +19,12 @@ enum MessageId : uint32_t {
   kMsgServiceFirst = 1124,  // ServiceRequest ids 1124..1214
   kMsgServiceLast = 1214,
   // This port's own: a second instance asks for the window; a script thread
-  // has an error box shown by the thread that owns the window.
+  // has an error box shown by the thread that owns the window, has part of
+  // the window repainted (update), or empties the debug output (log_clear).
   kMsgRaiseWindow = 0x8001,
   kMsgErrorBox = 0x8002,
+  kMsgRepaint = 0x8003,  // wParam 1: the whole window; else `area`
+  kMsgDebugClear = 0x8004,
 };
 
 struct Message {
@@ -29,6 +32,7 @@ struct Message {
   int32_t wParam = 0;
   int32_t lParam = 0;
   std::string text;
+  int32_t area[4] = {};  // kMsgRepaint: left, top, right, bottom
 };
 
 // Answers one message on the window thread; the result goes back to a sender.

@@ -12,6 +12,7 @@
 #include "host/main_window.h"
 #include "host/message_queue.h"
 #include "host/script_threads.h"
+#include "host/window_view.h"
 #include "platform/instance_lock.h"
 #include "platform/path_map.h"
 #include "platform/replace_file.h"
@@ -79,6 +80,14 @@ void CloseWindowThread() {
   platform::QuitVideo();
 }
 
+// `qavz run --snapshot`: the frame the window showed last.
+bool WriteSnapshot(const std::string& path) {
+  std::string error;
+  if (SaveSnapshot(path, &error)) return true;
+  std::fprintf(stderr, "qavz: snapshot: %s\n", error.c_str());
+  return false;
+}
+
 // The status of `qavz run` from how the run ended.
 int RunCommandStatus(bool timedOut, bool printResult) {
   RunOutcome outcome = CurrentRunOutcome();
@@ -139,12 +148,15 @@ int RunRuntime(const TitlePaths& paths, const RunOptions& options) {
   ObserveStep("message loop");  // 10
   bool timedOut = false;
   int code = RunMessageLoop(LoopOptions{options.exitWhenEnded || Headless(), options.timeoutMs}, timedOut);
+  bool snapshotFailed = !options.snapshot.empty() && !WriteSnapshot(options.snapshot);
 
   CloseWindowThread();  // 11
   ObserveStep("write back");
   WriteBackFullScreen(paths.configFile, config, IsFullScreen());
   platform::ReleaseInstanceLock();
-  return options.runCommand ? RunCommandStatus(timedOut, options.printResult) : code;
+  if (!options.runCommand) return code;
+  int status = RunCommandStatus(timedOut, options.printResult);
+  return status == kStatusOk && snapshotFailed ? kStatusSnapshotFailed : status;
 }
 
 }  // namespace qavz

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "core/config.h"
 
@@ -13,6 +14,7 @@ struct RunOptions {
   bool runCommand = false;     // `qavz run`: exit status from the run's outcome
   bool printResult = false;    // `qavz run --result`
   int64_t timeoutMs = -1;      // `qavz run --timeout`; -1 none
+  std::string snapshot;        // `qavz run --snapshot`: PNG of the last frame
 };
 
 // Exit statuses of `qavz run`.
@@ -21,7 +23,8 @@ enum RunStatus : int {
   kStatusCompileFailed = 1,
   kStatusFault = 2,
   kStatusTimeout = 3,
-  kStatusNoDisplay = 4
+  kStatusNoDisplay = 4,
+  kStatusSnapshotFailed = 5,  // the run was fine but --snapshot was not written
 };
 
 // Runs the whole start-up with `paths` (the main script path is formed from

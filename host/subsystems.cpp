@@ -4,6 +4,7 @@
 #include "files/exp_file.h"
 #include "host/native_table.h"
 #include "host/services.h"
+#include "host/window_view.h"
 #include "vm/native_dispatch.h"
 
 namespace qavz {
@@ -13,6 +14,7 @@ void ConnectSubsystems() noexcept {
   InstallFileLoader();
   InstallServiceRequests();
   InstallCompiler();
+  InstallWindowView();
 }
 
 }  // namespace qavz

@@ -5,10 +5,12 @@
 #include <iterator>
 
 #include "core/config.h"
+#include "host/debug_window.h"
 #include "host/main_window.h"
 #include "host/runtime.h"
 #include "host/script_threads.h"
 #include "host/services.h"
+#include "host/window_view.h"
 #include "platform/text_encoding.h"
 #include "platform/video.h"
 
@@ -25,6 +27,7 @@ int32_t OnClose(const Message&) {
   if (gClosed) return 0;
   gClosed = true;
   StopDevicesAndServices();
+  DestroyDebugWindow();
   platform::Video().destroyWindow();
   PostQuit(0);
   return 0;
@@ -35,12 +38,19 @@ int32_t OnLoadMain(const Message& message) {
   return 0;
 }
 
-// Standard output stands in for the debug output window (see debug_log.cpp).
+// A line for the debug output window; standard output gets it too, and
+// stands in for the window when there is no display (see debug_log.cpp).
 int32_t OnDebugLine(const Message& message) {
   if (!Headless() && TheConfig().debugMode == 0) return 0;
   std::string line = platform::ToUtf8(message.text);
+  AppendDebugLine(line);
   std::fprintf(stdout, "%s\n", line.c_str());
   std::fflush(stdout);
+  return 1;
+}
+
+int32_t OnDebugClear(const Message&) {
+  ClearDebugLines();
   return 1;
 }
 
@@ -73,6 +83,8 @@ constexpr MessageRow kHostMessages[] = {
     {kMsgDebugLine, OnDebugLine},      // 1026: a line for the debug output
     {kMsgRaiseWindow, OnRaiseWindow},  // a second instance wants this window
     {kMsgErrorBox, OnErrorBox},        // an error box for a script thread
+    {kMsgRepaint, OnRepaintMessage},   // update: paint part of the window now
+    {kMsgDebugClear, OnDebugClear},    // log_clear: empty the debug output
 };
 
 }  // namespace

@@ -21,4 +21,16 @@ void SleepMilliseconds(uint32_t milliseconds) noexcept {
   }
 }
 
+double ThreadCpuSeconds() noexcept {
+  timespec now;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+}
+
+double WallSeconds() noexcept {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+}
+
 }  // namespace qavz::platform

@@ -9,5 +9,9 @@ namespace qavz::platform {
 uint32_t TickCount() noexcept;
 // Sleeps for at least `milliseconds`; 0 only yields the processor.
 void SleepMilliseconds(uint32_t milliseconds) noexcept;
+// Processor time the calling thread has used, in seconds (for benchmarks).
+double ThreadCpuSeconds() noexcept;
+// A monotonic clock in seconds (for benchmarks).
+double WallSeconds() noexcept;
 
 }  // namespace qavz::platform

@@ -1,5 +1,6 @@
-// The null video driver: a window that exists only in memory, events that
-// come only from other threads, and a message box that answers OK at once.
+// The null video driver: windows that exist only in memory, frames kept
+// there, events that come only from other threads, and a message box that
+// answers OK at once.
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -18,11 +19,23 @@ struct NullState {
   std::deque<Event> scripted;  // events a test or a tool queued
   bool windowOpen = false;
   WindowSpec spec;
+  bool fullScreen = false;
+  FullScreenScale scale = FullScreenScale::kFit;
+  int savedWidth = 0, savedHeight = 0;  // the client area before full screen
+  bool debugOpen = false;
+  bool debugShown = false;
+  NullPresentRecord presented[kWindowCount];
 };
 
 NullState& S() {
   static NullState state;
   return state;
+}
+
+Event OfKind(EventKind kind) {
+  Event event;
+  event.kind = kind;
+  return event;
 }
 
 bool Available() { return true; }
@@ -31,20 +44,31 @@ bool Init() { return true; }
 void Quit() {
   std::lock_guard lock(S().mutex);
   S().windowOpen = false;
+  S().fullScreen = false;
+  S().debugOpen = S().debugShown = false;
   S().pendingWakes = 0;
   S().scripted.clear();
 }
 
+// Like a real window, a new one is exposed once it is shown.
 bool CreateWindow(const WindowSpec& spec) {
-  std::lock_guard lock(S().mutex);
-  S().spec = spec;
-  S().windowOpen = true;
+  {
+    std::lock_guard lock(S().mutex);
+    S().spec = spec;
+    S().windowOpen = true;
+    S().fullScreen = false;
+    S().presented[kMainWindow] = {};
+    S().scripted.push_back(OfKind(EventKind::kExposed));
+  }
+  S().changed.notify_one();
   return true;
 }
 
 void DestroyWindow() {
   std::lock_guard lock(S().mutex);
   S().windowOpen = false;
+  S().fullScreen = false;
+  S().debugOpen = S().debugShown = false;
 }
 
 bool WindowExists() {
@@ -68,9 +92,22 @@ void SetCaption(const char* utf8) {
 
 void RestoreAndRaise() {}
 
-bool SetFullScreen(bool) {
+// The client area is the page's size in full screen and the one it had
+// before afterwards, as with a real window.
+bool SetFullScreen(bool on, FullScreenScale scale) {
   std::lock_guard lock(S().mutex);
-  return S().windowOpen;
+  NullState& s = S();
+  if (!s.windowOpen) return false;
+  s.scale = scale;
+  if (on && !s.fullScreen) {
+    s.savedWidth = s.spec.clientWidth;
+    s.savedHeight = s.spec.clientHeight;
+  } else if (!on && s.fullScreen) {
+    s.spec.clientWidth = s.savedWidth;
+    s.spec.clientHeight = s.savedHeight;
+  }
+  s.fullScreen = on;
+  return true;
 }
 
 bool WaitEvent(Event* event, int timeoutMs) {
@@ -83,10 +120,14 @@ bool WaitEvent(Event* event, int timeoutMs) {
   }
   if (S().pendingWakes > 0) {
     --S().pendingWakes;
-    *event = Event{EventKind::kWake};
+    *event = OfKind(EventKind::kWake);
   } else {
-    *event = S().scripted.front();
+    *event = std::move(S().scripted.front());
     S().scripted.pop_front();
+    if (event->kind == EventKind::kResized && event->window == kMainWindow) {
+      S().spec.clientWidth = event->width;
+      S().spec.clientHeight = event->height;
+    }
   }
   return true;
 }
@@ -102,6 +143,39 @@ void Wake() {
 
 int MessageBox(const char*, const char*) { return 1; }
 
+void PresentFrame(int32_t window, const FramePresent& present) {
+  if (uint32_t(window) >= uint32_t(kWindowCount)) return;
+  std::lock_guard lock(S().mutex);
+  NullPresentRecord& record = S().presented[window];
+  ++record.count;
+  record.last = present;
+  record.fullScreen = window == kMainWindow && S().fullScreen;
+  record.scale = S().scale;
+}
+
+bool CreateDebugWindow(const WindowSpec&) {
+  std::lock_guard lock(S().mutex);
+  S().debugOpen = true;
+  S().debugShown = false;
+  S().presented[kDebugWindow] = {};
+  return true;
+}
+
+void DestroyDebugWindow() {
+  std::lock_guard lock(S().mutex);
+  S().debugOpen = S().debugShown = false;
+}
+
+void ShowDebugWindow(bool shown) {
+  std::lock_guard lock(S().mutex);
+  S().debugShown = S().debugOpen && shown;
+}
+
+bool DebugWindowShown() {
+  std::lock_guard lock(S().mutex);
+  return S().debugShown;
+}
+
 }  // namespace
 
 void PushNullEvent(const Event& event) {
@@ -110,6 +184,11 @@ void PushNullEvent(const Event& event) {
     S().scripted.push_back(event);
   }
   S().changed.notify_one();
+}
+
+NullPresentRecord NullPresented(int32_t window) {
+  std::lock_guard lock(S().mutex);
+  return uint32_t(window) < uint32_t(kWindowCount) ? S().presented[window] : NullPresentRecord{};
 }
 
 extern const VideoDriver kNullVideo = {
@@ -126,10 +205,16 @@ extern const VideoDriver kNullVideo = {
     .setCaption = SetCaption,
     .systemWindow = SystemWindow,
     .restoreAndRaise = RestoreAndRaise,
+    .unmaximize = [] {},
     .setFullScreen = SetFullScreen,
     .waitEvent = WaitEvent,
     .wake = Wake,
     .messageBox = MessageBox,
+    .presentFrame = PresentFrame,
+    .createDebugWindow = CreateDebugWindow,
+    .destroyDebugWindow = DestroyDebugWindow,
+    .showDebugWindow = ShowDebugWindow,
+    .debugWindowShown = DebugWindowShown,
 };
 
 }  // namespace qavz::platform

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace qavz::platform {
 
@@ -18,7 +19,13 @@ struct WindowSpec {
   bool popup = false;    // no frame and no caption
   bool sizable = false;  // sizing border
   bool maximizable = false;
+  int minWidth = 0;  // smallest client area the user may size it to
+  int minHeight = 0;
+  bool acceptFiles = false;  // files dropped on it arrive as kDropFiles
 };
+
+// The runtime's windows: the main window and the debug output window.
+enum WindowId : int32_t { kMainWindow = 0, kDebugWindow = 1, kWindowCount = 2 };
 
 enum class EventKind : uint8_t {
   kNone,
@@ -28,13 +35,89 @@ enum class EventKind : uint8_t {
   kDeactivate,  // another application became the active one
   kExposed,     // part of the client area must be painted again
   kResized,     // the client area has a new size (width, height)
+  kMaximized,   // the window manager maximised the window
+  kKeyDown,     // key (a virtual-key code) pressed, with the modifiers held
+  kKeyUp,       // key released
+  kMouseDown,   // button (1 left, 2 middle, 3 right) pressed at (x, y)
+  kMouseWheel,  // wheel turned by (x, y) notches, y > 0 away from the user
+  kDropFiles,   // files (host paths) dropped, with the modifiers held then
+};
+
+// Modifier bits of key and drop events; kModRepeat marks a key held down.
+enum : uint8_t { kModShift = 1, kModCtrl = 2, kModAlt = 4, kModRepeat = 8 };
+
+// Virtual-key codes: the numbering of the runtime's key-state buffer.
+enum : uint8_t {
+  kVkBack = 0x08,
+  kVkTab = 0x09,
+  kVkReturn = 0x0D,
+  kVkShift = 0x10,
+  kVkControl = 0x11,
+  kVkMenu = 0x12,
+  kVkPause = 0x13,
+  kVkEscape = 0x1B,
+  kVkSpace = 0x20,
+  kVkPrior = 0x21,
+  kVkNext = 0x22,
+  kVkEnd = 0x23,
+  kVkHome = 0x24,
+  kVkLeft = 0x25,
+  kVkUp = 0x26,
+  kVkRight = 0x27,
+  kVkDown = 0x28,
+  kVkInsert = 0x2D,
+  kVkDelete = 0x2E,
+  kVkF1 = 0x70,
+  kVkF8 = 0x77,
+  kVkF12 = 0x7B,
 };
 
 struct Event {
   EventKind kind = EventKind::kNone;
+  int32_t width = 0;   // kResized; x of mouse events
+  int32_t height = 0;  // kResized; y of mouse events
+  int32_t window = kMainWindow;
+  uint8_t key = 0;                 // kKeyDown, kKeyUp: virtual-key code; kMouseDown: button
+  uint8_t modifiers = 0;           // kMod* bits
+  std::vector<std::string> files;  // kDropFiles
+};
+
+// What a window shows: XRGB8888 pixels, top row first, kept in memory by
+// every driver so the last presented picture can be saved.
+struct Frame {
   int32_t width = 0;
   int32_t height = 0;
+  std::vector<uint32_t> pixels;
+  // Resizes to width x height; the pixels become black. False when the
+  // memory is not there (the frame is then empty).
+  bool Resize(int32_t w, int32_t h);
 };
+// The frame of a window; the window thread writes it and then presents it.
+Frame& WindowFrame(int32_t window);
+
+struct FrameBox {
+  int32_t left = 0, top = 0, right = 0, bottom = 0;  // right and bottom exclusive
+};
+
+enum class FramePlacement : uint8_t {
+  kOneToOne,  // pixel for pixel from the client area's top left corner
+  kStretch,   // scaled over the whole client area
+};
+
+struct FramePresent {
+  FramePlacement placement = FramePlacement::kOneToOne;
+  FrameBox changed;  // the part of the frame written since the last present
+  FrameBox client;   // the part of the client area painted
+};
+
+// In full screen the frame is scaled into the screen: by the largest whole
+// factor that fits (black bars round it), by the largest fitting factor
+// keeping its shape where no whole one fits, or stretched over all of it.
+enum class FullScreenScale : uint8_t { kFit, kStretch };
+// Where a frame of frameWidth x frameHeight lands on a screen of
+// screenWidth x screenHeight, centred.
+FrameBox FullScreenBox(int32_t frameWidth, int32_t frameHeight, int32_t screenWidth, int32_t screenHeight,
+                       FullScreenScale scale);
 
 struct VideoDriver {
   const char* name;
@@ -55,15 +138,24 @@ struct VideoDriver {
   // extension libraries; 0 when there is none.
   uint32_t (*systemWindow)();
   void (*restoreAndRaise)();  // un-minimise and bring to the front
-  // Full screen at the client size, or back to the window; false on failure
+  void (*unmaximize)();       // back from maximised to the window's size
+  // Full screen at the desktop's resolution with the frame scaled into it,
+  // or back to the window at its place and size before; false on failure
   // (the window is then left windowed).
-  bool (*setFullScreen)(bool on);
+  bool (*setFullScreen)(bool on, FullScreenScale scale);
   // Waits at most timeoutMs (-1: no limit) for one event; false on timeout.
   bool (*waitEvent)(Event* event, int timeoutMs);
   void (*wake)();  // thread-safe: ends a waitEvent with kWake
   // Modal box with an OK button owned by the window: 1 (OK) when shown and
   // closed, -1 when it cannot be shown.
   int (*messageBox)(const char* utf8Caption, const char* utf8Text);
+  // Shows WindowFrame(window) after `present.changed` of it was written.
+  void (*presentFrame)(int32_t window, const FramePresent& present);
+  // The debug output window: created hidden, beside the main window.
+  bool (*createDebugWindow)(const WindowSpec& spec);
+  void (*destroyDebugWindow)();
+  void (*showDebugWindow)(bool shown);
+  bool (*debugWindowShown)();
 };
 
 // Picks the driver: `name` when given, else the first available one;
@@ -79,7 +171,16 @@ bool DisplayAvailable();
 void QuitVideo();
 bool VideoIsNull();
 // Queues an event for the null driver's window (activation, close), as a
-// user would cause it; thread-safe.
+// user would cause it; thread-safe. A kResized event also gives the window
+// its new client size when it is taken from the queue.
 void PushNullEvent(const Event& event);
+// What the null driver was last asked to present, for tests.
+struct NullPresentRecord {
+  uint64_t count = 0;  // frames presented since the window was created
+  FramePresent last;
+  bool fullScreen = false;
+  FullScreenScale scale = FullScreenScale::kFit;  // as full screen was asked for
+};
+NullPresentRecord NullPresented(int32_t window);
 
 }  // namespace qavz::platform

@@ -32,6 +32,7 @@ packages=(
   libswscale-dev         # media
   libswresample-dev      # media
   libpcre2-dev           # benchmarks
+  libpng-dev             # snapshots
   clang                  # fuzzing
   libclang-rt-14-dev     # fuzzing
   ncompress              # benchmarks

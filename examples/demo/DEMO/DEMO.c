@@ -1,7 +1,11 @@
 /* The bundled demo title. It opens a 640 x 480 window, runs a few pieces of
-   work on two script threads and reports them through the debug log (shown on
-   standard output when headless or with DebugMode on), then ends; the window
-   stays open until it is closed. Headless, the runtime ends with it. */
+   work on two script threads and reports them through the debug log (shown
+   on standard output when headless or with DebugMode on), then shows a
+   moving picture for "Frames" frames of section [Demo] of the configuration
+   (90 when absent) and ends; the window stays open, showing the last frame,
+   until it is closed. Headless, the runtime ends with the program.
+   The picture is drawn while no other script thread runs: with several
+   running, each thread gives the processor away after every slice. */
 // expect: qavz demo: starting
 // expect: primes below 10000: 1229
 // expect: fib(20) = 6765
@@ -14,6 +18,85 @@
 char sieve[10000];
 int worker_done;
 int worker_sum;
+
+/* Plane 0, the page the window shows: width, height, depth, the address of
+   pixel (0, 0) and the step from one row to the next one down. */
+int page[5];
+
+/* Writes one pixel of the page straight into its memory. */
+void put_pixel(int x, int y, int rgb)
+{
+    char *p;
+    if (x < 0 || y < 0 || x >= page[0] || y >= page[1])
+        return;
+    if (page[2] == 24 || page[2] == 32) {
+        p = (char *)(page[3] + y * page[4] + x * (page[2] / 8));
+        p[0] = rgb;
+        p[1] = rgb >> 8;
+        p[2] = rgb >> 16;
+    } else if (page[2] == 16) {
+        p = (char *)(page[3] + y * page[4] + x * 2);
+        rgb = ((rgb >> 9) & 0x7C00) | ((rgb >> 6) & 0x03E0) | ((rgb >> 3) & 0x001F);
+        p[0] = rgb;
+        p[1] = rgb >> 8;
+    }
+}
+
+/* A shaded ball of radius r at (cx, cy). */
+void draw_ball(int cx, int cy, int r, int shade)
+{
+    int x, y, d, light;
+    for (y = -r; y <= r; y++)
+        for (x = -r; x <= r; x++) {
+            d = x * x + y * y;
+            if (d > r * r)
+                continue;
+            light = 255 - d * 200 / (r * r);
+            put_pixel(cx + x, cy + y, (light << 16) | ((light * shade / 255) << 8) | 40);
+        }
+}
+
+/* One frame: colour bands drifting down, a turning star of lines and a
+   ball bouncing off the edges. */
+void draw_frame(int t)
+{
+    int band[4], i, c, a, cx, cy, bx, by;
+    for (i = 0; i < 16; i++) {
+        c = (sin(t * 8 + i * 128) >> 10) + 64;
+        band[0] = 0;
+        band[1] = i * page[1] / 16;
+        band[2] = page[0];
+        band[3] = (i + 1) * page[1] / 16;
+        gfill(0, band, ((c / 2 + 16) << 16) | ((c / 3) << 8) | (c + 60));
+    }
+    cx = page[0] / 2;
+    cy = page[1] / 2;
+    for (i = 0; i < 24; i++) {
+        a = t * 6 + i * 2048 / 24;
+        gline(0, cx, cy, cx + (cos(a) * 180 >> 16), cy + (sin(a) * 180 >> 16), 0xFFE080);
+    }
+    bx = (t * 7) % (2 * (page[0] - 60));
+    if (bx > page[0] - 60)
+        bx = 2 * (page[0] - 60) - bx;
+    by = (t * 5) % (2 * (page[1] - 60));
+    if (by > page[1] - 60)
+        by = 2 * (page[1] - 60) - by;
+    draw_ball(bx + 30, by + 30, 24, t * 4 % 256);
+}
+
+/* Draws and shows `frames` frames, about 60 a second. Without a page there
+   is nothing to draw on. */
+void picture(int frames)
+{
+    int t;
+    if (!ginfo(0, page) || page[3] == 0)
+        return;
+    for (t = 0; t < frames; t++) {
+        draw_frame(t);
+        update(0);
+        sleep(16);
+    }
+}
 
 /* Counts the primes below n with the sieve of Eratosthenes. */
 int count_primes(int n)
@@ -67,6 +150,8 @@ int main()
     for (waited = 0; !worker_done && waited < 100; waited++)
         sleep(10);
     log_out("worker thread: sum of squares below 1000 = %d", worker_sum);
+
+    picture(ini_geti("Demo", "Frames", 90));
 
     log_out("qavz demo: done");
     return primes;

@@ -131,7 +131,11 @@ TEST_P(RuntimeFocus, PausesOnceAndResumes) {
     auto waitUntil = [](auto done) {
       for (int i = 0; i < 500 && !done(); ++i) std::this_thread::sleep_for(10ms);
     };
-    auto push = [](platform::EventKind kind) { platform::PushNullEvent(platform::Event{kind, 0, 0}); };
+    auto push = [](platform::EventKind kind) {
+      platform::Event event;
+      event.kind = kind;
+      platform::PushNullEvent(event);
+    };
     waitUntil([] { return RunningThreadCount() > 0; });
     push(platform::EventKind::kDeactivate);
     push(platform::EventKind::kDeactivate);
