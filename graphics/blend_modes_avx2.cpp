@@ -1,0 +1,90 @@
+// The blend-mode kernels on AVX2: eight pixels per register. Only the code
+// after the target switch uses AVX2, and all of it has internal linkage, so
+// nothing compiled here can stand in for code that runs without AVX2.
+#include "graphics/blend_modes.h"
+
+#if defined(__x86_64__) && defined(__GNUC__)
+
+#include <immintrin.h>
+
+#include <cstdint>
+#include <utility>
+
+#include "graphics/blend_tables.h"
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
+
+#include "graphics/blend_modes_simd.h"
+
+namespace qavz {
+
+namespace {
+
+struct Avx2 {
+  using R = __m256i;
+  static constexpr int kPixels = 8;
+  static R Load(const uint32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+  static void Store(uint32_t* p, R v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+  static R Set32(uint32_t v) { return _mm256_set1_epi32(int32_t(v)); }
+  static R Set16(uint32_t v) { return _mm256_set1_epi16(int16_t(v)); }
+  static R Zero() { return _mm256_setzero_si256(); }
+  static R And(R a, R b) { return _mm256_and_si256(a, b); }
+  static R Or(R a, R b) { return _mm256_or_si256(a, b); }
+  static R Xor(R a, R b) { return _mm256_xor_si256(a, b); }
+  static R AndNot(R a, R b) { return _mm256_andnot_si256(a, b); }
+  static R Add16(R a, R b) { return _mm256_add_epi16(a, b); }
+  static R Sub16(R a, R b) { return _mm256_sub_epi16(a, b); }
+  static R Sub32(R a, R b) { return _mm256_sub_epi32(a, b); }
+  static R MulLo16(R a, R b) { return _mm256_mullo_epi16(a, b); }
+  static R MulHi16U(R a, R b) { return _mm256_mulhi_epu16(a, b); }
+  template <int N>
+  static R Srl16(R a) {
+    return _mm256_srli_epi16(a, N);
+  }
+  template <int N>
+  static R Srl32(R a) {
+    return _mm256_srli_epi32(a, N);
+  }
+  // Unpacking and packing work within each 128-bit half; packing undoes
+  // unpacking, so pixels keep their places.
+  static R Lo8(R a, R zero) { return _mm256_unpacklo_epi8(a, zero); }
+  static R Hi8(R a, R zero) { return _mm256_unpackhi_epi8(a, zero); }
+  static R Pack(R lo, R hi) { return _mm256_packus_epi16(lo, hi); }
+  static R PackMask(R lo, R hi) { return _mm256_packs_epi16(lo, hi); }
+  static R CmpEq16(R a, R b) { return _mm256_cmpeq_epi16(a, b); }
+  static R CmpEq32(R a, R b) { return _mm256_cmpeq_epi32(a, b); }
+  static R CmpGt32(R a, R b) { return _mm256_cmpgt_epi32(a, b); }
+  static R Min8(R a, R b) { return _mm256_min_epu8(a, b); }
+  static R Max8(R a, R b) { return _mm256_max_epu8(a, b); }
+  static R AddSat8(R a, R b) { return _mm256_adds_epu8(a, b); }
+  static R SubSat8(R a, R b) { return _mm256_subs_epu8(a, b); }
+  static R AlphaLanes(R a) { return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(a, 0xFF), 0xFF); }
+  static int MoveMask(R mask) { return _mm256_movemask_ps(_mm256_castsi256_ps(mask)); }
+};
+
+ModeKernels BuildAvx2Kernels() { return Simd<Avx2>::Table(std::make_integer_sequence<int, kBlendModes>{}); }
+
+}  // namespace
+
+}  // namespace qavz
+
+#pragma GCC pop_options
+
+namespace qavz {
+
+const ModeKernels* Avx2ModeKernels() noexcept {
+  if (!__builtin_cpu_supports("avx2")) return nullptr;
+  static const ModeKernels kernels = BuildAvx2Kernels();
+  return &kernels;
+}
+
+}  // namespace qavz
+
+#else
+
+namespace qavz {
+const ModeKernels* Avx2ModeKernels() noexcept { return nullptr; }
+}  // namespace qavz
+
+#endif
