@@ -59,7 +59,17 @@ struct Avx2 {
   static R Max8(R a, R b) { return _mm256_max_epu8(a, b); }
   static R AddSat8(R a, R b) { return _mm256_adds_epu8(a, b); }
   static R SubSat8(R a, R b) { return _mm256_subs_epu8(a, b); }
-  static R AlphaLanes(R a) { return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(a, 0xFF), 0xFF); }
+  static R SetPixel16(uint32_t l0, uint32_t l1, uint32_t l2, uint32_t l3) {
+    return _mm256_set_epi16(int16_t(l3), int16_t(l2), int16_t(l1), int16_t(l0), int16_t(l3), int16_t(l2),
+                            int16_t(l1), int16_t(l0), int16_t(l3), int16_t(l2), int16_t(l1), int16_t(l0),
+                            int16_t(l3), int16_t(l2), int16_t(l1), int16_t(l0));
+  }
+  // Each pixel's alpha word in its three colour lanes, 0 in its alpha lane.
+  static R AlphaWords(R p) {
+    const R spread = _mm256_setr_epi8(6, 7, 6, 7, 6, 7, -1, -1, 14, 15, 14, 15, 14, 15, -1, -1, 6, 7, 6, 7, 6,
+                                      7, -1, -1, 14, 15, 14, 15, 14, 15, -1, -1);
+    return _mm256_shuffle_epi8(p, spread);
+  }
   static int MoveMask(R mask) { return _mm256_movemask_ps(_mm256_castsi256_ps(mask)); }
 };
 

@@ -21,17 +21,21 @@ template <class V>
 struct Simd {
   using R = typename V::R;
 
-  // Constants of one call.
+  // Constants of one call. Weights carry 0 in each pixel's alpha lane (255
+  // for the modes that draw under), so T[0][x] + T[255][da] leaves the
+  // destination's alpha as it was without a merge.
   struct Consts {
     R c128 = V::Set16(128), c8081 = V::Set16(0x8081), c255 = V::Set16(255), zero = V::Zero();
     R alphaMask = V::Set32(0xFF000000u), ones = V::Set32(0xFFFFFFFFu);
-    R a16, invA16, p16, invP16, scaledColour16, colour;
+    R alphaLane255 = V::SetPixel16(0, 0, 0, 255);
+    R a16, aColour16, invA16, invP16, scaledColour16, colour;
     R srcKey, srcKeyMask, dstKey, dstKeyMask, channels, pLane, sign;
+    bool fullAlpha;
     const ModeArgs& m;
     explicit Consts(const ModeArgs& args) : m(args) {
       a16 = V::Set16(args.alpha);
+      aColour16 = V::SetPixel16(args.alpha, args.alpha, args.alpha, 0);
       invA16 = V::Set16(255 - args.alpha);
-      p16 = V::Set16(args.second);
       invP16 = V::Set16(255 - args.second);
       scaledColour16 = V::Lo8(V::Set32(args.scaledColour), zero);
       colour = V::Set32(args.colour);
@@ -42,6 +46,7 @@ struct Simd {
       channels = V::Set32(args.channels);
       sign = V::Set32(0x80000000u);
       pLane = V::Set32(args.second ^ 0x80000000u);
+      fullAlpha = args.alpha == 255;
     }
   };
 
@@ -62,22 +67,31 @@ struct Simd {
   static R ScaleAll(const Consts& c, R w16, R x) {
     return V::Pack(Scale(c, w16, V::Lo8(x, c.zero)), Scale(c, w16, V::Hi8(x, c.zero)));
   }
-  // Each pixel's alpha in all four of its lanes.
-  static R AlphaLo(const Consts& c, R p) { return V::AlphaLanes(V::Lo8(p, c.zero)); }
-  static R AlphaHi(const Consts& c, R p) { return V::AlphaLanes(V::Hi8(p, c.zero)); }
-  // Pixels whose weight (in all lanes) equals `value`.
-  static R WeightIs(R wlo, R whi, R value) {
-    return V::PackMask(V::CmpEq16(wlo, value), V::CmpEq16(whi, value));
+  // w = T[A][alpha] of each pixel in its colour lanes, 0 in its alpha lane.
+  static R AlphaWeight(const Consts& c, R p16) {
+    R a = V::AlphaWords(p16);
+    return c.fullAlpha ? a : Scale(c, c.a16, a);
+  }
+  // Pixels whose colour-lane weight equals `value` (0 or 255).
+  static R WeightIs(const Consts& c, R wlo, R whi, uint32_t value) {
+    return V::CmpEq32(V::Or(V::Pack(wlo, whi), c.alphaMask), V::Set32(value | 0xFF000000u));
   }
   static R SourceKeyed(const Consts& c, R s) { return V::CmpEq32(V::And(s, c.srcKeyMask), c.srcKey); }
-  // Per-pixel weights from a table, spread over the pixel's bytes.
+  // Per-pixel weights from a table in the colour lanes, `alpha` in the alpha lane.
   template <class Lookup>
-  static void Gather(const Consts& c, const uint32_t* s, const uint32_t* d, Lookup lookup, R& wlo, R& whi) {
+  static void Gather(const Consts& c, const uint32_t* s, const uint32_t* d, Lookup lookup, uint32_t alpha,
+                     R& wlo, R& whi) {
     alignas(32) uint32_t w[V::kPixels];
-    for (int k = 0; k < V::kPixels; ++k) w[k] = lookup(s[k] >> 24, d[k] >> 24) * 0x01010101u;
+    for (int k = 0; k < V::kPixels; ++k) w[k] = lookup(s[k] >> 24, d[k] >> 24) * 0x010101u | alpha << 24;
     R all = V::Load(w);
     wlo = V::Lo8(all, c.zero);
     whi = V::Hi8(all, c.zero);
+  }
+
+  // Results whose alpha lane is not the destination's and pixels left by a
+  // key or a window need a merge with d.
+  static constexpr bool Merges(int mode) {
+    return mode <= 2 || mode == 4 || mode == 5 || mode == 6 || mode == 11 || mode == 23;
   }
 
   // Mode results: `leave` marks the pixels the mode does not write. Modes
@@ -96,14 +110,14 @@ struct Simd {
       return s;
     } else if constexpr (Mode == 3 || Mode == 4) {
       if (Mode == 4) leave = SourceKeyed(c, s);
-      return Over(c, s, d, c.a16, c.a16);
+      return Over(c, s, d, c.aColour16, c.aColour16);
     } else if constexpr (Mode == 5 || Mode == 6) {
       if (Mode == 6) leave = SourceKeyed(c, s);
       return V::Pack(V::Add16(c.scaledColour16, Scale(c, c.invA16, V::Lo8(s, c.zero))),
                      V::Add16(c.scaledColour16, Scale(c, c.invA16, V::Hi8(s, c.zero))));
     } else if constexpr (Mode == 7 || Mode == 10 || Mode == 24) {
-      R wlo = Scale(c, c.a16, AlphaLo(c, s)), whi = Scale(c, c.a16, AlphaHi(c, s));
-      if (Written) leave = WeightIs(wlo, whi, c.zero);
+      R wlo = AlphaWeight(c, V::Lo8(s, c.zero)), whi = AlphaWeight(c, V::Hi8(s, c.zero));
+      if (Written) leave = WeightIs(c, wlo, whi, 0);
       R x = s;
       if (Mode == 10)
         x = V::Pack(V::Add16(c.scaledColour16, Scale(c, c.invP16, V::Lo8(s, c.zero))),
@@ -111,16 +125,17 @@ struct Simd {
       if (Mode == 24) x = c.colour;
       return Over(c, x, d, wlo, whi);
     } else if constexpr (Mode == 8) {
-      R wlo = Scale(c, c.a16, AlphaLo(c, d)), whi = Scale(c, c.a16, AlphaHi(c, d));
-      if (Written) leave = WeightIs(wlo, whi, c.c255);
+      R wlo = V::Or(AlphaWeight(c, V::Lo8(d, c.zero)), c.alphaLane255);
+      R whi = V::Or(AlphaWeight(c, V::Hi8(d, c.zero)), c.alphaLane255);
+      if (Written) leave = WeightIs(c, wlo, whi, 0xFFFFFF);
       return Over(c, d, s, wlo, whi);
     } else if constexpr (Mode == 9) {
       const uint8_t(*composite)[256] = BlendTables().composite;
       R wlo, whi;
       Gather(
-          c, sp, dp, [composite](uint32_t sa, uint32_t da) { return uint32_t(composite[da][255 - sa]); }, wlo,
-          whi);
-      if (Written) leave = WeightIs(wlo, whi, c.c255);
+          c, sp, dp, [composite](uint32_t sa, uint32_t da) { return uint32_t(composite[da][255 - sa]); }, 255,
+          wlo, whi);
+      if (Written) leave = WeightIs(c, wlo, whi, 0xFFFFFF);
       return Over(c, d, s, wlo, whi);
     } else if constexpr (Mode == 11) {
       R diff = V::Xor(V::Sub32(V::template Srl32<24>(s), V::Set32(c.m.alpha)), c.sign);
@@ -130,32 +145,32 @@ struct Simd {
       const uint8_t* ramp = c.m.ramp;
       R wlo, whi;
       Gather(
-          c, sp, dp, [ramp](uint32_t sa, uint32_t) { return uint32_t(ramp[sa]); }, wlo, whi);
-      if (Written) leave = WeightIs(wlo, whi, c.zero);
+          c, sp, dp, [ramp](uint32_t sa, uint32_t) { return uint32_t(ramp[sa]); }, 0, wlo, whi);
+      if (Written) leave = WeightIs(c, wlo, whi, 0);
       return Over(c, s, d, wlo, whi);
     } else if constexpr (Mode == 13) {
-      return V::AddSat8(d, ScaleAll(c, c.a16, s));
+      return V::AddSat8(d, ScaleAll(c, c.aColour16, s));
     } else if constexpr (Mode == 14) {
-      return V::SubSat8(d, ScaleAll(c, c.a16, s));
+      return V::SubSat8(d, ScaleAll(c, c.aColour16, s));
     } else if constexpr (Mode == 15) {
       R x = V::Pack(Scale(c, V::Lo8(s, c.zero), V::Lo8(d, c.zero)),
                     Scale(c, V::Hi8(s, c.zero), V::Hi8(d, c.zero)));
-      return Over(c, x, d, c.a16, c.a16);
+      return Over(c, x, d, c.aColour16, c.aColour16);
     } else if constexpr (Mode == 16) {
-      return Over(c, V::And(s, d), d, c.a16, c.a16);
+      return Over(c, V::And(s, d), d, c.aColour16, c.aColour16);
     } else if constexpr (Mode == 17) {
-      return Over(c, V::Or(s, d), d, c.a16, c.a16);
+      return Over(c, V::Or(s, d), d, c.aColour16, c.aColour16);
     } else if constexpr (Mode == 18) {
-      return Over(c, V::Xor(s, d), d, c.a16, c.a16);
+      return Over(c, V::Xor(s, d), d, c.aColour16, c.aColour16);
     } else if constexpr (Mode == 19) {
       R sl = V::Lo8(s, c.zero), sh = V::Hi8(s, c.zero), dl = V::Lo8(d, c.zero), dh = V::Hi8(d, c.zero);
       R lo = V::Sub16(c.c255, Scale(c, V::Sub16(c.c255, dl), V::Sub16(c.c255, sl)));
       R hi = V::Sub16(c.c255, Scale(c, V::Sub16(c.c255, dh), V::Sub16(c.c255, sh)));
-      return Over(c, V::Pack(lo, hi), d, c.a16, c.a16);
+      return Over(c, V::Pack(lo, hi), d, c.aColour16, c.aColour16);
     } else if constexpr (Mode == 20) {
-      return Over(c, V::Max8(s, d), d, c.a16, c.a16);
+      return Over(c, V::Max8(s, d), d, c.aColour16, c.aColour16);
     } else if constexpr (Mode == 21) {
-      return Over(c, V::Min8(s, d), d, c.a16, c.a16);
+      return Over(c, V::Min8(s, d), d, c.aColour16, c.aColour16);
     } else if constexpr (Mode == 22) {
       return Select(c.channels, s, d);
     }
@@ -167,8 +182,11 @@ struct Simd {
     int32_t i = 0;
     for (; i + V::kPixels <= n; i += V::kPixels) {
       R sv = V::Load(s + i), dv = V::Load(d + i), leave;
-      R result = Apply<Mode, Written>(c, s + i, d + i, sv, dv, leave);
-      R out = Mode == 23 ? Select(c.alphaMask, sv, dv) : Select(V::Or(leave, c.alphaMask), dv, result);
+      R out = Apply<Mode, Written>(c, s + i, d + i, sv, dv, leave);
+      if constexpr (Mode == 23)
+        out = Select(c.alphaMask, sv, dv);
+      else if constexpr (Merges(Mode))
+        out = Select(V::Or(leave, c.alphaMask), dv, out);
       V::Store(d + i, out);
       if constexpr (Written) {
         uint32_t bits = ~uint32_t(V::MoveMask(leave));

@@ -47,7 +47,15 @@ struct Sse2 {
   static R Max8(R a, R b) { return _mm_max_epu8(a, b); }
   static R AddSat8(R a, R b) { return _mm_adds_epu8(a, b); }
   static R SubSat8(R a, R b) { return _mm_subs_epu8(a, b); }
-  static R AlphaLanes(R a) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(a, 0xFF), 0xFF); }
+  static R SetPixel16(uint32_t l0, uint32_t l1, uint32_t l2, uint32_t l3) {
+    return _mm_set_epi16(int16_t(l3), int16_t(l2), int16_t(l1), int16_t(l0), int16_t(l3), int16_t(l2),
+                         int16_t(l1), int16_t(l0));
+  }
+  // Each pixel's alpha word in its three colour lanes, 0 in its alpha lane.
+  static R AlphaWords(R p) {
+    R spread = _mm_shufflehi_epi16(_mm_shufflelo_epi16(p, 0xFF), 0xFF);
+    return _mm_and_si128(spread, _mm_set_epi16(0, -1, -1, -1, 0, -1, -1, -1));
+  }
   static int MoveMask(R mask) { return _mm_movemask_ps(_mm_castsi128_ps(mask)); }
 };
 

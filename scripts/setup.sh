@@ -32,6 +32,7 @@ packages=(
   libswscale-dev         # media
   libswresample-dev      # media
   libpcre2-dev           # benchmarks
+  libpixman-1-dev        # benchmarks
   clang                  # fuzzing
   libclang-rt-14-dev     # fuzzing
   ncompress              # benchmarks
