@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "core/config.h"
@@ -53,7 +55,7 @@ struct JobData {
   uint32_t srcLut[256];
   uint32_t dstLut[256];
   std::vector<int32_t> columns, rows;
-  std::vector<uint8_t> sourceCopy, maskCopy;
+  std::unique_ptr<uint8_t[]> sourceCopy, maskCopy;
 };
 
 // Mode preparation: -1 to go on, else the result.
@@ -150,14 +152,20 @@ void SetUpSpace(JobData& data, const Plane& dst, const Plane& src, const BlitPar
 }
 
 // Source and attached planes for the loops. When one of them is the
-// destination itself, the loops read a copy, so overlapping areas copy as if
-// read before any write.
-void SetUpSource(JobData& data, const Plane& dst, const Plane& src, const Plane* mask) {
+// destination itself, the loops read a copy of its rows first .. end - 1,
+// so overlapping areas copy as if read before any write. False when the
+// copy cannot be made.
+bool SetUpSource(JobData& data, const Plane& dst, const Plane& src, const Plane* mask, int32_t first,
+                 int32_t end) {
   BlitJob& job = data.job;
-  auto rows = [&dst](const Plane& p, std::vector<uint8_t>& copy) {
+  auto rows = [&](const Plane& p, std::unique_ptr<uint8_t[]>& copy) -> const uint8_t* {
     if (&p != &dst) return p.Row(0);
-    copy.assign(p.host, p.host + p.ImageBytes());
-    return copy.data() + p.ImageBytes() - p.pitch;
+    copy.reset(new (std::nothrow) uint8_t[p.ImageBytes()]);
+    if (!copy) return nullptr;
+    // Rows first .. end - 1 lie at the same offsets as in the plane.
+    size_t from = size_t(p.height - end) * size_t(p.pitch), bytes = size_t(end - first) * size_t(p.pitch);
+    std::memcpy(copy.get() + from, p.host + from, bytes);
+    return copy.get() + p.ImageBytes() - p.pitch;
   };
   job.srcRow0 = rows(src, data.sourceCopy);
   job.srcRowStep = -ptrdiff_t(src.pitch);
@@ -166,6 +174,7 @@ void SetUpSource(JobData& data, const Plane& dst, const Plane& src, const Plane*
     job.maskRowStep = -ptrdiff_t(mask->pitch);
     job.maskBytes = mask->depth / 8;
   }
+  return job.srcRow0 && (!mask || job.maskRow0);
 }
 
 // One axis of a scaled blit: destination [d0, d1) shows source [s0, s1),
@@ -214,9 +223,12 @@ void Normalise(Box& r, bool& mirrorX, bool& mirrorY) {
   }
 }
 
-void Draw(BlitLoop loop, JobData& data, const Plane& dst, const Plane& src, const Plane* mask) {
-  SetUpSource(data, dst, src, mask);
+// Runs the loop over source rows first .. end - 1; 0 when it cannot.
+int32_t Draw(BlitLoop loop, JobData& data, const Plane& dst, const Plane& src, const Plane* mask,
+             int32_t first, int32_t end) {
+  if (!SetUpSource(data, dst, src, mask, first, end)) return 0;
   loop(data.job);
+  return 1;
 }
 
 int32_t ScaledBlit(const Plane& dst, const Plane& src, const Plane* mask, const BlitParams& p, Box dr, Box sr,
@@ -242,8 +254,8 @@ int32_t ScaledBlit(const Plane& dst, const Plane& src, const Plane* mask, const 
   job.columns = data.columns.data();
   job.rows = data.rows.data();
   job.contiguous = data.columns.back() - data.columns.front() == job.width - 1 && !mirrorX;
-  Draw(loop, data, dst, src, mask);
-  return 1;
+  auto [low, high] = std::minmax_element(data.rows.begin(), data.rows.end());
+  return Draw(loop, data, dst, src, mask, *low, *high + 1);
 }
 
 int32_t RotatedBlit(const Plane& dst, const Plane& src, const Plane* mask, const BlitParams& p, Box dr,
@@ -284,8 +296,7 @@ int32_t RotatedBlit(const Plane& dst, const Plane& src, const Plane* mask, const
   job.dstRowStep = -ptrdiff_t(dst.pitch);
   job.width = int32_t(box.Width());
   job.height = int32_t(box.Height());
-  Draw(loop, data, dst, src, mask);
-  return 1;
+  return Draw(loop, data, dst, src, mask, job.limitTop, job.limitBottom);
 }
 
 bool EnsureTables() { return BlendTables().scale || BuildBlendTables(); }
@@ -298,9 +309,9 @@ int32_t Check(int32_t dstSlot, int32_t srcSlot, BlitParams& p, Plane*& dst, Plan
   return PrepareMode(p);
 }
 
-// The unscaled copy's direct paths; false to go through the loops.
-bool CopyDirect(const Plane& dst, const Plane& src, const Plane* mask, const BlitParams& p, int64_t dstX,
-                int64_t dstY, int64_t srcX, int64_t srcY, int64_t width, int64_t height) {
+// The unscaled copy's direct paths: the result, or -1 to go through the loops.
+int32_t CopyDirect(const Plane& dst, const Plane& src, const Plane* mask, const BlitParams& p, int64_t dstX,
+                   int64_t dstY, int64_t srcX, int64_t srcY, int64_t width, int64_t height) {
   CopyArea area{&dst,
                 &src,
                 mask,
@@ -315,15 +326,15 @@ bool CopyDirect(const Plane& dst, const Plane& src, const Plane* mask, const Bli
                 int32_t(width),
                 int32_t(height)};
   JobData data;
-  SetUpSource(data, dst, src, mask);
+  if (!SetUpSource(data, dst, src, mask, int32_t(srcY), int32_t(srcY + height))) return 0;
   area.srcRow0 = data.job.srcRow0;
   area.srcRowStep = data.job.srcRowStep;
   area.maskRow0 = data.job.maskRow0;
   area.maskRowStep = data.job.maskRowStep;
-  if (TheConfig().mmx && HandOffToPixelOps(area, p)) return true;
-  if (p.mode != 0) return false;
+  if (TheConfig().mmx && HandOffToPixelOps(area, p)) return 1;
+  if (p.mode != 0) return -1;
   CopyConverted(area);
-  return true;
+  return 1;
 }
 
 }  // namespace
@@ -350,9 +361,9 @@ int32_t CopyPlane(int32_t dstSlot, int32_t x, int32_t y, int32_t srcSlot, const 
     int64_t right = std::min({clip.right, dr.right, dr.left + limits.right - sr.left});
     int64_t bottom = std::min({clip.bottom, dr.bottom, dr.top + limits.bottom - sr.top});
     if (right <= left || bottom <= top) return 0;
-    if (CopyDirect(*dst, *src, mask, p, left, top, sr.left + left - dr.left, sr.top + top - dr.top,
-                   right - left, bottom - top))
-      return 1;
+    int32_t result = CopyDirect(*dst, *src, mask, p, left, top, sr.left + left - dr.left,
+                                sr.top + top - dr.top, right - left, bottom - top);
+    if (result >= 0) return result;
   }
   return ScaledBlit(*dst, *src, mask, p, dr, sr, false, false, direct && dst->depth == 16);
 }
