@@ -138,9 +138,33 @@ void Kernel(uint32_t* d, const uint32_t* s, uint8_t* written, int32_t n, const M
   }
 }
 
+void FromPixels24(const uint8_t* p, uint32_t* out, int32_t n) {
+  for (int32_t i = 0; i < n; ++i, p += 3)
+    out[i] = p[0] | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | 0xFF000000u;
+}
+void ToPixels24(const uint32_t* in, uint8_t* p, int32_t n) {
+  for (int32_t i = 0; i < n; ++i, p += 3) {
+    p[0] = uint8_t(in[i]);
+    p[1] = uint8_t(in[i] >> 8);
+    p[2] = uint8_t(in[i] >> 16);
+  }
+}
+void FromPixels555(const uint8_t* p, uint32_t* out, int32_t n) {
+  const uint32_t* rgb = BlendTables().rgbOf555;
+  for (int32_t i = 0; i < n; ++i, p += 2) out[i] = rgb[(p[0] | uint32_t(p[1]) << 8) & 0x7FFF] | 0xFF000000u;
+}
+void ToPixels555(const uint32_t* in, const uint8_t* written, uint8_t* p, int32_t n) {
+  for (int32_t i = 0; i < n; ++i, p += 2) {
+    if (!written[i]) continue;
+    uint32_t v = in[i], w = ((v >> 19) & 31) << 10 | ((v >> 11) & 31) << 5 | ((v >> 3) & 31);
+    p[0] = uint8_t(w);
+    p[1] = uint8_t(w >> 8);
+  }
+}
+
 template <int... Modes>
 constexpr ModeKernels Table(std::integer_sequence<int, Modes...>) {
-  return {{Kernel<Modes>...}};
+  return {{Kernel<Modes>...}, FromPixels24, ToPixels24, FromPixels555, ToPixels555};
 }
 
 }  // namespace

@@ -59,8 +59,20 @@ uint32_t ScaleColour(uint32_t a, uint32_t colour) noexcept;
 // written pixel and 0 for each pixel the mode leaves.
 using ModeKernel = void (*)(uint32_t* d, const uint32_t* s, uint8_t* written, int32_t n, const ModeArgs& m);
 
+// Rows of contiguous pixels into the RGB compute space (alpha lane 255) and
+// back: 24-bit pixels, and 16-bit pixels through the 5-5-5 table (bit 15
+// ignored; only the pixels marked written are stored).
+using From24 = void (*)(const uint8_t* p, uint32_t* out, int32_t n);
+using To24 = void (*)(const uint32_t* in, uint8_t* p, int32_t n);
+using From555 = void (*)(const uint8_t* p, uint32_t* out, int32_t n);
+using To555 = void (*)(const uint32_t* in, const uint8_t* written, uint8_t* p, int32_t n);
+
 struct ModeKernels {
   ModeKernel mode[kBlendModes];
+  From24 from24;
+  To24 to24;
+  From555 from555;
+  To555 to555;
 };
 
 const ModeKernels& PortableModeKernels() noexcept;

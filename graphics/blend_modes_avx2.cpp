@@ -8,6 +8,7 @@
 #include <immintrin.h>
 
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "graphics/blend_tables.h"
@@ -71,6 +72,40 @@ struct Avx2 {
     return _mm256_shuffle_epi8(p, spread);
   }
   static int MoveMask(R mask) { return _mm256_movemask_ps(_mm256_castsi256_ps(mask)); }
+  template <int N>
+  static R Sll16(R a) {
+    return _mm256_slli_epi16(a, N);
+  }
+  template <int N>
+  static R Sll32(R a) {
+    return _mm256_slli_epi32(a, N);
+  }
+  // Word unpacking works within halves: pixels 0-3 and 8-11 go to the low
+  // half first, so that unpacking yields 0-7, then 8-15.
+  static R PrepareUnpack16(R a) { return _mm256_permute4x64_epi64(a, 0xD8); }
+  static R UnpackLo16(R a, R b) { return _mm256_unpacklo_epi16(a, b); }
+  static R UnpackHi16(R a, R b) { return _mm256_unpackhi_epi16(a, b); }
+  static constexpr bool kHasShuffle = true;
+  // Eight 3-byte pixels as words (alpha 0); reads 28 bytes.
+  static R Expand24(const uint8_t* p) {
+    const R spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0, 1, 2, -1, 3, 4,
+                                      5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12));
+    return _mm256_shuffle_epi8(_mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1), spread);
+  }
+  // Eight words as 3-byte pixels: exactly 24 bytes written.
+  static void Compress24(R v, uint8_t* p) {
+    const R squeeze = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5,
+                                       6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    R packed = _mm256_shuffle_epi8(v, squeeze);
+    for (int half = 0; half < 2; ++half) {
+      __m128i h = half ? _mm256_extracti128_si256(packed, 1) : _mm256_castsi256_si128(packed);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 12 * half), h);
+      int32_t last = _mm_cvtsi128_si32(_mm_srli_si128(h, 8));
+      std::memcpy(p + 12 * half + 8, &last, 4);
+    }
+  }
 };
 
 ModeKernels BuildAvx2Kernels() { return Simd<Avx2>::Table(std::make_integer_sequence<int, kBlendModes>{}); }

@@ -206,9 +206,65 @@ struct Simd {
       Run<Mode, false>(d, s, written, n, m);
   }
 
+  // ---- pixel rows to and from the compute space ----
+
+  // 5-5-5 pixels, 2 * kPixels at a time: each field widened by (f * 2106) >> 8,
+  // which is f * 255 / 31 rounded down.
+  static void FromPixels555(const uint8_t* p, uint32_t* out, int32_t n) {
+    const R five = V::Set16(31), widen = V::Set16(2106), opaque = V::Set16(0xFF00);
+    int32_t i = 0;
+    for (; i + 2 * V::kPixels <= n; i += 2 * V::kPixels) {
+      R w = V::PrepareUnpack16(V::Load(reinterpret_cast<const uint32_t*>(p + 2 * i)));
+      R b = V::template Srl16<8>(V::MulLo16(V::And(w, five), widen));
+      R g = V::template Srl16<8>(V::MulLo16(V::And(V::template Srl16<5>(w), five), widen));
+      R r = V::template Srl16<8>(V::MulLo16(V::And(V::template Srl16<10>(w), five), widen));
+      R bg = V::Or(b, V::template Sll16<8>(g)), ra = V::Or(r, opaque);
+      V::Store(out + i, V::UnpackLo16(bg, ra));
+      V::Store(out + i + V::kPixels, V::UnpackHi16(bg, ra));
+    }
+    if (i < n) PortableModeKernels().from555(p + 2 * i, out + i, n - i);
+  }
+
+  static void ToPixels555(const uint32_t* in, const uint8_t* written, uint8_t* p, int32_t n) {
+    const R five = V::Set32(31);
+    alignas(32) uint32_t packed[V::kPixels];
+    int32_t i = 0;
+    for (; i + V::kPixels <= n; i += V::kPixels) {
+      R v = V::Load(in + i);
+      R b = V::And(V::template Srl32<3>(v), five), g = V::And(V::template Srl32<11>(v), five);
+      R r = V::And(V::template Srl32<19>(v), five);
+      V::Store(packed, V::Or(V::Or(b, V::template Sll32<5>(g)), V::template Sll32<10>(r)));
+      for (int k = 0; k < V::kPixels; ++k)
+        if (written[i + k]) {
+          p[2 * (i + k)] = uint8_t(packed[k]);
+          p[2 * (i + k) + 1] = uint8_t(packed[k] >> 8);
+        }
+    }
+    if (i < n) PortableModeKernels().to555(in + i, written + i, p + 2 * i, n - i);
+  }
+
+  // 24-bit pixels through byte shuffles; without them the portable rows.
+  static void FromPixels24(const uint8_t* p, uint32_t* out, int32_t n) {
+    int32_t i = 0;
+    if constexpr (V::kHasShuffle) {
+      const R opaque = V::Set32(0xFF000000u);
+      // Each register reads 4 bytes past its pixels, so stop short of the row's end.
+      for (; i + V::kPixels + 2 <= n; i += V::kPixels)
+        V::Store(out + i, V::Or(V::Expand24(p + 3 * i), opaque));
+    }
+    if (i < n) PortableModeKernels().from24(p + 3 * i, out + i, n - i);
+  }
+
+  static void ToPixels24(const uint32_t* in, uint8_t* p, int32_t n) {
+    int32_t i = 0;
+    if constexpr (V::kHasShuffle)
+      for (; i + V::kPixels <= n; i += V::kPixels) V::Compress24(V::Load(in + i), p + 3 * i);
+    if (i < n) PortableModeKernels().to24(in + i, p + 3 * i, n - i);
+  }
+
   template <int... Modes>
   static ModeKernels Table(std::integer_sequence<int, Modes...>) {
-    return {{Kernel<Modes>...}};
+    return {{Kernel<Modes>...}, FromPixels24, ToPixels24, FromPixels555, ToPixels555};
   }
 };
 

@@ -57,6 +57,21 @@ struct Sse2 {
     return _mm_and_si128(spread, _mm_set_epi16(0, -1, -1, -1, 0, -1, -1, -1));
   }
   static int MoveMask(R mask) { return _mm_movemask_ps(_mm_castsi128_ps(mask)); }
+  template <int N>
+  static R Sll16(R a) {
+    return _mm_slli_epi16(a, N);
+  }
+  template <int N>
+  static R Sll32(R a) {
+    return _mm_slli_epi32(a, N);
+  }
+  static R PrepareUnpack16(R a) { return a; }
+  static R UnpackLo16(R a, R b) { return _mm_unpacklo_epi16(a, b); }
+  static R UnpackHi16(R a, R b) { return _mm_unpackhi_epi16(a, b); }
+  // SSE2 has no byte shuffle: 24-bit rows stay portable.
+  static constexpr bool kHasShuffle = false;
+  static R Expand24(const uint8_t*) { return Zero(); }
+  static void Compress24(R, uint8_t*) {}
 };
 
 }  // namespace

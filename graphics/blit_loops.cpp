@@ -161,7 +161,8 @@ void Rows(const BlitJob& job) {
   // bit, a remapped index) write only the pixels the kernel wrote.
   constexpr bool kOnlyWritten = D == 2 || Space == ComputeSpace::kMapped;
   const BlendTableSet& t = BlendTables();
-  ModeKernel kernel = job.kernels->mode[job.mode];
+  const ModeKernels& kernels = *job.kernels;
+  ModeKernel kernel = kernels.mode[job.mode];
   alignas(32) uint32_t sbuf[kChunk];
   alignas(32) uint32_t dbuf[kChunk];
   uint8_t written[kChunk];
@@ -174,11 +175,16 @@ void Rows(const BlitJob& job) {
     for (int32_t x = first; x < end; x += kChunk) {
       int32_t n = std::min(kChunk, end - x);
       const uint32_t* s = sbuf;
+      const uint8_t* srcRow = Rotated ? nullptr : job.srcRow0 + ptrdiff_t(job.rows[r]) * job.srcRowStep;
+      bool contiguousRgb = !Rotated && !Masked && job.contiguous && Space == ComputeSpace::kRgb;
       if constexpr (Rotated) {
         GatherRotated<S, Space, Masked>(job, t, px, py, n, sbuf);
-      } else if (S == 4 && Space == ComputeSpace::kRgb && !Masked && job.contiguous) {
-        const uint8_t* row = job.srcRow0 + ptrdiff_t(job.rows[r]) * job.srcRowStep;
-        s = reinterpret_cast<const uint32_t*>(row + (ptrdiff_t(job.columns[0]) + x) * 4);
+      } else if (contiguousRgb && S == 4) {
+        s = reinterpret_cast<const uint32_t*>(srcRow + (ptrdiff_t(job.columns[0]) + x) * 4);
+      } else if (contiguousRgb && S == 3) {
+        kernels.from24(srcRow + (ptrdiff_t(job.columns[0]) + x) * 3, sbuf, n);
+      } else if (contiguousRgb && S == 2) {
+        kernels.from555(srcRow + (ptrdiff_t(job.columns[0]) + x) * 2, sbuf, n);
       } else {
         GatherScaled<S, Space, Masked>(job, t, r, x, n, sbuf);
       }
@@ -186,10 +192,18 @@ void Rows(const BlitJob& job) {
       uint32_t* d = dbuf;
       if constexpr (D == 4)
         d = reinterpret_cast<uint32_t*>(dp);
+      else if constexpr (D == 3)
+        kernels.from24(dp, dbuf, n);
+      else if constexpr (D == 2 && Space == ComputeSpace::kRgb)
+        kernels.from555(dp, dbuf, n);
       else
         for (int32_t i = 0; i < n; ++i) dbuf[i] = DestValue<D, Space>(LoadPixel<D>(dp + i * D), job, t);
       kernel(d, s, kOnlyWritten ? written : nullptr, n, *job.args);
-      if constexpr (D != 4)
+      if constexpr (D == 3)
+        kernels.to24(d, dp, n);
+      else if constexpr (D == 2 && Space == ComputeSpace::kRgb)
+        kernels.to555(d, written, dp, n);
+      else if constexpr (D != 4)
         for (int32_t i = 0; i < n; ++i)
           if (!kOnlyWritten || written[i]) StoreValue<D, Space>(dp + i * D, d[i], t);
     }
