@@ -109,6 +109,31 @@ TEST_F(BlitGeometry, HalfTurnIsUpsideDownInPlaceAndFullTurnIsUnrotated) {
   EXPECT_EQ(Get(*dst, 0, 0) & 0xFFFF, uint32_t(9 + 256 * 7));
 }
 
+TEST_F(BlitGeometry, TurnsCombineWithMirroringAndScaling) {
+  Numbered(kSrc, 10, 8);
+  Plane* dst = CreatePlane(kDst, 20, 16, 32);
+  // A half turn of a horizontally mirrored picture is the vertical mirror.
+  ASSERT_EQ(Blit({10, 0, 0, 8}, {0, 0, 10, 8}, 1024), 1);
+  for (int32_t y = 0; y < 8; ++y)
+    for (int32_t x = 0; x < 10; ++x)
+      ASSERT_EQ(Get(*dst, x, y) & 0xFFFF, uint32_t(x + 256 * (7 - y))) << x << "," << y;
+  // Doubled and turned: each source pixel covers two by two destination pixels.
+  ASSERT_EQ(Blit({0, 0, 20, 16}, {0, 0, 10, 8}, 1024), 1);
+  for (int32_t y = 0; y < 16; ++y)
+    for (int32_t x = 0; x < 20; ++x)
+      ASSERT_EQ(Get(*dst, x, y) & 0xFFFF, uint32_t((9 - x / 2) + 256 * (7 - y / 2))) << x << "," << y;
+  // Reversing both rectangles of a turned blit changes nothing.
+  dst = CreatePlane(kDst, 20, 16, 32);
+  ASSERT_EQ(Blit({0, 0, 20, 16}, {0, 0, 10, 8}, 700), 1);
+  std::vector<uint32_t> turned;
+  for (int32_t y = 0; y < 16; ++y)
+    for (int32_t x = 0; x < 20; ++x) turned.push_back(Get(*dst, x, y));
+  dst = CreatePlane(kDst, 20, 16, 32);
+  ASSERT_EQ(Blit({20, 16, 0, 0}, {10, 8, 0, 0}, 700), 1);
+  for (int32_t y = 0; y < 16; ++y)
+    for (int32_t x = 0; x < 20; ++x) ASSERT_EQ(Get(*dst, x, y), turned[size_t(y * 20 + x)]) << x << "," << y;
+}
+
 TEST_F(BlitGeometry, QuarterTurnIsClockwise) {
   Numbered(kSrc, 8, 8);
   Plane* dst = CreatePlane(kDst, 8, 8, 32);
