@@ -114,7 +114,8 @@ void SetUpSpace(JobData& data, const Plane& dst, const Plane& src, const BlitPar
   bool keyed = p.mode == 1 || p.mode == 4 || p.mode == 6;
   uint32_t srcKey = ColourForDepth(p.key, src.depth);
   if (srcBytes == 2) srcKey = Pack555(srcKey);
-  if (srcBytes == 1 || index) {
+  bool truncated = dstBytes == 2 && srcBytes >= 3 && !fields;  // 5 bits a channel before the mode
+  if (srcBytes == 1 || index || truncated) {
     m.srcKey = kKeyMark;
     m.srcKeyMask = 0xFF000000u;
     job.markKey = keyed && srcBytes > 1;
@@ -137,7 +138,9 @@ void SetUpSpace(JobData& data, const Plane& dst, const Plane& src, const BlitPar
   if (srcBytes == 1) {
     for (uint32_t i = 0; i < 256; ++i) {
       uint32_t lane = p.mode == 24 ? i : keyed && i == srcKey ? 254 : 255;  // mode 24: the byte is coverage
-      data.srcLut[i] = (index ? i : src.colours[i] & 0xFFFFFF) | (lane << 24);
+      uint32_t colour = src.colours[i] & 0xFFFFFF;
+      if (dstBytes == 2) colour = t.rgbOf555[Pack555(colour)];  // converted to the destination first
+      data.srcLut[i] = (index ? i : colour) | (lane << 24);
     }
     job.srcLut = data.srcLut;
   }

@@ -91,6 +91,19 @@ inline void StoreValue(uint8_t* p, uint32_t v, const BlendTableSet& t) {
   }
 }
 
+// Sources of 24 and 32 bits meet a 16-bit destination as 5-5-5 pixels:
+// each channel truncated to 5 bits and widened again as the table does
+// (f * 255 / 31 = (f * 2106) >> 8 for f < 32).
+inline uint32_t Widen5(uint32_t f) { return (f * 2106) >> 8; }
+// A keyed mode finds its key on the colour before it is truncated.
+void Quantise555(const BlitJob& job, const uint32_t* in, uint32_t* out, int32_t n) {
+  for (int32_t i = 0; i < n; ++i) {
+    uint32_t v = in[i], alpha = v & 0xFF000000u;
+    if (job.markKey) alpha = (v & 0xFFFFFF) == job.rawKey ? kKeyMark : kOpaque;
+    out[i] = Widen5((v >> 3) & 31) | Widen5((v >> 11) & 31) << 8 | Widen5((v >> 19) & 31) << 16 | alpha;
+  }
+}
+
 // The attached plane's byte replaces the alpha lane.
 inline uint32_t WithMask(uint32_t v, uint8_t m) { return (v & 0x00FFFFFF) | (uint32_t(m) << 24); }
 
@@ -187,6 +200,10 @@ void Rows(const BlitJob& job) {
         kernels.from555(srcRow + (ptrdiff_t(job.columns[0]) + x) * 2, sbuf, n);
       } else {
         GatherScaled<S, Space, Masked>(job, t, r, x, n, sbuf);
+      }
+      if constexpr (D == 2 && Space == ComputeSpace::kRgb && S >= 3) {
+        Quantise555(job, s, sbuf, n);
+        s = sbuf;
       }
       uint8_t* dp = dstRow + ptrdiff_t(x) * D;
       uint32_t* d = dbuf;

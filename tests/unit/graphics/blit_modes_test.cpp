@@ -187,7 +187,9 @@ std::optional<uint32_t> Model(const Scene& c, uint32_t sRaw, uint32_t dRaw, int 
     d = split(dRaw);
     f = split(To555(ColourForDepth(p.colour, 16)));
   } else {
+    // Converted to the destination's depth first: into 16 bits, 5 bits a channel.
     s = RgbOf(src, sRaw);
+    if (dst.depth == 16) s = Rgb555(To555(s));
     d = RgbOf(dst, dRaw);
     f = ColourForDepth(p.colour, 32);
   }
