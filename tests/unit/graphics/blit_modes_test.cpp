@@ -348,7 +348,8 @@ class BlitModes : public testing::TestWithParam<Case> {
   }
 
   // One blit of the case on fresh random planes, checked whole against the model.
-  void Run(const Case& k, BlitParams p, bool gcopy, bool masked, bool mapping, uint32_t seed) {
+  void Run(const Case& k, BlitParams p, bool gcopy, bool masked, bool mapping, uint32_t seed,
+           bool alphaRuns) {
     std::mt19937 rng(seed);
     Plane* dst = CreatePlane(kDst, kW, kH, k.dstDepth);
     Plane* src = CreatePlane(kSrc, kW, kH, k.srcDepth);
@@ -362,6 +363,14 @@ class BlitModes : public testing::TestWithParam<Case> {
       FillRandom(*mask, rng);
       SetAttachment(kSrc, kMask);
     }
+    // Rows whose alpha runs transparent, then opaque, then varies, as sprites do.
+    if (alphaRuns)
+      for (int32_t y = 0; y < kH; ++y)
+        for (int32_t x = 0; x < 16; ++x) {
+          uint8_t alpha = x < 8 ? 0 : 255;
+          if (mask) *mask->Pixel(x, y) = alpha;
+          if (src->depth == 32) src->Pixel(x, y)[3] = alpha;
+        }
     // Keys that hit: a quarter of the pixels carry the key's colour.
     uint32_t srcKey = Raw(*src, 2, 1), dstKey = Raw(*dst, 3, 2);
     for (int32_t y = 0; y < kH; ++y)
@@ -450,7 +459,7 @@ TEST_P(BlitModes, MatchesTheModel) {
             if (masked && !(k.mode == 7 || k.mode == 10 || k.mode == 11 || k.mode == 12)) continue;
             if (mapping && k.dstDepth != 8) continue;
             for (const BlitParams& p : params) {
-              Run(k, p, gcopy, masked, mapping, rng());
+              for (bool runs : {false, true}) Run(k, p, gcopy, masked, mapping, rng(), runs);
               if (HasFatalFailure()) return;
             }
           }
