@@ -72,6 +72,9 @@ struct Avx2 {
     return _mm256_shuffle_epi8(p, spread);
   }
   static int MoveMask(R mask) { return _mm256_movemask_ps(_mm256_castsi256_ps(mask)); }
+  // Whether every bit of `mask` is set in `a`, or none is.
+  static bool AllBits(R a, R mask) { return _mm256_testc_si256(a, mask); }
+  static bool NoBits(R a, R mask) { return _mm256_testz_si256(a, mask); }
   template <int N>
   static R Sll16(R a) {
     return _mm256_slli_epi16(a, N);

@@ -176,8 +176,6 @@ struct Simd {
     }
   }
 
-  static constexpr int kAllPixels = (1 << V::kPixels) - 1;
-
   template <int Mode, bool Written>
   static void Run(uint32_t* d, const uint32_t* s, uint8_t* written, int32_t n, const ModeArgs& m) {
     Consts c(m);
@@ -186,12 +184,11 @@ struct Simd {
       R sv = V::Load(s + i), dv = V::Load(d + i), leave;
       if constexpr (Mode == 7) {
         // Runs of transparent or (at full alpha) opaque pixels, as sprites have.
-        int opaque = V::MoveMask(V::CmpEq32(V::And(sv, c.alphaMask), c.alphaMask));
-        int clear = V::MoveMask(V::CmpEq32(V::And(sv, c.alphaMask), c.zero));
-        if (clear == kAllPixels || (opaque == kAllPixels && c.fullAlpha)) {
-          if (opaque == kAllPixels) V::Store(d + i, Select(c.alphaMask, dv, sv));
+        bool opaque = V::AllBits(sv, c.alphaMask);
+        if (V::NoBits(sv, c.alphaMask) || (opaque && c.fullAlpha)) {
+          if (opaque) V::Store(d + i, Select(c.alphaMask, dv, sv));
           if constexpr (Written)
-            for (int k = 0; k < V::kPixels; ++k) written[i + k] = opaque == kAllPixels;
+            for (int k = 0; k < V::kPixels; ++k) written[i + k] = opaque;
           continue;
         }
       }

@@ -57,6 +57,9 @@ struct Sse2 {
     return _mm_and_si128(spread, _mm_set_epi16(0, -1, -1, -1, 0, -1, -1, -1));
   }
   static int MoveMask(R mask) { return _mm_movemask_ps(_mm_castsi128_ps(mask)); }
+  // Whether every bit of `mask` is set in `a`, or none is.
+  static bool AllBits(R a, R mask) { return MoveMask(_mm_cmpeq_epi32(_mm_and_si128(a, mask), mask)) == 15; }
+  static bool NoBits(R a, R mask) { return MoveMask(_mm_cmpeq_epi32(_mm_and_si128(a, mask), Zero())) == 15; }
   template <int N>
   static R Sll16(R a) {
     return _mm_slli_epi16(a, N);

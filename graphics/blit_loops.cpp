@@ -185,11 +185,13 @@ void Rows(const BlitJob& job) {
     int64_t px = 0, py = 0;
     if constexpr (Rotated)
       if (!RowSpan(job, r, first, end, px, py)) continue;
-    for (int32_t x = first; x < end; x += kChunk) {
-      int32_t n = std::min(kChunk, end - x);
+    bool contiguousRgb = !Rotated && !Masked && job.contiguous && Space == ComputeSpace::kRgb;
+    // 32 to 32 bits in order needs no buffers: the kernel takes the whole row.
+    int32_t chunk = S == 4 && D == 4 && contiguousRgb ? end - first : kChunk;
+    for (int32_t x = first; x < end; x += chunk) {
+      int32_t n = std::min(chunk, end - x);
       const uint32_t* s = sbuf;
       const uint8_t* srcRow = Rotated ? nullptr : job.srcRow0 + ptrdiff_t(job.rows[r]) * job.srcRowStep;
-      bool contiguousRgb = !Rotated && !Masked && job.contiguous && Space == ComputeSpace::kRgb;
       if constexpr (Rotated) {
         GatherRotated<S, Space, Masked>(job, t, px, py, n, sbuf);
       } else if (contiguousRgb && S == 4) {
