@@ -46,8 +46,6 @@ Box Intersect(const Box& a, const Box& b) {
 constexpr uint32_t kOpaque = 0xFF000000u;
 constexpr uint32_t kKeyMark = 0xFE000000u;
 
-inline uint32_t Fields(uint32_t p) { return (p & 31) | (((p >> 5) & 31) << 8) | (((p >> 10) & 31) << 16); }
-
 // Everything a job points at, alive for the blit.
 struct JobData {
   BlitJob job;

@@ -12,9 +12,7 @@ namespace qavz {
 
 namespace {
 
-inline uint32_t To555(uint32_t rgb) {
-  return (((rgb >> 19) & 31) << 10) | (((rgb >> 11) & 31) << 5) | ((rgb >> 3) & 31);
-}
+inline uint32_t To555(uint32_t rgb) { return Pack555(rgb); }
 
 template <int B>
 inline uint32_t Load(const uint8_t* p) {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "graphics/blend_tables.h"
+#include "graphics/colour.h"
 
 namespace qavz {
 
@@ -32,12 +33,7 @@ constexpr uint32_t kKeyBits = B == 1   ? 0xFF
                               : B == 2 ? 0x7FFF
                                        : 0xFFFFFF;
 
-// An RGB value truncated to 5-5-5.
-inline uint32_t To555(uint32_t rgb) {
-  return (((rgb >> 19) & 31) << 10) | (((rgb >> 11) & 31) << 5) | ((rgb >> 3) & 31);
-}
-// A 5-5-5 pixel's fields in the channels of a compute-space word, and back.
-inline uint32_t Fields(uint32_t p) { return (p & 31) | (((p >> 5) & 31) << 8) | (((p >> 10) & 31) << 16); }
+inline uint32_t To555(uint32_t rgb) { return Pack555(rgb); }
 inline uint32_t FromFields(uint32_t f) {
   return (f & 31) | (((f >> 8) & 31) << 5) | (((f >> 16) & 31) << 10);
 }

@@ -88,6 +88,9 @@ inline BlitLoop FindLoop(const BlitLoop* table, int32_t firstMode, int32_t mode,
   return table[(mode - firstMode) * 16 + (srcDepth / 8 - 1) * 4 + (dstDepth / 8 - 1)];
 }
 
+// A 5-5-5 pixel's fields in the channels of a compute-space word.
+inline uint32_t Fields(uint32_t p) { return (p & 31) | (((p >> 5) & 31) << 8) | (((p >> 10) & 31) << 16); }
+
 // True for the modes whose masked loops take the attached plane's byte.
 constexpr bool MaskedMode(int32_t mode) { return mode == 7 || mode == 10 || mode == 11 || mode == 12; }
 
