@@ -176,33 +176,57 @@ struct Simd {
     }
   }
 
+  // One register of pixels through the mode.
+  template <int Mode, bool Written>
+  static void Step(const Consts& c, uint32_t* d, const uint32_t* s, uint8_t* written) {
+    R sv = V::Load(s), dv = V::Load(d), leave;
+    R out = Apply<Mode, Written>(c, s, d, sv, dv, leave);
+    if constexpr (Mode == 23)
+      out = Select(c.alphaMask, sv, dv);
+    else if constexpr (Merges(Mode))
+      out = Select(V::Or(leave, c.alphaMask), dv, out);
+    V::Store(d, out);
+    if constexpr (Written) {
+      uint32_t bits = ~uint32_t(V::MoveMask(leave));
+      for (int k = 0; k < V::kPixels; ++k) written[k] = (bits >> k) & 1;
+    }
+  }
+
+  // Source alpha over runs of transparent or (at full alpha) opaque pixels,
+  // as sprites have them, four registers at a time: a transparent run is
+  // left, an opaque one copied. False when the pixels are mixed.
+  template <bool Written>
+  static bool AlphaRun(const Consts& c, uint32_t* d, const uint32_t* s, uint8_t* written) {
+    R s0 = V::Load(s), s1 = V::Load(s + V::kPixels), s2 = V::Load(s + 2 * V::kPixels);
+    R s3 = V::Load(s + 3 * V::kPixels);
+    bool clear = V::NoBits(V::Or(V::Or(s0, s1), V::Or(s2, s3)), c.alphaMask);
+    bool opaque = c.fullAlpha && V::AllBits(V::And(V::And(s0, s1), V::And(s2, s3)), c.alphaMask);
+    if (!clear && !opaque) return false;
+    if (opaque) {
+      const R regs[4] = {s0, s1, s2, s3};
+      for (int k = 0; k < 4; ++k) {
+        uint32_t* at = d + k * V::kPixels;
+        V::Store(at, Select(c.alphaMask, V::Load(at), regs[k]));
+      }
+    }
+    if constexpr (Written)
+      for (int k = 0; k < 4 * V::kPixels; ++k) written[k] = opaque;
+    return true;
+  }
+
   template <int Mode, bool Written>
   static void Run(uint32_t* d, const uint32_t* s, uint8_t* written, int32_t n, const ModeArgs& m) {
     Consts c(m);
     int32_t i = 0;
-    for (; i + V::kPixels <= n; i += V::kPixels) {
-      R sv = V::Load(s + i), dv = V::Load(d + i), leave;
-      if constexpr (Mode == 7) {
-        // Runs of transparent or (at full alpha) opaque pixels, as sprites have.
-        bool opaque = V::AllBits(sv, c.alphaMask);
-        if (V::NoBits(sv, c.alphaMask) || (opaque && c.fullAlpha)) {
-          if (opaque) V::Store(d + i, Select(c.alphaMask, dv, sv));
-          if constexpr (Written)
-            for (int k = 0; k < V::kPixels; ++k) written[i + k] = opaque;
-          continue;
-        }
-      }
-      R out = Apply<Mode, Written>(c, s + i, d + i, sv, dv, leave);
-      if constexpr (Mode == 23)
-        out = Select(c.alphaMask, sv, dv);
-      else if constexpr (Merges(Mode))
-        out = Select(V::Or(leave, c.alphaMask), dv, out);
-      V::Store(d + i, out);
-      if constexpr (Written) {
-        uint32_t bits = ~uint32_t(V::MoveMask(leave));
-        for (int k = 0; k < V::kPixels; ++k) written[i + k] = (bits >> k) & 1;
-      }
-    }
+    if constexpr (Mode == 7)
+      for (; i + 4 * V::kPixels <= n; i += 4 * V::kPixels)
+        if (!AlphaRun<Written>(c, d + i, s + i, Written ? written + i : nullptr))
+          for (int k = 0; k < 4; ++k) {
+            int32_t at = i + k * V::kPixels;
+            Step<Mode, Written>(c, d + at, s + at, Written ? written + at : nullptr);
+          }
+    for (; i + V::kPixels <= n; i += V::kPixels)
+      Step<Mode, Written>(c, d + i, s + i, Written ? written + i : nullptr);
     if (i < n) PortableModeKernels().mode[Mode](d + i, s + i, written ? written + i : nullptr, n - i, m);
   }
 
