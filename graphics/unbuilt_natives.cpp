@@ -4,8 +4,6 @@
 
 namespace qavz {
 
-QAVZ_UNBUILT_NATIVE(gcopy)
-QAVZ_UNBUILT_NATIVE(gblit)
 QAVZ_UNBUILT_NATIVE(sp_flag)
 QAVZ_UNBUILT_NATIVE(sp_init)
 QAVZ_UNBUILT_NATIVE(sp_setbg)

@@ -33,6 +33,7 @@ packages=(
   libswresample-dev      # media
   libpcre2-dev           # benchmarks
   libpng-dev             # snapshots
+  libpixman-1-dev        # benchmarks
   clang                  # fuzzing
   libclang-rt-14-dev     # fuzzing
   ncompress              # benchmarks
