@@ -503,7 +503,9 @@ inline void ListOp(Opcode op, const char* operands, Args... args) {
 // source, reports undefined functions and labels, and lists the summary;
 // false when anything was reported.
 bool Link();
-bool ExternLookup(const char* name, Addr* address);
+// A function an earlier program of the run defined `extern`, with the image
+// (and its generation) that holds it; false when unknown or that image is gone.
+bool ExternLookup(const char* name, Addr* address, Addr* image = nullptr, uint32_t* generation = nullptr);
 bool ExternRegister(const char* name, Addr address);
 
 // ---- source files and the external area (environment.cpp) -----------------

@@ -7,6 +7,7 @@
 
 #include "compiler/compiler.h"
 #include "compiler/internal.h"
+#include "vm/foreign_calls.h"
 
 namespace qavz {
 
@@ -19,6 +20,8 @@ constexpr int kExternNameBytes = 32;
 struct ExternEntry {
   char name[kExternNameBytes];
   Addr address;
+  Addr image;           // the image that defines it, and that image's
+  uint32_t generation;  // generation: a call through a stale entry faults
 };
 ExternEntry ExternTable[kExternEntries];
 int ExternCount = 0;
@@ -28,12 +31,19 @@ std::mutex ExternMutex;
 
 // An entry whose image has since been freed no longer names a function: a
 // call through it would reach memory that is gone.
-bool ExternLookup(const char* name, Addr* address) {
+bool ExternLookup(const char* name, Addr* address, Addr* image, uint32_t* generation) {
   std::lock_guard<std::mutex> lock(ExternMutex);
   for (int i = 0; i < ExternCount; ++i) {
-    if (std::strcmp(ExternTable[i].name, name) != 0) continue;
-    if (!TheArena().Live(ExternTable[i].address, 1)) return false;
-    *address = ExternTable[i].address;
+    const ExternEntry& e = ExternTable[i];
+    if (std::strcmp(e.name, name) != 0) continue;
+    Addr base;
+    uint32_t now;
+    if (!TheArena().Live(e.address, 1) || !ImageOf(e.address, &base, &now) || base != e.image ||
+        now != e.generation)
+      return false;
+    *address = e.address;
+    if (image) *image = e.image;
+    if (generation) *generation = e.generation;
     return true;
   }
   return false;
@@ -43,15 +53,20 @@ bool ExternRegister(const char* name, Addr address) {
   std::lock_guard<std::mutex> lock(ExternMutex);
   size_t n = std::strlen(name);
   if (n >= size_t(kExternNameBytes)) return false;
-  for (int i = 0; i < ExternCount; ++i) {
-    if (std::strcmp(ExternTable[i].name, name) == 0) {
-      ExternTable[i].address = address;
-      return true;
-    }
+  Addr image = 0;
+  uint32_t generation = 0;
+  ImageOf(address, &image, &generation);
+  ExternEntry* e = nullptr;
+  for (int i = 0; i < ExternCount && !e; ++i)
+    if (std::strcmp(ExternTable[i].name, name) == 0) e = &ExternTable[i];
+  if (!e) {
+    if (ExternCount >= kExternEntries) return false;
+    e = &ExternTable[ExternCount++];
+    std::memcpy(e->name, name, n + 1);
   }
-  if (ExternCount >= kExternEntries) return false;
-  std::memcpy(ExternTable[ExternCount].name, name, n + 1);
-  ExternTable[ExternCount++].address = address;
+  e->address = address;
+  e->image = image;
+  e->generation = generation;
   return true;
 }
 
@@ -65,9 +80,11 @@ bool Link() {
   for (int i = 0; i < kGlobalSymbols; ++i) {
     const SymbolEntry& e = Sym(i);
     if (e.kind == kSymFunction && !LabelDefined(e.value)) {
-      Addr address;
-      if (ExternLookup(e.name, &address)) {
+      Addr address, image;
+      uint32_t generation;
+      if (ExternLookup(e.name, &address, &image, &generation)) {
         FillChain(e.value, address);
+        if (OutAddr) ExpectForeignTarget(OutAddr, address, image, generation);
       } else {
         Message("%s 関数は定義されていません。\n", MessageText(e.name));
         failed = true;

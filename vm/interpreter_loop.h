@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "vm/arena.h"
+#include "vm/foreign_calls.h"
 #include "vm/interpreter.h"
 #include "vm/machine_context.h"
 #include "vm/opcodes.h"
@@ -84,6 +85,8 @@ int RunSliceLoop(MachineContext* c) {
   uint8_t* const mem = arena.Base();
   const std::atomic<uint8_t>* const pages = arena.PageMap();
   const uint32_t stackBase = c->stackBase, stackSize = c->stackSize;
+  // Calls that leave the image are checked against what the linker bound.
+  const uint32_t imageLo = c->imageBase, imageSpan = c->programSize + 4;
   // Frame and stack accesses dominate compiled code: when the stack's top
   // 64 KiB (where the frames are; all of a smaller stack) is live, an access
   // of up to 4 bytes inside it needs no page-map lookup. 0 = no such window.
@@ -115,6 +118,12 @@ int RunSliceLoop(MachineContext* c) {
     fault = (kind); \
     goto raise;     \
   } while (0)
+// A call out of the image to a function whose image is gone or was
+// replaced faults as a call into dead memory does.
+#define FOREIGN_CALL_CHECK(target)                                                \
+  if (kChecked && __builtin_expect(uint32_t(target) - imageLo >= imageSpan, 0) && \
+      !ForeignCallAllowed(imageLo, target))                                       \
+  goto fetchFault
 #define REG_D (p[1] & 7)
 #define REG_S ((p[1] >> 4) & 7)
 #define IMM_R int32_t(Ld32(p, 2))  // imm32 after a register byte
@@ -431,6 +440,7 @@ top:
       pc += 5;
       PUSH(pc);
       pc = target;
+      FOREIGN_CALL_CHECK(target);
       NEXT;
     }
     OPCODE(CallReg) {
@@ -439,6 +449,7 @@ top:
       if (target == 0) FAULT(kFaultProgram);
       PUSH(pc);
       pc = target;
+      FOREIGN_CALL_CHECK(target);
       NEXT;
     }
     OPCODE(Ret) {  // -1 is the return address of a thread's function
@@ -712,6 +723,7 @@ done:
 #undef LIVE_BLOCK
 #undef LIVE_FRAME
 #undef FAULT
+#undef FOREIGN_CALL_CHECK
 #undef REG_D
 #undef REG_S
 #undef IMM_R

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "vm/foreign_calls.h"
+
 namespace qavz {
 
 namespace {
@@ -40,6 +42,7 @@ MachineContext* CreateContext(uint32_t programSize, uint32_t stackSize) {
     delete c;
     return nullptr;
   }
+  RegisterImage(image, programSize + 4);
   c->pc = image;
   c->imageBase = image;
   c->refCountAddr = image + programSize;
@@ -81,8 +84,10 @@ int FreeContext(MachineContext* context) {
   if (arena.Read(context->refCountAddr, count)) {
     --count;
     arena.Write<int32_t>(context->refCountAddr, count);
-    if (count <= 0 && context->refCountAddr == context->imageBase + context->programSize)
+    if (count <= 0 && context->refCountAddr == context->imageBase + context->programSize) {
+      ForgetImage(context->imageBase);
       FreeBlockOfSize(context->imageBase, uint64_t(context->programSize) + 4);
+    }
   }
   FreeBlockOfSize(context->stackBase, context->stackSize);
   delete context;
