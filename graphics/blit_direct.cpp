@@ -6,6 +6,7 @@
 
 #include "graphics/blend_tables.h"
 #include "graphics/colour.h"
+#include "graphics/pixel_access.h"
 #include "graphics/pixel_ops.h"
 
 namespace qavz {
@@ -13,29 +14,6 @@ namespace qavz {
 namespace {
 
 inline uint32_t To555(uint32_t rgb) { return Pack555(rgb); }
-
-template <int B>
-inline uint32_t Load(const uint8_t* p) {
-  if constexpr (B == 1) return p[0];
-  if constexpr (B == 2) return p[0] | (uint32_t(p[1]) << 8);
-  if constexpr (B == 3) return p[0] | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16);
-  if constexpr (B == 4) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-  }
-}
-
-template <int B>
-inline void Store(uint8_t* p, uint32_t v) {
-  if constexpr (B == 4) {
-    std::memcpy(p, &v, 4);
-  } else {
-    p[0] = uint8_t(v);
-    if constexpr (B >= 2) p[1] = uint8_t(v >> 8);
-    if constexpr (B == 3) p[2] = uint8_t(v >> 16);
-  }
-}
 
 // One source pixel of depth S bytes as a pixel of depth D bytes.
 template <int S, int D>
@@ -57,7 +35,7 @@ void ConvertRows(const CopyArea& a) {
       std::memmove(d, s, size_t(a.width) * S);
     } else {
       for (int32_t x = 0; x < a.width; ++x)
-        Store<D>(d + x * D, ConvertPixel<S, D>(Load<S>(s + x * S), a.src->colours, t));
+        StorePixel<D>(d + x * D, ConvertPixel<S, D>(LoadPixel<S>(s + x * S), a.src->colours, t));
     }
   }
 }

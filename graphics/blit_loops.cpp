@@ -6,6 +6,7 @@
 
 #include "graphics/blend_tables.h"
 #include "graphics/colour.h"
+#include "graphics/pixel_access.h"
 
 namespace qavz {
 
@@ -14,18 +15,6 @@ namespace {
 // Pixels per pass of a kernel: a row is worked on in pieces that stay in
 // the first-level cache.
 constexpr int32_t kChunk = 256;
-
-template <int B>
-inline uint32_t LoadPixel(const uint8_t* p) {
-  if constexpr (B == 1) return p[0];
-  if constexpr (B == 2) return p[0] | (uint32_t(p[1]) << 8);
-  if constexpr (B == 3) return p[0] | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16);
-  if constexpr (B == 4) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-  }
-}
 
 // The bits of a raw pixel that a colour key compares.
 template <int B>

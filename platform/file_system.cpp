@@ -96,17 +96,6 @@ TreeWriter::Result Classify(int dir, const std::string& name, bool wantFolder) {
   return fits ? TreeWriter::Result::kFailed : TreeWriter::Result::kNotPlain;
 }
 
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= size_t(n);
-  }
-  return true;
-}
-
 // Opens `name` in `dir` for writing as a plain file of its own, or -1 with
 // `result` set.
 int OpenPlainFile(int dir, const std::string& name, TreeWriter::Result& result) {
@@ -138,6 +127,17 @@ int OpenPlainFile(int dir, const std::string& name, TreeWriter::Result& result) 
 }
 
 }  // namespace
+
+bool WriteAll(int fd, const uint8_t* data, size_t size) {
+  while (size > 0) {
+    ssize_t n = write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= size_t(n);
+  }
+  return true;
+}
 
 TreeWriter::Result TreeWriter::Write(const std::vector<std::string>& parts, const void* data, size_t size,
                                      size_t& at) {

@@ -32,6 +32,10 @@ bool GetFileFacts(const std::string& hostPath, FileFacts& facts);
 // device is refused without waiting for a writer, so a data file can never
 // block the thread that opens it.
 std::FILE* OpenRegularFile(const std::string& hostPath);
+
+// Writes all `size` bytes to a descriptor, retrying short and interrupted
+// writes; false on an error.
+bool WriteAll(int fd, const uint8_t* data, size_t size);
 // Adds or removes write permission (the owner's, and group/other's only
 // where the owner had it). False on failure.
 bool SetReadOnly(const std::string& hostPath, bool readOnly);

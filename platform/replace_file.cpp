@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/file_system.h"
+
 namespace qavz::platform {
 
 namespace {
@@ -54,17 +56,6 @@ mode_t NewFileMode() {
     return m;
   }();
   return 0666 & ~mask;
-}
-
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= size_t(n);
-  }
-  return true;
 }
 
 void SyncDirectory(const std::string& dir) {
