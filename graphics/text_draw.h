@@ -91,8 +91,8 @@ void StampGlyph(const TextGlyph& g, int32_t x0, int32_t y0, const Rect& clip, Pu
   }
 }
 
-// Draws each glyph with stamp(glyph, left, top) (the glyph's top left pixel
-// position), then the underline and strike-out with put(x, y); the text's
+// Draws each glyph with stamp(code point, glyph, left, top) (the glyph's top
+// left pixel position), then the underline and strike-out with put(x, y); the text's
 // cell starts at the placement's origin. `width` is the text's extent.
 template <typename Stamp, typename Put>
 void LayOutText(TextFace& face, uint16_t style, const std::u32string& text, const TextPlacement& p,
@@ -103,7 +103,7 @@ void LayOutText(TextFace& face, uint16_t style, const std::u32string& text, cons
     const TextGlyph& g = face.Glyph(ch);
     if (g.width > 0) {
       int32_t gx = int32_t(std::lround(p.X(u, m.ascent))), gy = int32_t(std::lround(p.Y(u, m.ascent)));
-      stamp(g, gx + g.left, gy + g.top);
+      stamp(ch, g, gx + g.left, gy + g.top);
     }
     u += g.advance;
   }

@@ -75,7 +75,7 @@ TextFace::Entry& TextFace::EntryOf(char32_t c) {
 
 int32_t TextFace::Advance(char32_t c) { return EntryOf(c).glyph.advance; }
 
-const TextGlyph& TextFace::Glyph(char32_t c) {
+TextFace::Entry& TextFace::DrawnEntry(char32_t c) {
   Entry& e = EntryOf(c);
   if (!e.drawn) {
     platform::GlyphImage image;
@@ -86,7 +86,34 @@ const TextGlyph& TextFace::Glyph(char32_t c) {
     bytes_ += e.glyph.bits.size() + sizeof(Entry);
     ++gGlyphsDrawn;
   }
-  return e.glyph;
+  return e;
+}
+
+const TextGlyph& TextFace::Glyph(char32_t c) { return DrawnEntry(c).glyph; }
+
+const TextBlocks& TextFace::Blocks(char32_t c, int32_t dx, int32_t dy) {
+  Entry& e = DrawnEntry(c);
+  uint8_t phase = uint8_t((dy & 7) * 8 + (dx & 7));
+  for (auto& [p, blocks] : e.blocks)
+    if (p == phase) return blocks;
+  const TextGlyph& g = e.glyph;
+  TextBlocks b;
+  b.wide = (g.width + (dx & 7) + 7) / 8;
+  b.high = (g.height + (dy & 7) + 7) / 8;
+  b.words.assign(size_t(b.wide) * size_t(b.high), 0);
+  for (int32_t r = 0; r < g.height; ++r) {
+    int32_t y = r + (dy & 7);
+    uint64_t* row = b.words.data() + size_t(y >> 3) * size_t(b.wide);
+    const uint8_t* src = g.bits.data() + size_t(r) * size_t(g.pitch);
+    for (int32_t col = 0; col < g.width; ++col)
+      if (src[col >> 3] & (0x80 >> (col & 7))) {
+        int32_t x = col + (dx & 7);
+        row[x >> 3] |= uint64_t(0x80 >> (x & 7)) << ((y & 7) * 8);
+      }
+  }
+  bytes_ += b.words.size() * 8;
+  e.blocks.emplace_back(phase, std::move(b));
+  return e.blocks.back().second;
 }
 
 TextFaceCounters TextFaceCount() noexcept {

@@ -23,6 +23,14 @@ struct TextGlyph {
   std::vector<uint8_t> bits;
 };
 
+// A two-level glyph cut into 8 x 8 blocks, its top left pixel placed at
+// (dx, dy) inside block (0, 0): each block is one word, row r in byte r
+// (row 0 lowest), the leftmost pixel in the byte's highest bit.
+struct TextBlocks {
+  int32_t wide = 0, high = 0;
+  std::vector<uint64_t> words;  // row-major, wide x high
+};
+
 struct FaceKey {
   platform::FontFile file;
   int32_t height = 0;  // as a Windows font height (above 0 cell, below 0 em)
@@ -49,14 +57,19 @@ class TextFace {
   int32_t Advance(char32_t c);
   // The glyph, drawn on first use; glyphs with no image have width 0.
   const TextGlyph& Glyph(char32_t c);
+  // The two-level glyph as blocks at an offset (0 .. 7 each), made on first
+  // use. The reference lasts until the next call on this face.
+  const TextBlocks& Blocks(char32_t c, int32_t dx, int32_t dy);
 
  private:
   TextFace(const FaceKey& key, platform::Face* face);
   struct Entry {
     bool drawn = false;
     TextGlyph glyph;
+    std::vector<std::pair<uint8_t, TextBlocks>> blocks;  // by dy * 8 + dx
   };
   Entry& EntryOf(char32_t c);
+  Entry& DrawnEntry(char32_t c);
 
   FaceKey key_;
   platform::Face* face_;

@@ -90,7 +90,7 @@ int32_t DrawPlainText(Plane& plane, int32_t x, int32_t y, uint32_t colourWord, c
   if (colourWord & kTextOpaque)
     FillTextRect(p, 0, cx, 0, cy, bounds,
                  [&](int32_t px, int32_t py) { PutTextPixel(plane, px, py, paper); });
-  auto stamp = [&](const TextGlyph& g, int32_t left, int32_t top) {
+  auto stamp = [&](char32_t, const TextGlyph& g, int32_t left, int32_t top) {
     StampGlyph(g, left, top, bounds, putInk);
   };
   LayOutText(face, font.style, text, p, cx, bounds, stamp, putInk);

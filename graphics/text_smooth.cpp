@@ -7,7 +7,9 @@
 // plane's clip rectangle, a band of rows at a time, so text far larger than
 // the plane costs no more memory than the plane's own visible part. Each
 // block's eight rows are stored together (one 64-bit word), so an empty
-// block is skipped with one test.
+// block is skipped with one test and glyphs are ORed in a block at a time
+// from block images the face keeps for each offset within a block.
+#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -34,50 +36,53 @@ constexpr CoverageTables BuildCoverage() {
 }
 constexpr CoverageTables kCoverage = BuildCoverage();
 
-std::vector<uint8_t>& Scratch() {
-  static std::vector<uint8_t> scratch;
+std::vector<uint64_t>& Scratch() {
+  static std::vector<uint64_t> scratch;
   return scratch;
 }
 
-// One band of the scratch: blocks of 8 x 8 pixels at the large size, block
-// (i, j) covering large pixels [left + 8i, left + 8i + 8) x [top + 8j, ...).
+// One band of the scratch: blocks of 8 x 8 pixels at the large size, one
+// word each, block (i, j) covering large pixels [left + 8i, left + 8i + 8)
+// x [top + 8j, top + 8j + 8); row r of a block is its byte r.
 struct Band {
-  uint8_t* bytes;
+  uint64_t* words;
   int32_t blocksWide, blocksHigh;
   int32_t left, top;  // large coordinates of block (0, 0)
   Rect Large() const { return Rect{left, top, left + blocksWide * 8, top + blocksHigh * 8}; }
-  uint8_t* Row(int32_t y) const { return bytes + size_t((y >> 3) * blocksWide) * 8 + size_t(y & 7); }
   void Set(int32_t x, int32_t y) const {
     x -= left, y -= top;
-    Row(y)[size_t(x >> 3) * 8] |= uint8_t(0x80 >> (x & 7));
+    words[size_t(y >> 3) * size_t(blocksWide) + size_t(x >> 3)] |= uint64_t(0x80 >> (x & 7)) << ((y & 7) * 8);
   }
-  // ORs a two-level glyph in a byte at a time.
-  void Stamp(const TextGlyph& g, int32_t x0, int32_t y0) const {
-    int32_t rowFrom = std::max(0, top - y0), rowTo = std::min(g.height, top + blocksHigh * 8 - y0);
-    if (rowFrom >= rowTo || x0 + g.width <= left || x0 >= left + blocksWide * 8) return;
-    int32_t rx = x0 - left, shift = rx & 7, block0 = rx >> 3;  // floor for negative rx
-    int32_t kFrom = std::max(0, -block0 - 1), kTo = std::min(g.pitch, blocksWide - block0);
-    for (int32_t r = rowFrom; r < rowTo; ++r) {
-      const uint8_t* src = g.bits.data() + size_t(r) * size_t(g.pitch);
-      uint8_t* dst = Row(y0 + r - top);
-      for (int32_t k = kFrom; k < kTo; ++k) {
-        uint8_t v = src[k];
-        if (!v) continue;
-        int32_t b = block0 + k;
-        if (b >= 0) dst[size_t(b) * 8] |= uint8_t(v >> shift);
-        if (shift && b + 1 < blocksWide) dst[size_t(b + 1) * 8] |= uint8_t(v << (8 - shift));
-      }
+  // ORs in a glyph whose top left pixel is at large (x0, y0), a block at a
+  // time, from the face's block images.
+  void Stamp(TextFace& face, char32_t c, const TextGlyph& g, int32_t x0, int32_t y0) const {
+    if (y0 + g.height <= top || y0 >= top + blocksHigh * 8 || x0 + g.width <= left ||
+        x0 >= left + blocksWide * 8)
+      return;
+    int32_t rx = x0 - left, ry = y0 - top;  // floor division below, for negative ones too
+    const TextBlocks& b = face.Blocks(c, rx & 7, ry & 7);
+    int32_t bx = rx >> 3, by = ry >> 3;
+    int32_t jFrom = std::max(0, -by), jTo = std::min(b.high, blocksHigh - by);
+    int32_t iFrom = std::max(0, -bx), iTo = std::min(b.wide, blocksWide - bx);
+    for (int32_t j = jFrom; j < jTo; ++j) {
+      const uint64_t* src = b.words.data() + size_t(j) * size_t(b.wide);
+      uint64_t* dst = words + size_t(by + j) * size_t(blocksWide) + bx;
+      for (int32_t i = iFrom; i < iTo; ++i) dst[i] |= src[i];
     }
   }
 };
 
-// The coverage of one block: row 0 goes through the table whose full entry
-// is 31, so a full block sums to 255.
-inline uint32_t BlockCoverage(const uint8_t* block) {
-  const CoverageTables& t = kCoverage;
-  return t.lastRow[block[0]] + t.n[block[1]] + t.n[block[2]] + t.n[block[3]] + t.n[block[4]] + t.n[block[5]] +
-         t.n[block[6]] + t.n[block[7]];
+// The coverage of one block (its eight rows as one word, row 0 in the low
+// byte): the sum of the table entries of its rows, row 0 through the table
+// whose full entry is 31, so a full block sums to 255. As every entry but
+// that one is four times the row's set bits, the sum is four times the
+// block's set bits, less one for a full row 0.
+inline uint32_t BlockCoverage(uint64_t rows) {
+  return 4 * uint32_t(std::popcount(rows)) - ((rows & 0xFF) == 0xFF ? 1 : 0);
 }
+static_assert(std::endian::native == std::endian::little, "row 0 is the low byte");
+static_assert(kCoverage.n[0xFF] == 4 * 8 && kCoverage.lastRow[0xFF] == 4 * 8 - 1 &&
+              kCoverage.n[0x81] == 4 * 2);
 
 // Writes coverage K (1 .. 255) of the text colour `rgb` into a pixel.
 struct CoverageWriter {
@@ -134,12 +139,9 @@ struct CoverageWriter {
 
 void Reduce(const Band& band, int32_t destLeft, int32_t destTop, const CoverageWriter& write) {
   for (int32_t j = 0; j < band.blocksHigh; ++j) {
-    const uint8_t* block = band.bytes + size_t(j) * size_t(band.blocksWide) * 8;
-    for (int32_t i = 0; i < band.blocksWide; ++i, block += 8) {
-      uint64_t any;
-      std::memcpy(&any, block, 8);
-      if (any) write(destLeft + i, destTop + j, BlockCoverage(block));
-    }
+    const uint64_t* block = band.words + size_t(j) * size_t(band.blocksWide);
+    for (int32_t i = 0; i < band.blocksWide; ++i)
+      if (block[i]) write(destLeft + i, destTop + j, BlockCoverage(block[i]));
   }
 }
 
@@ -152,9 +154,9 @@ Rect Intersect(const Rect& a, const Rect& b) {
 
 const CoverageTables& Coverage() noexcept { return kCoverage; }
 
-size_t SmoothScratchBytes() noexcept { return Scratch().capacity(); }
+size_t SmoothScratchBytes() noexcept { return Scratch().capacity() * 8; }
 
-void FreeSmoothScratch() noexcept { std::vector<uint8_t>().swap(Scratch()); }
+void FreeSmoothScratch() noexcept { std::vector<uint64_t>().swap(Scratch()); }
 
 int32_t DrawSmoothText(Plane& plane, int32_t x, int32_t y, uint32_t colourWord, const FontObject& font,
                        const std::u32string& text) {
@@ -182,17 +184,18 @@ int32_t DrawSmoothText(Plane& plane, int32_t x, int32_t y, uint32_t colourWord, 
   int32_t blocksWide = dest.right - dest.left;
   int32_t bandRows =
       int32_t(std::clamp<size_t>(kBandBytes / (size_t(blocksWide) * 8), 1, size_t(dest.bottom - dest.top)));
-  std::vector<uint8_t>& scratch = Scratch();
-  size_t need = size_t(blocksWide) * size_t(bandRows) * 8;
+  std::vector<uint64_t>& scratch = Scratch();
+  size_t need = size_t(blocksWide) * size_t(bandRows);
   if (scratch.size() < need) scratch.resize(need);
   for (int32_t top = dest.top; top < dest.bottom; top += bandRows) {
     int32_t rows = std::min(bandRows, dest.bottom - top);
     Band band{scratch.data(), blocksWide, rows, (dest.left - x) * 8, (top - y) * 8};
-    std::memset(band.bytes, 0, size_t(blocksWide) * size_t(rows) * 8);
-    Rect large = band.Large();
+    std::fill_n(band.words, size_t(blocksWide) * size_t(rows), 0);
     LayOutText(
-        face, font.style, text, p, cx, large,
-        [&](const TextGlyph& g, int32_t left, int32_t gtop) { band.Stamp(g, left, gtop); },
+        face, font.style, text, p, cx, band.Large(),
+        [&](char32_t c, const TextGlyph& g, int32_t left, int32_t gtop) {
+          band.Stamp(face, c, g, left, gtop);
+        },
         [&](int32_t px, int32_t py) { band.Set(px, py); });
     Reduce(band, dest.left, top, write);
   }
