@@ -92,7 +92,8 @@ int main() {
       {"smooth, 32-bit blend", 32, kFontSmooth, 0xFF},
       {"smooth, 32-bit alpha", 32, kFontSmooth, kTextAlpha | 0xFF},
   };
-  std::printf("1,000 glyphs of 16 pixels a frame: cached against drawn anew (budget %.1f ms cached)\n", kBudgetMs);
+  std::printf("1,000 glyphs of 16 pixels a frame: cached against drawn anew (budget %.1f ms cached)\n",
+              kBudgetMs);
   std::printf("%-22s %10s %10s %8s %s\n", "case", "cached ms", "anew ms", "gain", "");
   bool ok = true;
   for (const Case& c : cases) {
@@ -133,10 +134,11 @@ int main() {
       },
       20);
   TextFaceCounters after = TextFaceCount();
-  std::printf("unchanged %.3f ms, changed %.3f ms (%.2fx); objects made %llu, faces opened %llu, glyphs drawn %llu\n",
-              same, changed, changed / same, (unsigned long long)(FontObjectSerial(0) - objects),
-              (unsigned long long)(after.facesOpened - before.facesOpened),
-              (unsigned long long)(after.glyphsDrawn - before.glyphsDrawn));
+  std::printf(
+      "unchanged %.3f ms, changed %.3f ms (%.2fx); objects made %llu, faces opened %llu, glyphs drawn %llu\n",
+      same, changed, changed / same, (unsigned long long)(FontObjectSerial(0) - objects),
+      (unsigned long long)(after.facesOpened - before.facesOpened),
+      (unsigned long long)(after.glyphsDrawn - before.glyphsDrawn));
   ok &= after.glyphsDrawn == before.glyphsDrawn;
   FreeFontSlots();
   return ok ? 0 : 1;

@@ -15,6 +15,7 @@
 
 #include "graphics/blend_tables.h"
 #include "graphics/colour.h"
+#include "graphics/draw.h"
 #include "graphics/text_draw.h"
 
 namespace qavz {
@@ -168,11 +169,9 @@ int32_t DrawSmoothText(Plane& plane, int32_t x, int32_t y, uint32_t colourWord, 
   auto clamp = [](int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
   Rect dest = Intersect(Rect{x, y, clamp(x + w8 / 8 - 1), clamp(y + h8 / 8 - 1)}, plane.clip);
   if (dest.left >= dest.right || dest.top >= dest.bottom) return 0;
-  if (colourWord & kTextOpaque) {
-    uint32_t paper = TextPixelValue(plane, colourWord >> 8);
-    for (int32_t py = dest.top; py < dest.bottom; ++py)
-      for (int32_t px = dest.left; px < dest.right; ++px) PutTextPixel(plane, px, py, paper);
-  }
+  // The background index as gfill's colour argument: the index itself on
+  // 8-bit planes, its display palette entry on others.
+  if (colourWord & kTextOpaque) FillRect(plane, dest, 0x01000000u | ((colourWord >> 8) & 0xFF));
   const BlendTableSet& tables = BlendTables();
   if (!tables.scale && plane.depth != 8) BuildBlendTables();
   CoverageWriter write{&plane, TextPaletteColour(colourWord), (colourWord & kTextAlpha) != 0,

@@ -5,8 +5,8 @@
 // expect: default 16 0 0 82 6c 4e 0
 // expect: set 0 0 1 get 1 20 80
 // expect: use 1 slot 32 draw 0
-// expect: missing 0 0 empty 1
 // expect: worker draw 1 main draw 0
+// expect: missing 0 0 empty 1
 // expect: plain 1 colours 2
 // expect: alpha 1 full yes partial yes
 // expect: format 1 same yes
@@ -18,7 +18,7 @@ int info[5];
 int drawn;
 void worker(int plane)
 {
-	drawn = gtext(plane, 0, 0, 0xFF, "A");
+	drawn = 10 + gtext(plane, 0, 0, 0xFF, "A");
 }
 int count(int plane, int value, int bytes)
 {
@@ -56,12 +56,13 @@ int main()
 	galloc(&p, 80, 20, 8);
 	x = font_use(0x120);
 	log_out("use %d slot 32 draw %d", x, gtext(p, 0, 0, 0xFF, "A"));
-	log_out("missing %d %d empty %d", gtext(1024, 0, 0, 0xFF, "A"), gtext(p, 0, 0, 0xFF, 0), gtext(p, 0, 0, 0xFF, ""));
 	t = thd_begin(worker, p, 0, 0);
-	thd_end(t);
-	log_out("worker draw %d main draw %d", drawn, gtext(p, 0, 0, 0xFF, "A"));
+	for (y = 0; y < 500 && !drawn; y++)
+		sleep(10);
+	log_out("worker draw %d main draw %d", drawn - 10, gtext(p, 0, 0, 0xFF, "A"));
 
 	font_use(0);
+	log_out("missing %d %d empty %d", gtext(1024, 0, 0, 0xFF, "A"), gtext(p, 0, 0, 0xFF, 0), gtext(p, 0, 0, 0xFF, ""));
 	gfill(p, 0, 0x1000003);
 	x = gtext(p, 2, 2, 0x40000000 | 0x900 | 7, "Text");
 	log_out("plain %d colours %d", x, (count(p, 3, 1) + count(p, 7, 1) + count(p, 9, 1) == 1600) + (count(p, 7, 1) > 10));
