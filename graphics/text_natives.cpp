@@ -57,7 +57,7 @@ int32_t Native_gtextf(Addr args) noexcept {
   Addr format = ArgAddr(args, 4);
   if (!plane || !TheArena().Live(format, 1)) return 0;
   try {
-    std::string text = FormatScriptText(format, args + 20);
+    std::string text = FormatScriptText(format, args + 20, kFormatBuffer);
     CutText(text, kFormatBuffer - 1);
     return DrawScriptText(*plane, Arg(args, 1), Arg(args, 2), uint32_t(Arg(args, 3)), text);
   } catch (...) {
