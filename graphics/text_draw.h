@@ -62,10 +62,13 @@ void FillTextRect(const TextPlacement& p, double u0, double u1, double v0, doubl
   double maxX = std::fmax(std::fmax(xs[0], xs[1]), std::fmax(xs[2], xs[3]));
   double minY = std::fmin(std::fmin(ys[0], ys[1]), std::fmin(ys[2], ys[3]));
   double maxY = std::fmax(std::fmax(ys[0], ys[1]), std::fmax(ys[2], ys[3]));
-  int32_t left = int32_t(std::fmax(std::floor(minX), clip.left));
-  int32_t right = int32_t(std::fmin(std::ceil(maxX), clip.right));
-  int32_t top = int32_t(std::fmax(std::floor(minY), clip.top));
-  int32_t bottom = int32_t(std::fmin(std::ceil(maxY), clip.bottom));
+  auto within = [](double v, int32_t lo, int32_t hi) {
+    return int32_t(std::clamp(v, double(lo), double(hi)));
+  };
+  int32_t left = within(std::floor(minX), clip.left, clip.right);
+  int32_t right = within(std::ceil(maxX), clip.left, clip.right);
+  int32_t top = within(std::floor(minY), clip.top, clip.bottom);
+  int32_t bottom = within(std::ceil(maxY), clip.top, clip.bottom);
   for (int32_t y = top; y < bottom; ++y) {
     for (int32_t x = left; x < right; ++x) {
       if (!p.Upright()) {
@@ -102,8 +105,11 @@ void LayOutText(TextFace& face, uint16_t style, const std::u32string& text, cons
   for (char32_t ch : text) {
     const TextGlyph& g = face.Glyph(ch);
     if (g.width > 0) {
-      int32_t gx = int32_t(std::lround(p.X(u, m.ascent))), gy = int32_t(std::lround(p.Y(u, m.ascent)));
-      stamp(ch, g, gx + g.left, gy + g.top);
+      // Glyphs wholly outside the clip are passed over here, so the stamps
+      // see only positions near it.
+      int64_t left = std::llround(p.X(u, m.ascent)) + g.left, top = std::llround(p.Y(u, m.ascent)) + g.top;
+      if (left < clip.right && left + g.width > clip.left && top < clip.bottom && top + g.height > clip.top)
+        stamp(ch, g, int32_t(left), int32_t(top));
     }
     u += g.advance;
   }
