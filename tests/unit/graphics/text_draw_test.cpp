@@ -156,6 +156,25 @@ TEST_F(TextDraw, PlainTextOnDirectColourPlanesUsesTheDisplayPalette) {
   }
 }
 
+TEST_F(TextDraw, PlainTextOnOneAndFourBitPlanesTakesTheNearestEntry) {
+  // Display entry 0xE0 is pure red: entry 12 of the 16-colour table, and
+  // white (entry 1) of the 2-colour one for 0xFF.
+  Plane* four = Drawn(Description(kMsGothic, 16), 4, 40, 20, "W", 0, 0, 0xE0, 0x33, 1);
+  Plane* one = Drawn(Description(kMsGothic, 16), 1, 40, 20, "W", 0, 0, 0xFF, 0x00, 2);
+  ASSERT_TRUE(four && one);
+  int red = 0, white = 0;
+  for (int32_t y = 0; y < 20; ++y)
+    for (int32_t x = 0; x < 40; ++x) {
+      uint8_t nibble = (*four->Pixel(x, y) >> (x & 1 ? 0 : 4)) & 15;
+      EXPECT_TRUE(nibble == 3 || nibble == 12) << x << "," << y;
+      red += nibble == 12;
+      white += (*one->Pixel(x, y) >> (7 - (x & 7))) & 1;
+    }
+  EXPECT_EQ(four->colours[12], 0xFF0000u);
+  EXPECT_GT(red, 20);
+  EXPECT_EQ(white, red) << "the same glyph on both planes";
+}
+
 TEST_F(TextDraw, SmoothTextAsAlphaRisesFromZeroToFull) {
   Plane* p = Drawn(Description(kMsGothic, 24, kFontSmooth), 32, 100, 40,
                    "\x8E\x9A"

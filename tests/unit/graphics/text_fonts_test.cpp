@@ -60,6 +60,21 @@ TEST_F(FontSlots, CurrentSlotIsTheLowByteAndSlot32DrawsNothing) {
   EXPECT_EQ(CurrentFontSlot(), 0);
 }
 
+TEST_F(FontSlots, EachScriptThreadHasItsOwnCurrentSlot) {
+  MachineContext third{};
+  third.threadIndex = 3;
+  MachineContext* saved = CurrentContext;
+  CurrentContext = &third;
+  EXPECT_EQ(FontUse(7), 1);
+  EXPECT_EQ(CurrentFontSlot(), 7);
+  CurrentContext = saved;
+  EXPECT_EQ(CurrentFontSlot(), 0) << "thread 0 keeps its slot";
+  CurrentContext = &third;
+  ResetFontSelection(3);
+  EXPECT_EQ(CurrentFontSlot(), 0);
+  CurrentContext = saved;
+}
+
 TEST_F(FontSlots, ObjectsAreRemadeOnlyWhenTheDescriptionChanges) {
   ASSERT_NE(CreatePlane(1, 200, 40, 8), nullptr);
   ASSERT_EQ(Text(1, 0, 0, 0xFF, "abc"), 1);
