@@ -95,7 +95,14 @@ bool ConfiguredFontFile(const std::string& shiftJisFace, platform::FontFile& out
     platform::FontFile file;
     const TitlePaths& paths = ThePaths();
     std::string value;
-    if (!paths.configFile.empty()) value = IniGetString(paths.configFile, "qavz", "Font." + shiftJisFace, "");
+    // The key as the title wrote it (Shift-JIS), or in UTF-8 for a file
+    // edited on Linux.
+    if (!paths.configFile.empty()) {
+      value = IniGetString(paths.configFile, "qavz", "Font." + shiftJisFace, "");
+      std::string utf8 = platform::ToUtf8(shiftJisFace);
+      if (value.empty() && utf8 != shiftJisFace)
+        value = IniGetString(paths.configFile, "qavz", "Font." + utf8, "");
+    }
     if (!value.empty()) {
       size_t comma = value.rfind(',');
       if (comma != std::string::npos &&

@@ -159,7 +159,9 @@ TEST_F(FontSlots, ConfigurationMapsAFaceToAFile) {
   std::filesystem::copy_file(mincho.path, dir / "fonts/own.ttf");
   WriteFile(dir / "GAME.cfg",
             "[General]\r\nWidth=640\r\n[qavz]\r\nFont.TitleFace = fonts\\OWN.ttf\r\n"
-            "Font.Second=fonts/own.ttf,0\r\nFont.Broken=fonts/missing.ttf\r\n");
+            "Font.Second=fonts/own.ttf,0\r\nFont.Broken=fonts/missing.ttf\r\n"
+            "Font.\x82\x6C\x82\x72 \x96\xBE\x92\xA9=fonts/own.ttf,0\r\n"
+            "Font.ＭＳ Ｐ明朝=fonts/own.ttf,1\r\n");
   TitlePaths saved = ThePaths();
   ThePaths().baseDir = dir.path() + "/";
   ThePaths().configFile = dir / "GAME.cfg";
@@ -171,6 +173,9 @@ TEST_F(FontSlots, ConfigurationMapsAFaceToAFile) {
   EXPECT_TRUE(ConfiguredFontFile("Second", file));
   EXPECT_EQ(file.index, 0);
   EXPECT_FALSE(ConfiguredFontFile("Unlisted", file));
+  EXPECT_TRUE(ConfiguredFontFile("\x82\x6C\x82\x72 \x96\xBE\x92\xA9", file)) << "a Shift-JIS key";
+  EXPECT_TRUE(ConfiguredFontFile("\x82\x6C\x82\x72 \x82\x6F\x96\xBE\x92\xA9", file)) << "a UTF-8 key";
+  EXPECT_EQ(file.index, 1);
 
   // The title's face draws like the mincho it is a copy of (asked for by its
   // own name, so sized by its own metrics); a file that is
