@@ -120,16 +120,12 @@ bool ConfiguredFontFile(const std::string& shiftJisFace, platform::FontFile& out
   return it->second.first;
 }
 
-const FontObject* MakeFontObject(int32_t slot) noexcept {
+const FontObject* MakeFontObject(int32_t slot) {
   if (uint32_t(slot) >= uint32_t(kFontSlotCount)) return nullptr;
   FontSlot& s = State().slots[size_t(slot)];
   if (s.object && std::memcmp(&s.description, &s.made, sizeof s.made) == 0) return s.object.get();
   s.object.reset();
-  try {
-    s.object = NewFontObject(s.description);
-  } catch (...) {
-    s.object.reset();  // out of memory: the font cannot be made
-  }
+  s.object = NewFontObject(s.description);
   if (!s.object) return nullptr;
   s.made = s.description;
   return s.object.get();
@@ -164,7 +160,7 @@ void FreeFontSlots() noexcept {
 }
 
 // font_set(slot, description): copies the 44 bytes into the slot.
-int32_t Native_font_set(Addr args) noexcept {
+int32_t Native_font_set(Addr args) {
   uint32_t slot = uint32_t(Arg(args, 0));
   Addr from = ArgAddr(args, 1);
   const uint8_t* bytes = TheArena().Span(from, sizeof(FontDescription));
@@ -174,7 +170,7 @@ int32_t Native_font_set(Addr args) noexcept {
 }
 
 // font_get(slot, description): copies the slot's 44 bytes out.
-int32_t Native_font_get(Addr args) noexcept {
+int32_t Native_font_get(Addr args) {
   uint32_t slot = uint32_t(Arg(args, 0));
   Addr to = ArgAddr(args, 1);
   uint8_t* bytes = TheArena().Span(to, sizeof(FontDescription));
@@ -185,7 +181,7 @@ int32_t Native_font_get(Addr args) noexcept {
 
 // font_use(slot): the calling thread's current slot becomes the argument's
 // low byte; a slot above 31 makes its draws fail.
-int32_t Native_font_use(Addr args) noexcept {
+int32_t Native_font_use(Addr args) {
   State().current[size_t(CallingThread())] = uint8_t(Arg(args, 0));
   return 1;
 }

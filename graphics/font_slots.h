@@ -49,8 +49,8 @@ struct FontObject {
 
 // The slot's font object, made anew when its description differs from the
 // copy the object was made from; null for a slot above 31 or a font that
-// cannot be made.
-const FontObject* MakeFontObject(int32_t slot) noexcept;
+// cannot be made. Throws only when host memory runs out.
+const FontObject* MakeFontObject(int32_t slot);
 // The serial of the slot's current object, 0 when it has none.
 uint64_t FontObjectSerial(int32_t slot) noexcept;
 

@@ -38,31 +38,23 @@ int32_t DrawScriptText(Plane& plane, int32_t x, int32_t y, uint32_t colourWord, 
 }
 
 // gtext(plane, x, y, colour word, string).
-int32_t Native_gtext(Addr args) noexcept {
+int32_t Native_gtext(Addr args) {
   Plane* plane = PlaneAt(Arg(args, 0));
   std::string text;
   if (!plane || !TheArena().ReadString(ArgAddr(args, 4), text, kMaxTextBytes)) return 0;
-  try {
-    return DrawScriptText(*plane, Arg(args, 1), Arg(args, 2), uint32_t(Arg(args, 3)), text);
-  } catch (...) {
-    return 0;  // out of memory
-  }
+  return DrawScriptText(*plane, Arg(args, 1), Arg(args, 2), uint32_t(Arg(args, 3)), text);
 }
 
 // gtextf(plane, x, y, colour word, format, values...): formatted as sprintf
 // into a 1024-byte buffer, then drawn as gtext; longer results are cut at a
 // character boundary instead of overrunning the buffer.
-int32_t Native_gtextf(Addr args) noexcept {
+int32_t Native_gtextf(Addr args) {
   Plane* plane = PlaneAt(Arg(args, 0));
   Addr format = ArgAddr(args, 4);
   if (!plane || !TheArena().Live(format, 1)) return 0;
-  try {
-    std::string text = FormatScriptText(format, args + 20, kFormatBuffer);
-    CutText(text, kFormatBuffer - 1);
-    return DrawScriptText(*plane, Arg(args, 1), Arg(args, 2), uint32_t(Arg(args, 3)), text);
-  } catch (...) {
-    return 0;
-  }
+  std::string text = FormatScriptText(format, args + 20, kFormatBuffer);
+  CutText(text, kFormatBuffer - 1);
+  return DrawScriptText(*plane, Arg(args, 1), Arg(args, 2), uint32_t(Arg(args, 3)), text);
 }
 
 }  // namespace qavz
