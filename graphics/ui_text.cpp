@@ -63,6 +63,12 @@ uint32_t Mix(uint32_t paper, uint32_t ink, uint32_t a) {
 
 }  // namespace
 
+bool UiTextAvailable() noexcept {
+  UiFace& ui = TheUiFace();
+  std::lock_guard lock(ui.mutex);
+  return Face(ui) != nullptr;
+}
+
 int32_t UiLineHeight() noexcept {
   UiFace& ui = TheUiFace();
   std::lock_guard lock(ui.mutex);

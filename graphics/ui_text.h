@@ -18,6 +18,8 @@ struct UiCanvas {
   Rect clip;
 };
 
+// True when the default face opens (the set-up installs it).
+bool UiTextAvailable() noexcept;
 // Cell height of a line in pixels (ascent + descent).
 int32_t UiLineHeight() noexcept;
 // Width of UTF-8 text in pixels (the sum of its advances).
