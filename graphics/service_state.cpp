@@ -1,7 +1,7 @@
 // Graphics per-run state: the blend tables at start-up, the display set-up at
-// the start of every run and its release at the end, the effect states. Fonts
-// and sprites are not built yet, so there is nothing of theirs to create or
-// free.
+// the start of every run and its release at the end, the font slots, the
+// effect states. Sprites are not built yet, so there is nothing of theirs to
+// create or free.
 #include "core/config.h"
 #include "core/report_error.h"
 #include "core/service_hooks.h"
@@ -53,8 +53,14 @@ void CreatePalette() {
   FillRect(*page, Rect{0, 0, page->width, page->height}, 0);
 }
 
-void ResetFontState() {}
-void FreeFonts() {}
+void ResetFontState() {
+  void ResetFontSlots() noexcept;  // graphics/font_slots.h
+  ResetFontSlots();
+}
+void FreeFonts() {
+  void FreeFontSlots() noexcept;  // graphics/font_slots.h
+  FreeFontSlots();
+}
 void FreePagesAndSurfaces() { FreeAllPlanes(); }
 void ResetSprites() {}
 void FreeEffectStates() {

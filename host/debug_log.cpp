@@ -6,7 +6,7 @@
 // so the window "exists" then too.
 #include "core/config.h"
 #include "host/message_queue.h"
-#include "stdlib/formatter.h"
+#include "vm/formatter.h"
 #include "vm/native_table.h"
 
 namespace qavz {

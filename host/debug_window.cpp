@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <deque>
 
+#include "graphics/ui_text.h"
 #include "host/bitmap_font.h"
 
 namespace qavz {
@@ -18,8 +19,8 @@ constexpr char kCloseLabel[] = "閉じる(&X)";  // button 1002
 
 constexpr int32_t kInitialWidth = 560;
 constexpr int32_t kInitialHeight = 360;
-constexpr int32_t kScale = 2;  // the font's pixels on the screen
-constexpr int32_t kRowHeight = kFontCellHeight * kScale;
+constexpr int32_t kScale = 2;   // the built-in font's pixels on the screen (buttons)
+constexpr int32_t kRowGap = 2;  // between the lines of the list
 constexpr int32_t kMargin = 8;
 constexpr int32_t kButtonHeight = 28;
 constexpr int32_t kBar = 8;  // scroll bar thickness
@@ -51,6 +52,22 @@ struct DebugWindow {
 
 DebugWindow gDebug;
 
+// The list's lines are drawn by the text engine in the default face; without
+// that face (no fonts installed) the built-in font stands in.
+int32_t RowHeight() { return UiTextAvailable() ? UiLineHeight() + kRowGap : kFontCellHeight * kScale; }
+
+int32_t LineWidth(const std::string& utf8) {
+  return UiTextAvailable() ? UiTextWidth(utf8) : TextWidth(utf8, kScale);
+}
+
+void DrawLine(const Canvas& c, int32_t x, int32_t y, const std::string& line) {
+  Rect clip{std::max(c.clipLeft, 0), std::max(c.clipTop, 0), std::min(c.clipRight, c.width),
+            std::min(c.clipBottom, c.height)};
+  if (clip.left >= clip.right || clip.top >= clip.bottom) return;
+  if (!DrawUiText(UiCanvas{c.pixels, c.width, c.height, c.width, clip}, x, y, line, kInk))
+    DrawText(c, x, y, line, kInk, kScale);
+}
+
 // Where the parts of the dialog lie in its client area.
 struct Layout {
   Box list, inner, clear, close;
@@ -66,7 +83,7 @@ Layout LayoutFor(int32_t width, int32_t height) {
       Box{l.close.left - kMargin - clearWidth, buttonTop, l.close.left - kMargin, buttonTop + kButtonHeight};
   l.list = Box{kMargin, kMargin, width - kMargin, buttonTop - kMargin};
   l.inner = Box{l.list.left + 1, l.list.top + 1, l.list.right - 1 - kBar, l.list.bottom - 1 - kBar};
-  l.visibleRows = size_t(std::max(1, (l.inner.bottom - l.inner.top - kPadding) / kRowHeight));
+  l.visibleRows = size_t(std::max(1, (l.inner.bottom - l.inner.top - kPadding) / RowHeight()));
   return l;
 }
 
@@ -148,8 +165,9 @@ void DrawList(const Canvas& c, const Layout& l) {
   Edge(c, l.list, false);
   Canvas inside{c.pixels, c.width, c.height, l.inner.left, l.inner.top, l.inner.right, l.inner.bottom};
   int32_t y = l.inner.top + kPadding;
-  for (size_t i = gDebug.topIndex; i < gDebug.lines.size() && y < l.inner.bottom; ++i, y += kRowHeight)
-    DrawText(inside, l.inner.left + kPadding - gDebug.scrollX, y, gDebug.lines[i], kInk, kScale);
+  int32_t rowHeight = RowHeight();
+  for (size_t i = gDebug.topIndex; i < gDebug.lines.size() && y < l.inner.bottom; ++i, y += rowHeight)
+    DrawLine(inside, l.inner.left + kPadding - gDebug.scrollX, y, gDebug.lines[i]);
   DrawScrollBars(c, l);
 }
 
@@ -255,7 +273,7 @@ bool DebugWindowExists() { return gDebug.exists; }
 
 void AppendDebugLine(const std::string& utf8) {
   if (!gDebug.exists) return;
-  int32_t width = TextWidth(utf8, kScale);
+  int32_t width = LineWidth(utf8);
   if (width > gDebug.widest) {
     gDebug.widest = width;
     gDebug.extent = width + 5;

@@ -16,6 +16,7 @@
 
 #include "core/report_error.h"
 #include "files/system_file.h"
+#include "graphics/font_slots.h"
 #include "host/message_queue.h"
 #include "host/services.h"
 #include "platform/clock.h"
@@ -582,8 +583,7 @@ RunOutcome CurrentRunOutcome() { return RunOutcome(gOutcome.load()); }
 
 int32_t MainResult() { return gMainResult.load(); }
 
-// The text subsystem keeps a font selection per slot; until it is built
-// there is nothing to reset.
-void ResetThreadFontSelection(int) {}
+// The current font slot belongs to the text subsystem.
+void ResetThreadFontSelection(int index) { ResetFontSelection(index); }
 
 }  // namespace qavz

@@ -70,8 +70,8 @@ int StartMainThread(MachineContext* context);
 // Run outcome bookkeeping for LoadMainProgram.
 void BeginRun();
 void MarkCompileFailed();
-// Each slot has its own current font selection; the text subsystem resets
-// it when thd_begin hands a slot to a new thread. Empty until text exists.
+// Each slot has its own current font selection; thd_begin sets it back to
+// slot 0 when it hands a slot to a new thread.
 void ResetThreadFontSelection(int index);
 
 }  // namespace qavz

@@ -1,14 +1,12 @@
 #include "platform/message_box.h"
 
 #include <SDL.h>
-#include <fontconfig/fontconfig.h>
-#include <ft2build.h>
-#include FT_FREETYPE_H
 
 #include <algorithm>
 #include <cstdint>
 #include <mutex>
 
+#include "platform/fonts.h"
 #include "platform/signals.h"
 
 namespace qavz::platform {
@@ -43,45 +41,21 @@ std::vector<char32_t> Decode(const std::string& s) {
   return out;
 }
 
-std::string FindJapaneseFont() {
-  if (!FcInit()) return {};
-  FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(":lang=ja"));
-  if (!pattern) return {};
-  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-  FcDefaultSubstitute(pattern);
-  FcResult result;
-  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-  std::string file;
-  FcChar8* path = nullptr;
-  FcCharSet* chars = nullptr;
-  // A match that cannot draw kana is no Japanese face at all.
-  if (match && FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch &&
-      FcPatternGetCharSet(match, FC_CHARSET, 0, &chars) == FcResultMatch && FcCharSetHasChar(chars, 0x30A2))
-    file = reinterpret_cast<const char*>(path);
-  if (match) FcPatternDestroy(match);
-  FcPatternDestroy(pattern);
-  return file;
-}
-
-// One FreeType face for the process, loaded on first use.
-struct Face {
+// One face for the process, opened on first use: the default Japanese face
+// at the box's size, drawn in grey levels.
+struct BoxFace {
   std::mutex mutex;
   bool tried = false;
-  FT_Library library = nullptr;
-  FT_Face face = nullptr;
+  Face* face = nullptr;
 };
 
-Face& TheFace() {
-  static Face face;
+BoxFace& TheFace() {
+  static BoxFace face;
   std::lock_guard lock(face.mutex);
   if (!face.tried) {
     face.tried = true;
-    std::string file = JapaneseFontFile();
-    if (!file.empty() && FT_Init_FreeType(&face.library) == 0 &&
-        FT_New_Face(face.library, file.c_str(), 0, &face.face) == 0)
-      FT_Set_Pixel_Sizes(face.face, 0, kFontPixels);
-    else
-      face.face = nullptr;
+    FontFile file;
+    if (DefaultFontFile(file)) face.face = OpenFace(FaceSpec{file, -kFontPixels});
   }
   return face;
 }
@@ -113,23 +87,23 @@ struct Canvas {
   }
 };
 
-int Advance(FT_Face face, char32_t c) {
-  if (FT_Load_Char(face, c, FT_LOAD_DEFAULT) != 0) return kFontPixels / 2;
-  return int(face->glyph->advance.x >> 6);
+int Advance(Face* face, char32_t c) {
+  int advance = GlyphAdvance(face, c);
+  return advance > 0 ? advance : kFontPixels / 2;
 }
 
-void DrawGlyph(Canvas& canvas, FT_Face face, char32_t c, int x, int baseline) {
-  if (FT_Load_Char(face, c, FT_LOAD_RENDER) != 0) return;
-  const FT_Bitmap& bitmap = face->glyph->bitmap;
-  int left = x + face->glyph->bitmap_left, top = baseline - face->glyph->bitmap_top;
-  for (unsigned row = 0; row < bitmap.rows; ++row)
-    for (unsigned col = 0; col < bitmap.width; ++col)
-      canvas.Blend(left + int(col), top + int(row), bitmap.buffer[row * unsigned(bitmap.pitch) + col]);
+void DrawGlyph(Canvas& canvas, Face* face, char32_t c, int x, int baseline) {
+  GlyphImage glyph;
+  if (!RenderGlyph(face, c, GlyphDepth::kGrey, glyph)) return;
+  for (int row = 0; row < glyph.height; ++row)
+    for (int col = 0; col < glyph.width; ++col)
+      canvas.Blend(x + glyph.left + col, baseline + glyph.top + row,
+                   glyph.bits[size_t(row) * size_t(glyph.pitch) + size_t(col)]);
 }
 
 // Breaks the text into lines of at most kMaxTextWidth pixels: at '\n', and
 // anywhere else when a line is too long (Japanese text has no spaces).
-std::vector<std::vector<char32_t>> Lines(FT_Face face, const std::vector<char32_t>& text, int& widest) {
+std::vector<std::vector<char32_t>> Lines(Face* face, const std::vector<char32_t>& text, int& widest) {
   std::vector<std::vector<char32_t>> lines(1);
   int width = 0;
   widest = 0;
@@ -185,7 +159,7 @@ std::pair<std::vector<char32_t>, char32_t> Label(const std::string& label) {
   return {text, key};
 }
 
-void Draw(Canvas& canvas, FT_Face face, const Layout& layout, const std::vector<std::vector<char32_t>>& lines,
+void Draw(Canvas& canvas, Face* face, const Layout& layout, const std::vector<std::vector<char32_t>>& lines,
           const BoxSpec& spec, int focus) {
   std::fill(canvas.pixels.begin(), canvas.pixels.end(), kFace);
   int baseline = layout.textTop + kFontPixels;
@@ -222,7 +196,7 @@ int ButtonAt(const Layout& layout, int x, int y) {
 
 // The modal loop: returns the chosen button's result. Events of other
 // windows are kept and put back afterwards, so the main window loses none.
-int RunBox(SDL_Window* window, SDL_Renderer* renderer, SDL_Texture* texture, Canvas& canvas, FT_Face face,
+int RunBox(SDL_Window* window, SDL_Renderer* renderer, SDL_Texture* texture, Canvas& canvas, Face* face,
            const Layout& layout, const std::vector<std::vector<char32_t>>& lines, const BoxSpec& spec) {
   Uint32 id = SDL_GetWindowID(window);
   int focus = std::clamp(spec.defaultButton, 0, int(spec.buttons.size()) - 1);
@@ -322,25 +296,25 @@ BoxSpec StandardBox(const std::string& caption, const std::string& text, unsigne
 }
 
 std::string JapaneseFontFile() {
-  static const std::string file = FindJapaneseFont();
-  return file;
+  FontFile file;
+  return DefaultFontFile(file) ? file.path : std::string();
 }
 
 bool FontCoversText(const std::string& utf8) {
-  Face& face = TheFace();
+  BoxFace& face = TheFace();
   if (!face.face) return false;
   std::lock_guard lock(face.mutex);
   for (char32_t c : Decode(utf8))
-    if (c >= 0x20 && FT_Get_Char_Index(face.face, c) == 0) return false;
+    if (c >= 0x20 && !HasGlyph(face.face, c)) return false;
   return true;
 }
 
 int ShowMessageBox(const BoxSpec& spec, SDL_Window* owner) {
   if (spec.buttons.empty() || !SDL_WasInit(SDL_INIT_VIDEO)) return -1;
-  Face& shared = TheFace();
+  BoxFace& shared = TheFace();
   if (!shared.face) return -1;
   std::lock_guard lock(shared.mutex);
-  FT_Face face = shared.face;
+  Face* face = shared.face;
   int textWidth = 0;
   auto lines = Lines(face, Decode(spec.text), textWidth);
   Layout layout = Arrange(textWidth, int(lines.size()), spec.buttons.size());

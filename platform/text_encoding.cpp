@@ -3,6 +3,8 @@
 #include <iconv.h>
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 
 namespace qavz::platform {
 
@@ -57,6 +59,52 @@ std::string ToUtf8(const std::string& shiftJis) {
   }
   iconv_close(cd);
   return out;
+}
+
+namespace {
+
+// One iconv call per code; false when iconv has no character for it.
+char32_t Convert(iconv_t cd, const char* bytes, size_t n) {
+  char32_t out = 0;
+  char* in = const_cast<char*>(bytes);
+  char* dst = reinterpret_cast<char*>(&out);
+  size_t inLeft = n, dstLeft = sizeof out;
+  size_t r = iconv(cd, &in, &inLeft, &dst, &dstLeft);
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  return r == size_t(-1) || inLeft != 0 || dstLeft != 0 ? 0 : out;
+}
+
+// Every code of code page 932 by its value, built once through iconv.
+std::unique_ptr<char32_t[]> BuildShiftJisTable() {
+  auto table = std::make_unique<char32_t[]>(65536);
+  iconv_t cd = iconv_open("UTF-32LE", "CP932");
+  if (cd == iconv_t(-1)) {
+    for (char32_t c = 0; c < 0x80; ++c) table[c] = c;
+    return table;
+  }
+  for (uint32_t b = 0; b < 256; ++b) {
+    char one = char(b);
+    table[b] = b == 0 ? 0 : Convert(cd, &one, 1);
+  }
+  for (uint32_t lead = 0x81; lead <= 0xFC; ++lead) {
+    if (lead > 0x9F && lead < 0xE0) continue;
+    for (uint32_t trail = 0x40; trail <= 0xFC; ++trail) {
+      if (trail == 0x7F) continue;
+      char pair[2] = {char(lead), char(trail)};
+      table[lead << 8 | trail] = Convert(cd, pair, 2);
+    }
+  }
+  iconv_close(cd);
+  return table;
+}
+
+}  // namespace
+
+char32_t ShiftJisToUnicode(uint32_t code) {
+  static std::once_flag once;
+  static std::unique_ptr<char32_t[]> table;
+  std::call_once(once, [] { table = BuildShiftJisTable(); });
+  return code < 65536 ? table[code] : 0;
 }
 
 }  // namespace qavz::platform

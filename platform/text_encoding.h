@@ -1,6 +1,7 @@
 // Titles store text as Shift-JIS (code page 932); Linux shows UTF-8.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace qavz::platform {
@@ -10,5 +11,11 @@ bool IsUtf8(const std::string& bytes);
 // Code page 932 to UTF-8. Text that is already well-formed UTF-8 is kept as
 // it is (a title edited on Linux); a byte that is not Shift-JIS becomes U+FFFD.
 std::string ToUtf8(const std::string& shiftJis);
+
+// The code point of a code page 932 character: a single byte, or lead byte x
+// 256 + trail byte. 0 for a code that names no character (an unassigned
+// pair, a lead byte alone, a trail byte outside 0x40..0xFC). Thread-safe;
+// the table is built on first use.
+char32_t ShiftJisToUnicode(uint32_t code);
 
 }  // namespace qavz::platform

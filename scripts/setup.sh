@@ -27,6 +27,7 @@ packages=(
   libfreetype-dev        # text
   libfontconfig-dev      # fonts
   fonts-ipafont-gothic   # japanese
+  fonts-ipafont-mincho   # japanese
   libavformat-dev        # media
   libavcodec-dev         # media
   libswscale-dev         # media

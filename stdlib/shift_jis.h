@@ -2,20 +2,12 @@
 // collation that stands in for the platform's locale-aware comparison.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 
-namespace qavz {
+#include "core/lead_bytes.h"
 
-// Lead bytes of code page 932: 0x81..0x9F and 0xE0..0xFC.
-constexpr std::array<bool, 256> kLeadByte = [] {
-  std::array<bool, 256> t{};
-  for (int b = 0x81; b <= 0x9F; ++b) t[b] = true;
-  for (int b = 0xE0; b <= 0xFC; ++b) t[b] = true;
-  return t;
-}();
-inline bool IsLeadByte(uint8_t b) noexcept { return kLeadByte[b]; }
+namespace qavz {
 
 // Byte length of the character at s[0] (s zero-terminated): 2 for a lead byte
 // with a trail, else 1. A lead byte before the terminator counts as 1, so no

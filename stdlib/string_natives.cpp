@@ -7,9 +7,9 @@
 #include <cstring>
 #include <new>
 
-#include "stdlib/formatter.h"
 #include "stdlib/script_text.h"
 #include "stdlib/shift_jis.h"
+#include "vm/formatter.h"
 #include "vm/native_table.h"
 
 namespace qavz {

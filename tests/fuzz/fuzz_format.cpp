@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "stdlib/formatter.h"
+#include "vm/formatter.h"
 #include "vm/native_table.h"
 
 using namespace qavz;

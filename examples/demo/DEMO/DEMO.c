@@ -56,8 +56,37 @@ void draw_ball(int cx, int cy, int r, int shade)
         }
 }
 
-/* One frame: colour bands drifting down, a turning star of lines and a
-   ball bouncing off the edges. */
+char font[44];
+
+/* Font slot 1: the default face at 28 pixels, smooth; slot 2 the same
+   face at 16 pixels, plain and turned by 30 degrees. */
+void make_fonts()
+{
+    font_get(0, font);
+    *(int *)(font + 32) = 28;
+    font[40] = 16;
+    font_set(1, font);
+    *(int *)(font + 32) = 16;
+    *(int *)(font + 36) = 300;
+    font[40] = 0;
+    font_set(2, font);
+}
+
+/* A smooth caption sliding along the bottom, white (palette index 255), and
+   a turned plain line above it: "qavz の世界へようこそ" and "日本語の文字" in
+   Shift-JIS. */
+void draw_captions(int t)
+{
+    font_use(1);
+    gtext(0, 40 + (sin(t * 10) * 60 >> 16), page[1] - 56, 0xFF,
+          "qavz \x82\xCC\x90\xA2\x8A\x45\x82\xD6\x82\xE6\x82\xA4\x82\xB1\x82\xBB");
+    font_use(2);
+    gtext(0, 40, page[1] - 140, 0xFF, "\x93\xFA\x96\x7B\x8C\xEA\x82\xCC\x95\xB6\x8E\x9A");
+    font_use(0);
+}
+
+/* One frame: colour bands drifting down, a turning star of lines, a ball
+   bouncing off the edges and the captions. */
 void draw_frame(int t)
 {
     int band[4], i, c, a, cx, cy, bx, by;
@@ -82,6 +111,7 @@ void draw_frame(int t)
     if (by > page[1] - 60)
         by = 2 * (page[1] - 60) - by;
     draw_ball(bx + 30, by + 30, 24, t * 4 % 256);
+    draw_captions(t);
 }
 
 /* Draws and shows `frames` frames, about 60 a second. Without a page there
@@ -91,6 +121,7 @@ void picture(int frames)
     int t;
     if (!ginfo(0, page) || page[3] == 0)
         return;
+    make_fonts();
     for (t = 0; t < frames; t++) {
         draw_frame(t);
         update(0);

@@ -1,10 +1,11 @@
-// The debug output window's list on the null driver: the extent rule, the
-// scrolling that keeps the newest line in view, the clear button, F8 and
-// closing, and its built-in font's measures.
+// The debug output window's list on the null driver: the extent rule (lines
+// measured by the text engine), the scrolling that keeps the newest line in
+// view, the clear button, F8 and closing, and its built-in font's measures.
 #include "host/debug_window.h"
 
 #include <gtest/gtest.h>
 
+#include "graphics/ui_text.h"
 #include "host/bitmap_font.h"
 
 namespace qavz {
@@ -25,12 +26,13 @@ class DebugWindow : public testing::Test {
 };
 
 TEST_F(DebugWindow, OnlyAWiderLineMovesTheExtent) {
+  ASSERT_TRUE(UiTextAvailable()) << "the set-up installs fonts-ipafont-gothic";
   AppendDebugLine("four");
-  EXPECT_EQ(DebugList().extent, TextWidth("four", 2) + 5);
+  EXPECT_EQ(DebugList().extent, 4 * 8 + 5) << "half-width characters of 8 pixels";
   AppendDebugLine("ab");
-  EXPECT_EQ(DebugList().widest, TextWidth("four", 2)) << "a narrower line leaves it";
-  AppendDebugLine("\xE3\x82\xB2 wide");  // one double-width character and five cells
-  EXPECT_EQ(DebugList().widest, 7 * kFontCellWidth * 2);
+  EXPECT_EQ(DebugList().widest, 4 * 8) << "a narrower line leaves it";
+  AppendDebugLine("\xE3\x82\xB2 wide");  // one full-width character and five half-width
+  EXPECT_EQ(DebugList().widest, 16 + 5 * 8);
   EXPECT_EQ(DebugList().lines, 3u);
 }
 

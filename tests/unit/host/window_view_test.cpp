@@ -257,9 +257,9 @@ TEST_F(WindowView, DebugOutputWindowTakesTheLinesAndF8ShowsIt) {
   EXPECT_EQ(status, 0);
   EXPECT_EQ(MainResult(), 1);
   EXPECT_EQ(gDebugAtExit.lines, 5u);
-  // Drawn wider than the list (and clipped to it); 79 characters of 12 pixels.
-  EXPECT_EQ(gDebugAtExit.widest, 79 * 12);
-  EXPECT_EQ(gDebugAtExit.extent, 79 * 12 + 5);
+  // Drawn wider than the list (and clipped to it); 79 characters of 8 pixels.
+  EXPECT_EQ(gDebugAtExit.widest, 79 * 8);
+  EXPECT_EQ(gDebugAtExit.extent, 79 * 8 + 5);
   EXPECT_EQ(gDebugLineAtExit, "Mixed: ゲーム ok") << "Shift-JIS comes as UTF-8";
   EXPECT_TRUE(gDebugAtExit.shown);
   EXPECT_GT(platform::NullPresented(platform::kDebugWindow).count, 0u) << "shown, so drawn";

@@ -1,4 +1,4 @@
-#include "stdlib/formatter.h"
+#include "vm/formatter.h"
 
 #include <gtest/gtest.h>
 

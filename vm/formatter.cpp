@@ -10,13 +10,13 @@
 // and the formatter builds no field much past that: a field is made only as
 // wide and as precise as the bytes still wanted can show, in a way that
 // leaves those bytes exactly as the full field would have them.
-#include "stdlib/formatter.h"
+#include "vm/formatter.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-#include "stdlib/shift_jis.h"
+#include "core/lead_bytes.h"
 
 namespace qavz {
 

@@ -1,5 +1,6 @@
 // The printf-family formatter over script memory, shared by sprintf, log_out
-// and gtextf.
+// and gtextf. It sits with the machine, below the subsystems that format,
+// because it reads its arguments straight from script memory.
 #pragma once
 
 #include <cstdint>
