@@ -125,10 +125,13 @@ class MainWindow : public testing::Test {
     return found;
   }
 
+  // The window once it is mapped: its caption and hints are set before it shows, not before it exists.
   ::Window WaitForWindow(pid_t pid) {
     for (auto end = std::chrono::steady_clock::now() + 20s; std::chrono::steady_clock::now() < end;) {
-      std::vector<::Window> windows = WindowsOf(pid);
-      if (!windows.empty()) return windows.front();
+      for (::Window w : WindowsOf(pid)) {
+        XWindowAttributes a;
+        if (XGetWindowAttributes(display, w, &a) && a.map_state == IsViewable) return w;
+      }
       std::this_thread::sleep_for(20ms);
     }
     return 0;
