@@ -12,8 +12,9 @@ namespace qavz {
 
 namespace {
 
-Rect gRects[kMaxDirtyRects];
+Rect gRects[kDirtyRectCapacity];
 int gCount = 0;
+int gRestored = 0;  // leading entries the last sprite redraw restored
 
 bool ReadRect(Addr at, Rect& rect) {
   int32_t words[4];
@@ -84,7 +85,30 @@ void SweepDirtySpans(const Rect& area, std::vector<Rect> rects, const SpanFuncti
   }
 }
 
-void ClearDirtyRects() noexcept { gCount = 0; }
+void ClearDirtyRects() noexcept { gCount = gRestored = 0; }
+
+Rect AppendDirtyRect(const Rect& rect) noexcept {
+  if (gCount < kDirtyRectCapacity) return gRects[gCount++] = rect;
+  Rect& last = gRects[gCount - 1];
+  if (Empty(rect)) return rect;
+  if (!Empty(last))
+    last = Rect{std::min(last.left, rect.left), std::min(last.top, rect.top),
+                std::max(last.right, rect.right), std::max(last.bottom, rect.bottom)};
+  else
+    last = rect;
+  return last;
+}
+
+int DirtyRectCount() noexcept { return gCount; }
+const Rect& DirtyRectAt(int index) noexcept { return gRects[index]; }
+
+void MarkDirtyRectsRestored() noexcept { gRestored = gCount; }
+
+void DropRestoredDirtyRects() noexcept {
+  std::copy(gRects + gRestored, gRects + gCount, gRects);
+  gCount -= gRestored;
+  gRestored = 0;
+}
 
 int32_t Native_drt_init(Addr) {
   ClearDirtyRects();
@@ -94,19 +118,17 @@ int32_t Native_drt_init(Addr) {
 int32_t Native_drt_set(Addr args) {
   Addr at = ArgAddr(args, 0);
   Rect r;
-  if (at == 0 || gCount == kMaxDirtyRects || !ReadRect(at, r)) return 0;
+  if (at == 0 || gCount >= kMaxDirtyRects || !ReadRect(at, r)) return 0;
   gRects[gCount++] = r;
   return 1;
 }
 
-int32_t Native_drt_copy(Addr args) {
+int32_t CopyDirtyRects(int32_t dstSlot, int32_t x, int32_t y, int32_t srcSlot, const Rect* srcRect) {
   if (gCount == 0) return 1;
-  Plane* dst = PlaneAt(Arg(args, 0));
-  const Plane* src = PlaneAt(Arg(args, 3));
+  Plane* dst = PlaneAt(dstSlot);
+  const Plane* src = PlaneAt(srcSlot);
   if (!dst || !src || !DepthsCopyable(*dst, *src)) return 0;
-  int64_t x = Arg(args, 1), y = Arg(args, 2);
-  Rect from{0, 0, src->width, src->height};
-  if (Addr at = ArgAddr(args, 4); at && !ReadRect(at, from)) return 0;
+  Rect from = srcRect ? *srcRect : Rect{0, 0, src->width, src->height};
   Rect inside = Intersect(from, Rect{0, 0, src->width, src->height});
   if (Empty(inside)) return 0;
   // The source rectangle placed with its corner at (x, y), the part outside
@@ -127,6 +149,13 @@ int32_t Native_drt_copy(Addr args) {
   SpanCopier copy{*dst, *src, int32_t(shiftX), int32_t(shiftY)};
   SweepDirtySpans(area, std::move(rects), copy);
   return 1;
+}
+
+int32_t Native_drt_copy(Addr args) {
+  Rect from;
+  Addr at = ArgAddr(args, 4);
+  if (at && !ReadRect(at, from)) return gCount == 0 ? 1 : 0;
+  return CopyDirtyRects(Arg(args, 0), Arg(args, 1), Arg(args, 2), Arg(args, 3), at ? &from : nullptr);
 }
 
 }  // namespace qavz

@@ -56,7 +56,10 @@ void CreatePalette() {
 void ResetFontState() {}
 void FreeFonts() {}
 void FreePagesAndSurfaces() { FreeAllPlanes(); }
-void ResetSprites() {}
+void ResetSprites() {
+  void ResetSpriteSystem() noexcept;  // graphics/sprite_natives.cpp
+  ResetSpriteSystem();
+}
 void FreeEffectStates() {
   void FreeAllEffectStates() noexcept;  // graphics/effects.h
   FreeAllEffectStates();

@@ -1,0 +1,315 @@
+// sp_draw: brings the ActivePage up to date for some layers. Sprites that
+// changed or left add their boxes to the dirty-rectangle list; sprites that
+// stay but lie under such a box get the covered part as pending pieces; the
+// dirty areas are restored from the background; then changed sprites are
+// drawn whole and covered ones only in their pieces, layer by layer.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "graphics/blit.h"
+#include "graphics/dirty_rects.h"
+#include "graphics/pages.h"
+#include "graphics/sprite_place.h"
+#include "graphics/sprite_pool.h"
+#include "vm/native_table.h"
+
+namespace qavz {
+
+namespace {
+
+// The sprites that may receive pending pieces (image sprites on the page and
+// unchanged when the draw starts), bucketed by their boxes on a coarse grid
+// so that a dirty box finds them without a scan of every sprite. Whether one
+// still qualifies is checked when a box meets it.
+class CandidateGrid {
+ public:
+  void Add(SpriteRecord* sprite) { sprites_.push_back(sprite); }
+
+  void Build(const Rect& area) {
+    area_ = area;
+    if (sprites_.size() <= kLinearLimit) return;
+    cols_ = int(std::clamp<int64_t>((int64_t(area.right) - area.left) / kCell + 1, 1, 4096));
+    rows_ = int(std::clamp<int64_t>((int64_t(area.bottom) - area.top) / kCell + 1, 1, 4096));
+    cells_.assign(size_t(cols_) * size_t(rows_), {});
+    stamps_.assign(sprites_.size(), 0);
+    for (size_t i = 0; i < sprites_.size(); ++i) {
+      const Rect& box = sprites_[i]->box;
+      if (EmptyRect(box)) continue;  // an empty box never yields a piece
+      ForCells(box, [&](std::vector<int>& cell) { cell.push_back(int(i)); });
+    }
+  }
+
+  // The candidates whose box may meet `r`, in list order.
+  template <typename Visit>
+  void Near(const Rect& r, Visit visit) {
+    if (sprites_.empty() || EmptyRect(r)) return;
+    if (sprites_.size() <= kLinearLimit) {
+      for (SpriteRecord* s : sprites_) visit(s);
+      return;
+    }
+    ++now_;
+    found_.clear();
+    ForCells(r, [&](std::vector<int>& cell) {
+      for (int i : cell)
+        if (stamps_[size_t(i)] != now_) {
+          stamps_[size_t(i)] = now_;
+          found_.push_back(i);
+        }
+    });
+    std::sort(found_.begin(), found_.end());
+    for (int i : found_) visit(sprites_[size_t(i)]);
+  }
+
+ private:
+  static constexpr int64_t kCell = 64;
+  static constexpr size_t kLinearLimit = 24;
+
+  int Column(int64_t x) const { return int(std::clamp<int64_t>((x - area_.left) / kCell, 0, cols_ - 1)); }
+  int Row(int64_t y) const { return int(std::clamp<int64_t>((y - area_.top) / kCell, 0, rows_ - 1)); }
+
+  template <typename F>
+  void ForCells(const Rect& r, F f) {
+    int c0 = Column(r.left), c1 = Column(int64_t(r.right) - 1);
+    int r0 = Row(r.top), r1 = Row(int64_t(r.bottom) - 1);
+    for (int row = r0; row <= r1; ++row)
+      for (int col = c0; col <= c1; ++col) f(cells_[size_t(row) * size_t(cols_) + size_t(col)]);
+  }
+
+  std::vector<SpriteRecord*> sprites_;
+  Rect area_;
+  int cols_ = 1, rows_ = 1;
+  std::vector<std::vector<int>> cells_;
+  std::vector<uint32_t> stamps_;
+  uint32_t now_ = 0;
+  std::vector<int> found_;
+};
+
+struct DrawPass {
+  int32_t pageSlot = 0;
+  std::vector<bool> refused = std::vector<bool>(kSpriteRecords);  // placement refused: not drawn
+  Plane* page = nullptr;
+  Rect clip;
+  uint32_t mask = 0;
+  std::vector<SpriteRecord*> layers[kSpriteLayers];
+  CandidateGrid candidates;
+};
+
+bool Changed(const SpriteRecord& s) { return (s.flags & kSpriteChanged) != 0; }
+
+bool Candidate(const SpriteRecord& s) {
+  return s.kind == kSpriteImage && (s.flags & kSpriteOnPage) && !Changed(s);
+}
+
+// Adds `piece` to the sprite's pending list so that the list never overlaps
+// itself: a piece that meets an existing one is split into the parts around
+// it (at most four), and each part goes on down the list.
+void AddPiece(SpriteRecord& sprite, const Rect& piece) {
+  struct Work {
+    Rect rect;
+    Addr cell;
+  };
+  SpriteState& state = Sprites();
+  std::vector<Work> work{{piece, sprite.pending}};
+  for (int budget = 16 * kDirtyCells; !work.empty() && budget > 0; --budget) {
+    Work w = work.back();
+    work.pop_back();
+    const DirtyCell* cell = CellAt(w.cell);
+    for (int steps = 0; cell && !Overlap(w.rect, cell->rect); ++steps)
+      cell = steps < kDirtyCells ? CellAt(cell->next) : nullptr;
+    if (!cell) {
+      if (state.cellsUsed == kDirtyCells) continue;  // beyond the pool: dropped
+      DirtyCell& fresh = Pool()->cells[state.cellsUsed++];
+      fresh.rect = w.rect;
+      fresh.next = sprite.pending;
+      sprite.pending = AddressOf(&fresh);
+      continue;
+    }
+    const Rect& r = w.rect;
+    const Rect& e = cell->rect;
+    Addr next = cell->next;
+    int32_t top = std::max(r.top, e.top), bottom = std::min(r.bottom, e.bottom);
+    if (r.top < e.top) work.push_back({{r.left, r.top, r.right, e.top}, next});
+    if (e.bottom < r.bottom) work.push_back({{r.left, e.bottom, r.right, r.bottom}, next});
+    if (r.left < e.left) work.push_back({{r.left, top, e.left, bottom}, next});
+    if (e.right < r.right) work.push_back({{e.right, top, r.right, bottom}, next});
+  }
+}
+
+// Gives every candidate under `area` the part it covers.
+void GivePieces(DrawPass& pass, const Rect& area) {
+  pass.candidates.Near(area, [&](SpriteRecord* s) {
+    if (!Candidate(*s) || !Overlap(area, s->box)) return;
+    Rect piece = Intersection(area, s->box);
+    if (EmptyRect(piece)) return;
+    AddPiece(*s, piece);
+    s->flags |= kSpritePending;
+  });
+}
+
+void AddDirty(DrawPass& pass, const Rect& box) { GivePieces(pass, AppendDirtyRect(box)); }
+
+// The lists of the drawn layers, with each record in one list at most.
+void CollectLists(DrawPass& pass, std::vector<bool>& seen) {
+  for (int layer = 0; layer < kSpriteLayers; ++layer)
+    if (pass.mask & (1u << layer)) pass.layers[layer] = LayerList(layer, seen);
+}
+
+// Pending lists start empty, and a changed sprite takes its descendants
+// along, whichever layers they are in and wherever they are in the lists.
+void MarkFamilies(DrawPass& pass) {
+  for (auto& list : pass.layers)
+    for (SpriteRecord* s : list) s->pending = 0;
+  for (auto& list : pass.layers)
+    for (SpriteRecord* s : list)
+      if (Changed(*s) && s->chain != 0)
+        for (SpriteRecord* d : Descendants(s)) d->flags |= 1;
+}
+
+void CollectSprite(DrawPass& pass, SpriteRecord& s) {
+  SpriteState& state = Sprites();
+  if (s.kind == kSpriteRemoving) {
+    if (!(s.flags & kSpriteOnPage)) return;
+    s.flags &= uint16_t(~(1u | kSpritePending | kSpriteOnPage));
+    AddDirty(pass, s.box);
+    state.updated = UnionRect(state.updated, s.box);
+    return;
+  }
+  if (s.kind != kSpriteImage) return;
+  bool onPage = (s.flags & kSpriteOnPage) != 0;
+  if (onPage && !Changed(s)) return;
+  Placement p;
+  if (!PlaceSprite(s, p)) {  // links or layer refused: left as it is
+    pass.refused[size_t(SpriteIndex(&s))] = true;
+    return;
+  }
+  Rect old = s.box;
+  StorePlacement(s, p);
+  if (!onPage) {
+    if (!Overlap(s.box, pass.clip)) return;
+    s.flags |= 1;
+    AddDirty(pass, s.box);
+    return;
+  }
+  if (!SameRect(old, s.box)) {
+    AddDirty(pass, old);
+    state.updated = UnionRect(state.updated, old);
+  }
+  AddDirty(pass, s.box);
+}
+
+void RestoreBackground(const DrawPass& pass) {
+  const SpriteState& state = Sprites();
+  const Plane* background = PlaneAt(state.background);
+  if (!background) return;
+  auto far = [](int32_t a, int32_t b) {
+    return int32_t(std::clamp<int64_t>(int64_t(a) + b, INT32_MIN, INT32_MAX));
+  };
+  Rect from{state.backgroundX, state.backgroundY, far(state.backgroundX, background->width),
+            far(state.backgroundY, background->height)};
+  CopyDirtyRects(pass.pageSlot, pass.clip.left, pass.clip.top, state.background, &from);
+}
+
+void DrawSprite(const DrawPass& pass, const SpriteRecord& s) {
+  BlitParams params;
+  static_assert(sizeof params == sizeof s.params);
+  std::memcpy(&params, s.params, sizeof params);
+  Rect source = s.source;
+  if (s.effScaleX == 0x10000 && s.effScaleY == 0x10000 && (s.effAngle & 2047) == 0 && !s.mirrorX &&
+      !s.mirrorY) {
+    CopyPlane(pass.pageSlot, s.box.left, s.box.top, s.plane, &source, params);
+    return;
+  }
+  Rect dst = s.scaledBox;
+  if (s.mirrorX) std::swap(dst.left, dst.right);
+  if (s.mirrorY) std::swap(dst.top, dst.bottom);
+  BlitPlane(pass.pageSlot, &dst, s.plane, &source, params, s.effAngle);
+}
+
+void DrawPieces(const DrawPass& pass, const SpriteRecord& s) {
+  const DirtyCell* cell = CellAt(s.pending);
+  for (int steps = 0; cell && steps < kDirtyCells; ++steps, cell = CellAt(cell->next)) {
+    Rect piece = cell->rect;
+    if (!Overlap(piece, pass.clip)) continue;
+    pass.page->clip = Intersection(piece, pass.clip);
+    DrawSprite(pass, s);
+    pass.page->clip = pass.clip;
+  }
+}
+
+void RedrawSprite(DrawPass& pass, SpriteRecord& s) {
+  SpriteState& state = Sprites();
+  if ((s.flags & kSpriteRemoved) || pass.refused[size_t(SpriteIndex(&s))])
+    return;  // removed ones are freed later
+  if (s.kind == kSpriteImage && Changed(s)) {
+    s.flags &= uint16_t(~(1u | kSpritePending | kSpriteOnPage));
+    if (!Overlap(s.box, pass.clip)) return;
+    DrawSprite(pass, s);
+    state.updated = UnionRect(state.updated, s.box);
+    s.flags |= kSpriteOnPage;
+  } else if (s.kind == kSpriteImage && (s.flags & kSpritePending)) {
+    DrawPieces(pass, s);
+    s.flags &= uint16_t(~(1u | kSpritePending));
+  } else if (s.kind == kSpriteRemoving) {
+    if (s.flags & kSpriteOnPage) state.updated = UnionRect(state.updated, s.box);
+    s.flags &= uint16_t(~(1u | kSpritePending | kSpriteOnPage));
+  }
+}
+
+// Every record marked removed goes, in the drawn layers or not.
+void FreeRemoved() {
+  SpritePool* pool = Pool();
+  const SpriteState& state = Sprites();
+  for (int i = 0; i < kSpriteRecords; ++i)
+    if (state.spriteUsed[i] && (pool->sprites[i].flags & kSpriteRemoved)) FreeSprite(&pool->sprites[i]);
+}
+
+void StoreUpdatedArea(Addr at, const Rect& clip) {
+  SpriteState& state = Sprites();
+  Rect r = Intersection(state.updated, clip);
+  if (EmptyRect(state.updated) || EmptyRect(r)) r = Rect{};
+  state.updated = Rect{};
+  if (at) TheArena().Write(at, r);
+}
+
+}  // namespace
+
+int32_t Native_sp_draw(Addr args) noexcept {
+  int32_t pageSlot = Display().activePage.load();
+  Plane* page = PlaneAt(pageSlot);
+  if (!page || !Pool()) return 0;
+  DrawPass pass;
+  pass.pageSlot = pageSlot;
+  pass.page = page;
+  pass.clip = page->clip;
+  pass.mask = uint32_t(Arg(args, 0));
+  std::vector<bool> seen(kSpriteRecords);
+  CollectLists(pass, seen);
+  MarkFamilies(pass);
+  for (auto& list : pass.layers)
+    for (SpriteRecord* s : list)
+      if (Candidate(*s)) pass.candidates.Add(s);
+  pass.candidates.Build(pass.clip);
+
+  SpriteState& state = Sprites();
+  state.cellsUsed = 0;
+  DropRestoredDirtyRects();
+  // Areas listed since the last draw are restored too: what they cover
+  // must be drawn again.
+  if (PlaneAt(state.background))
+    for (int i = 0, n = DirtyRectCount(); i < n; ++i) GivePieces(pass, DirtyRectAt(i));
+  for (auto& list : pass.layers)
+    for (SpriteRecord* s : list) CollectSprite(pass, *s);
+
+  RestoreBackground(pass);
+  MarkDirtyRectsRestored();
+  for (auto& list : pass.layers)
+    for (SpriteRecord* s : list) RedrawSprite(pass, *s);
+  FreeRemoved();
+  StoreUpdatedArea(ArgAddr(args, 1), pass.clip);
+  return 1;
+}
+
+}  // namespace qavz
