@@ -3,6 +3,10 @@
 // stay but lie under such a box get the covered part as pending pieces; the
 // dirty areas are restored from the background; then changed sprites are
 // drawn whole and covered ones only in their pieces, layer by layer.
+//
+// A sprite whose pieces do not fit in the cell pool is not left with holes:
+// its pieces are worked out again at its redraw from the listed rectangles,
+// since they are exactly the part of its box that the list covers.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -12,6 +16,7 @@
 #include "graphics/blit.h"
 #include "graphics/dirty_rects.h"
 #include "graphics/pages.h"
+#include "graphics/rect_grid.h"
 #include "graphics/sprite_place.h"
 #include "graphics/sprite_pool.h"
 #include "vm/native_table.h"
@@ -20,81 +25,24 @@ namespace qavz {
 
 namespace {
 
-// The sprites that may receive pending pieces (image sprites on the page and
-// unchanged when the draw starts), bucketed by their boxes on a coarse grid
-// so that a dirty box finds them without a scan of every sprite. Whether one
-// still qualifies is checked when a box meets it.
-class CandidateGrid {
- public:
-  void Add(SpriteRecord* sprite) { sprites_.push_back(sprite); }
-
-  void Build(const Rect& area) {
-    area_ = area;
-    if (sprites_.size() <= kLinearLimit) return;
-    cols_ = int(std::clamp<int64_t>((int64_t(area.right) - area.left) / kCell + 1, 1, 4096));
-    rows_ = int(std::clamp<int64_t>((int64_t(area.bottom) - area.top) / kCell + 1, 1, 4096));
-    cells_.assign(size_t(cols_) * size_t(rows_), {});
-    stamps_.assign(sprites_.size(), 0);
-    for (size_t i = 0; i < sprites_.size(); ++i) {
-      const Rect& box = sprites_[i]->box;
-      if (EmptyRect(box)) continue;  // an empty box never yields a piece
-      ForCells(box, [&](std::vector<int>& cell) { cell.push_back(int(i)); });
-    }
-  }
-
-  // The candidates whose box may meet `r`, in list order.
-  template <typename Visit>
-  void Near(const Rect& r, Visit visit) {
-    if (sprites_.empty() || EmptyRect(r)) return;
-    if (sprites_.size() <= kLinearLimit) {
-      for (SpriteRecord* s : sprites_) visit(s);
-      return;
-    }
-    ++now_;
-    found_.clear();
-    ForCells(r, [&](std::vector<int>& cell) {
-      for (int i : cell)
-        if (stamps_[size_t(i)] != now_) {
-          stamps_[size_t(i)] = now_;
-          found_.push_back(i);
-        }
-    });
-    std::sort(found_.begin(), found_.end());
-    for (int i : found_) visit(sprites_[size_t(i)]);
-  }
-
- private:
-  static constexpr int64_t kCell = 64;
-  static constexpr size_t kLinearLimit = 24;
-
-  int Column(int64_t x) const { return int(std::clamp<int64_t>((x - area_.left) / kCell, 0, cols_ - 1)); }
-  int Row(int64_t y) const { return int(std::clamp<int64_t>((y - area_.top) / kCell, 0, rows_ - 1)); }
-
-  template <typename F>
-  void ForCells(const Rect& r, F f) {
-    int c0 = Column(r.left), c1 = Column(int64_t(r.right) - 1);
-    int r0 = Row(r.top), r1 = Row(int64_t(r.bottom) - 1);
-    for (int row = r0; row <= r1; ++row)
-      for (int col = c0; col <= c1; ++col) f(cells_[size_t(row) * size_t(cols_) + size_t(col)]);
-  }
-
-  std::vector<SpriteRecord*> sprites_;
-  Rect area_;
-  int cols_ = 1, rows_ = 1;
-  std::vector<std::vector<int>> cells_;
-  std::vector<uint32_t> stamps_;
-  uint32_t now_ = 0;
-  std::vector<int> found_;
-};
-
 struct DrawPass {
   int32_t pageSlot = 0;
-  std::vector<bool> refused = std::vector<bool>(kSpriteRecords);  // placement refused: not drawn
   Plane* page = nullptr;
   Rect clip;
   uint32_t mask = 0;
   std::vector<SpriteRecord*> layers[kSpriteLayers];
-  CandidateGrid candidates;
+  std::vector<bool> refused = std::vector<bool>(kSpriteRecords);   // placement refused: not drawn
+  std::vector<bool> overflow = std::vector<bool>(kSpriteRecords);  // pieces beyond the cell pool
+  // The sprites that may receive pending pieces: image sprites on the page
+  // and unchanged when the draw starts. Whether one still qualifies is
+  // checked when a box meets it.
+  std::vector<SpriteRecord*> candidates;
+  RectGrid candidateGrid;
+  // The listed rectangles from `firstPieceRect` on are the ones that gave
+  // pieces, indexed once a sprite needs its pieces worked out again.
+  int firstPieceRect = 0;
+  std::vector<Rect> pieceRects;
+  RectGrid pieceGrid;
 };
 
 bool Changed(const SpriteRecord& s) { return (s.flags & kSpriteChanged) != 0; }
@@ -105,8 +53,9 @@ bool Candidate(const SpriteRecord& s) {
 
 // Adds `piece` to the sprite's pending list so that the list never overlaps
 // itself: a piece that meets an existing one is split into the parts around
-// it (at most four), and each part goes on down the list.
-void AddPiece(SpriteRecord& sprite, const Rect& piece) {
+// it (at most four), and each part goes on down the list. False when the
+// cell pool ran out.
+bool AddPiece(SpriteRecord& sprite, const Rect& piece) {
   struct Work {
     Rect rect;
     Addr cell;
@@ -120,7 +69,7 @@ void AddPiece(SpriteRecord& sprite, const Rect& piece) {
     for (int steps = 0; cell && !Overlap(w.rect, cell->rect); ++steps)
       cell = steps < kDirtyCells ? CellAt(cell->next) : nullptr;
     if (!cell) {
-      if (state.cellsUsed == kDirtyCells) continue;  // beyond the pool: dropped
+      if (state.cellsUsed == kDirtyCells) return false;
       DirtyCell& fresh = Pool()->cells[state.cellsUsed++];
       fresh.rect = w.rect;
       fresh.next = sprite.pending;
@@ -136,15 +85,18 @@ void AddPiece(SpriteRecord& sprite, const Rect& piece) {
     if (r.left < e.left) work.push_back({{r.left, top, e.left, bottom}, next});
     if (e.right < r.right) work.push_back({{e.right, top, r.right, bottom}, next});
   }
+  return true;
 }
 
 // Gives every candidate under `area` the part it covers.
 void GivePieces(DrawPass& pass, const Rect& area) {
-  pass.candidates.Near(area, [&](SpriteRecord* s) {
+  pass.candidateGrid.Near(area, [&](size_t i) {
+    SpriteRecord* s = pass.candidates[i];
     if (!Candidate(*s) || !Overlap(area, s->box)) return;
     Rect piece = Intersection(area, s->box);
     if (EmptyRect(piece)) return;
-    AddPiece(*s, piece);
+    size_t index = size_t(SpriteIndex(s));
+    if (!pass.overflow[index] && !AddPiece(*s, piece)) pass.overflow[index] = true;
     s->flags |= kSpritePending;
   });
 }
@@ -228,15 +180,61 @@ void DrawSprite(const DrawPass& pass, const SpriteRecord& s) {
   BlitPlane(pass.pageSlot, &dst, s.plane, &source, params, s.effAngle);
 }
 
-void DrawPieces(const DrawPass& pass, const SpriteRecord& s) {
-  const DirtyCell* cell = CellAt(s.pending);
-  for (int steps = 0; cell && steps < kDirtyCells; ++steps, cell = CellAt(cell->next)) {
-    Rect piece = cell->rect;
-    if (!Overlap(piece, pass.clip)) continue;
-    pass.page->clip = Intersection(piece, pass.clip);
-    DrawSprite(pass, s);
-    pass.page->clip = pass.clip;
+// The sprite drawn with the page clip narrowed to a piece.
+void DrawPiece(const DrawPass& pass, const SpriteRecord& s, const Rect& piece) {
+  if (!Overlap(piece, pass.clip)) return;
+  pass.page->clip = Intersection(piece, pass.clip);
+  DrawSprite(pass, s);
+  pass.page->clip = pass.clip;
+}
+
+// The part of `area` that the piece-giving rectangles cover, as disjoint
+// rectangles: rows with the same spans are merged into bands.
+std::vector<Rect> CoveredPieces(DrawPass& pass, const Rect& area) {
+  if (pass.pieceRects.empty()) {
+    for (int i = pass.firstPieceRect, n = DirtyRectCount(); i < n; ++i)
+      pass.pieceRects.push_back(DirtyRectAt(i));
+    pass.pieceGrid.Build(pass.clip, pass.pieceRects);
   }
+  std::vector<Rect> near;
+  pass.pieceGrid.Near(area, [&](size_t i) {
+    Rect r = Intersection(pass.pieceRects[i], area);
+    if (!EmptyRect(r)) near.push_back(r);
+  });
+  std::vector<Rect> done, open, row;
+  int32_t rowY = 0;
+  auto closeRow = [&] {
+    bool same = open.size() == row.size();
+    for (size_t i = 0; same && i < row.size(); ++i)
+      same = open[i].left == row[i].left && open[i].right == row[i].right && open[i].bottom == rowY;
+    if (same) {
+      for (Rect& r : open) r.bottom = rowY + 1;
+      return;
+    }
+    done.insert(done.end(), open.begin(), open.end());
+    open = row;
+  };
+  SweepDirtySpans(area, std::move(near), [&](int32_t y, int32_t left, int32_t right) {
+    if (!row.empty() && y != rowY) {
+      closeRow();
+      row.clear();
+    }
+    rowY = y;
+    row.push_back(Rect{left, y, right, y + 1});
+  });
+  if (!row.empty()) closeRow();
+  done.insert(done.end(), open.begin(), open.end());
+  return done;
+}
+
+void DrawPieces(DrawPass& pass, const SpriteRecord& s) {
+  if (pass.overflow[size_t(SpriteIndex(&s))]) {
+    for (const Rect& piece : CoveredPieces(pass, Intersection(s.box, pass.clip))) DrawPiece(pass, s, piece);
+    return;
+  }
+  const DirtyCell* cell = CellAt(s.pending);
+  for (int steps = 0; cell && steps < kDirtyCells; ++steps, cell = CellAt(cell->next))
+    DrawPiece(pass, s, cell->rect);
 }
 
 void RedrawSprite(DrawPass& pass, SpriteRecord& s) {
@@ -290,16 +288,18 @@ int32_t Native_sp_draw(Addr args) noexcept {
   MarkFamilies(pass);
   for (auto& list : pass.layers)
     for (SpriteRecord* s : list)
-      if (Candidate(*s)) pass.candidates.Add(s);
-  pass.candidates.Build(pass.clip);
+      if (Candidate(*s)) pass.candidates.push_back(s);
+  std::vector<Rect> boxes;
+  for (const SpriteRecord* s : pass.candidates) boxes.push_back(s->box);
+  pass.candidateGrid.Build(pass.clip, boxes);
 
   SpriteState& state = Sprites();
   state.cellsUsed = 0;
   DropRestoredDirtyRects();
   // Areas listed since the last draw are restored too: what they cover
   // must be drawn again.
-  if (PlaneAt(state.background))
-    for (int i = 0, n = DirtyRectCount(); i < n; ++i) GivePieces(pass, DirtyRectAt(i));
+  pass.firstPieceRect = PlaneAt(state.background) ? 0 : DirtyRectCount();
+  for (int i = pass.firstPieceRect, n = DirtyRectCount(); i < n; ++i) GivePieces(pass, DirtyRectAt(i));
   for (auto& list : pass.layers)
     for (SpriteRecord* s : list) CollectSprite(pass, *s);
 

@@ -66,7 +66,10 @@ int32_t WholePosition(int32_t value, uint8_t shift) noexcept { return value >> (
 
 bool PlaceSprite(const SpriteRecord& sprite, Placement& out) noexcept {
   if (sprite.layer >= kSpriteLayers) return false;
-  std::vector<const SpriteRecord*> path{&sprite};
+  // The sprite and its ancestors, root last; the buffer outlives the call
+  // so that placing sprite after sprite allocates nothing.
+  thread_local std::vector<const SpriteRecord*> path;
+  path.assign(1, &sprite);
   for (Addr link = sprite.parent; link != 0; link = path.back()->parent) {
     const SpriteRecord* parent = SpriteAt(link);
     if (!parent || path.size() > size_t(kSpriteRecords)) return false;
