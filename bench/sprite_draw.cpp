@@ -81,7 +81,7 @@ void PaintBall(Plane& p) {
 // Native calls the way scripts make them: arguments in machine memory.
 struct Calls {
   Addr block = TheArena().Alloc(4096);
-  int32_t operator()(NativeHandler native, std::initializer_list<int32_t> args) {
+  int32_t operator()(NativeFunction native, std::initializer_list<int32_t> args) {
     uint32_t i = 0;
     for (int32_t a : args) TheArena().Write(block + 4 * i++, a);
     return native(block);

@@ -66,7 +66,7 @@ HitRecord* UsedArea(Addr at) {
 
 }  // namespace
 
-int32_t Native_hit_init(Addr args) noexcept {
+int32_t Native_hit_init(Addr args) {
   if (!Pool()) return 0;
   uint32_t mask = uint32_t(Arg(args, 0));
   for (int g = 0; g < kHitGroups; ++g) {
@@ -77,7 +77,7 @@ int32_t Native_hit_init(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_hit_set(Addr args) noexcept {
+int32_t Native_hit_set(Addr args) {
   SpritePool* pool = Pool();
   uint32_t group = uint32_t(Arg(args, 0));
   if (!pool || group >= uint32_t(kHitGroups)) return 0;
@@ -115,21 +115,21 @@ int32_t Native_hit_set(Addr args) noexcept {
   return int32_t(AddressOf(&area));
 }
 
-int32_t Native_hit_reset(Addr args) noexcept {
+int32_t Native_hit_reset(Addr args) {
   HitRecord* area = UsedArea(ArgAddr(args, 0));
   if (!area) return 0;
   FreeHitArea(area);
   return 1;
 }
 
-int32_t Native_hit_check(Addr args) noexcept {
+int32_t Native_hit_check(Addr args) {
   const HitRecord* area = UsedArea(ArgAddr(args, 0));
   Box64 self;
   if (!area || !Placed(*area, self)) return 0;
   return FirstArea(area->mask, area, [&](const Box64& box) { return Overlap64(self, box); });
 }
 
-int32_t Native_hit_rect(Addr args) noexcept {
+int32_t Native_hit_rect(Addr args) {
   Addr at = ArgAddr(args, 0);
   int32_t words[4];
   if (at == 0 || !TheArena().Read(at, words)) return 0;
@@ -137,7 +137,7 @@ int32_t Native_hit_rect(Addr args) noexcept {
   return FirstArea(uint32_t(Arg(args, 1)), nullptr, [&](const Box64& box) { return Overlap64(rect, box); });
 }
 
-int32_t Native_hit_point(Addr args) noexcept {
+int32_t Native_hit_point(Addr args) {
   int64_t x = Arg(args, 0), y = Arg(args, 1);
   return FirstArea(uint32_t(Arg(args, 2)), nullptr, [&](const Box64& box) {
     return box.left <= x && x < box.right && box.top <= y && y < box.bottom;

@@ -66,7 +66,7 @@ bool AddPiece(SpriteRecord& sprite, const Rect& piece) {
     Work w = work.back();
     work.pop_back();
     const DirtyCell* cell = CellAt(w.cell);
-    for (int steps = 0; cell && !Overlap(w.rect, cell->rect); ++steps)
+    for (int steps = 0; cell && !RectsOverlap(w.rect, cell->rect); ++steps)
       cell = steps < kDirtyCells ? CellAt(cell->next) : nullptr;
     if (!cell) {
       if (state.cellsUsed == kDirtyCells) return false;
@@ -92,7 +92,7 @@ bool AddPiece(SpriteRecord& sprite, const Rect& piece) {
 void GivePieces(DrawPass& pass, const Rect& area) {
   pass.candidateGrid.Near(area, [&](size_t i) {
     SpriteRecord* s = pass.candidates[i];
-    if (!Candidate(*s) || !Overlap(area, s->box)) return;
+    if (!Candidate(*s) || !RectsOverlap(area, s->box)) return;
     Rect piece = Intersection(area, s->box);
     if (EmptyRect(piece)) return;
     size_t index = size_t(SpriteIndex(s));
@@ -140,7 +140,7 @@ void CollectSprite(DrawPass& pass, SpriteRecord& s) {
   Rect old = s.box;
   StorePlacement(s, p);
   if (!onPage) {
-    if (!Overlap(s.box, pass.clip)) return;
+    if (!RectsOverlap(s.box, pass.clip)) return;
     s.flags |= 1;
     AddDirty(pass, s.box);
     return;
@@ -182,7 +182,7 @@ void DrawSprite(const DrawPass& pass, const SpriteRecord& s) {
 
 // The sprite drawn with the page clip narrowed to a piece.
 void DrawPiece(const DrawPass& pass, const SpriteRecord& s, const Rect& piece) {
-  if (!Overlap(piece, pass.clip)) return;
+  if (!RectsOverlap(piece, pass.clip)) return;
   pass.page->clip = Intersection(piece, pass.clip);
   DrawSprite(pass, s);
   pass.page->clip = pass.clip;
@@ -243,7 +243,7 @@ void RedrawSprite(DrawPass& pass, SpriteRecord& s) {
     return;  // removed ones are freed later
   if (s.kind == kSpriteImage && Changed(s)) {
     s.flags &= uint16_t(~(1u | kSpritePending | kSpriteOnPage));
-    if (!Overlap(s.box, pass.clip)) return;
+    if (!RectsOverlap(s.box, pass.clip)) return;
     DrawSprite(pass, s);
     state.updated = UnionRect(state.updated, s.box);
     s.flags |= kSpriteOnPage;
@@ -274,7 +274,7 @@ void StoreUpdatedArea(Addr at, const Rect& clip) {
 
 }  // namespace
 
-int32_t Native_sp_draw(Addr args) noexcept {
+int32_t Native_sp_draw(Addr args) {
   int32_t pageSlot = Display().activePage.load();
   Plane* page = PlaneAt(pageSlot);
   if (!page || !Pool()) return 0;

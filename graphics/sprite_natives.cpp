@@ -110,14 +110,14 @@ void ResetSpriteSystem() noexcept {
   SetSpriteCountSource(CountSprites);
 }
 
-int32_t Native_sp_flag(Addr args) noexcept {
+int32_t Native_sp_flag(Addr args) {
   SpriteState& state = Sprites();
   int32_t previous = state.defaultFlags;
   state.defaultFlags = uint16_t(Arg(args, 0));
   return previous;
 }
 
-int32_t Native_sp_init(Addr args) noexcept {
+int32_t Native_sp_init(Addr args) {
   if (!Pool()) return 0;
   int32_t mask = Arg(args, 0);
   if (mask == -1)
@@ -127,7 +127,7 @@ int32_t Native_sp_init(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_sp_setbg(Addr args) noexcept {
+int32_t Native_sp_setbg(Addr args) {
   SpriteState& state = Sprites();
   uint32_t plane = uint32_t(Arg(args, 0));
   state.background = plane < uint32_t(kPlaneSlots) ? int32_t(plane) : kNoBackground;
@@ -140,7 +140,7 @@ int32_t Native_sp_setbg(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_sp_redraw(Addr args) noexcept {
+int32_t Native_sp_redraw(Addr args) {
   if (!Pool()) return 0;
   const Plane* page = PlaneAt(Display().activePage.load());
   if (page && PlaneAt(Sprites().background)) AppendDirtyRect(Rect{0, 0, page->width, page->height});
@@ -153,7 +153,7 @@ int32_t Native_sp_redraw(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_sp_set(Addr args) noexcept {
+int32_t Native_sp_set(Addr args) {
   SpritePool* pool = Pool();
   if (!pool) return 0;
   uint32_t layer = uint32_t(Arg(args, 0)) & 0xFF;
@@ -189,7 +189,7 @@ int32_t Native_sp_set(Addr args) noexcept {
   return int32_t(AddressOf(&s));
 }
 
-int32_t Native_sp_reset(Addr args) noexcept {
+int32_t Native_sp_reset(Addr args) {
   Addr at = ArgAddr(args, 0);
   if (at == 0 || !Pool()) return 0;
   SpriteRecord* sprite = SpriteAt(at);
@@ -210,7 +210,7 @@ int32_t Native_sp_reset(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_sp_link(Addr args) noexcept {
+int32_t Native_sp_link(Addr args) {
   if (!Pool()) return 0;
   SpriteRecord* parent = SpriteAt(ArgAddr(args, 0));
   SpriteRecord* child = SpriteAt(ArgAddr(args, 1));
@@ -234,7 +234,7 @@ int32_t Native_sp_link(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_sp_bgorg(Addr args) noexcept {
+int32_t Native_sp_bgorg(Addr args) {
   SpriteState& state = Sprites();
   state.backgroundX = Arg(args, 0);
   state.backgroundY = Arg(args, 1);
@@ -242,7 +242,7 @@ int32_t Native_sp_bgorg(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_sp_org(Addr args) noexcept {
+int32_t Native_sp_org(Addr args) {
   uint32_t mask = uint32_t(Arg(args, 0));
   SpriteState& state = Sprites();
   for (int layer = 0; layer < kSpriteLayers; ++layer)
@@ -253,7 +253,7 @@ int32_t Native_sp_org(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_sp_sort(Addr args) noexcept {
+int32_t Native_sp_sort(Addr args) {
   if (!Pool()) return 0;
   uint32_t mask = uint32_t(Arg(args, 0));
   for (int layer = 0; layer < kSpriteLayers; ++layer)
@@ -261,7 +261,7 @@ int32_t Native_sp_sort(Addr args) noexcept {
   return 1;
 }
 
-int32_t Native_sp_rect(Addr args) noexcept {
+int32_t Native_sp_rect(Addr args) {
   Addr at = ArgAddr(args, 0), rectAt = ArgAddr(args, 1);
   if (at == 0 || rectAt == 0 || !Pool()) return 0;
   const SpriteRecord* sprite = SpriteAt(at);

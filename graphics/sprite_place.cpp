@@ -64,7 +64,7 @@ void Boxes(const SpriteRecord& s, Placement& p) {
 
 int32_t WholePosition(int32_t value, uint8_t shift) noexcept { return value >> (shift & 31); }
 
-bool PlaceSprite(const SpriteRecord& sprite, Placement& out) noexcept {
+bool PlaceSprite(const SpriteRecord& sprite, Placement& out) {
   if (sprite.layer >= kSpriteLayers) return false;
   // The sprite and its ancestors, root last; the buffer outlives the call
   // so that placing sprite after sprite allocates nothing.

@@ -20,7 +20,7 @@ struct Placement {
 // Places the sprite through its ancestors without writing anything; false
 // when a parent link names no sprite record, the parents loop, or the root's
 // layer number is out of range.
-bool PlaceSprite(const SpriteRecord& sprite, Placement& out) noexcept;
+bool PlaceSprite(const SpriteRecord& sprite, Placement& out);
 // Writes the computed fields: effective scales and angle, both boxes.
 void StorePlacement(SpriteRecord& sprite, const Placement& placement) noexcept;
 

@@ -98,7 +98,7 @@ Addr AddressOf(const DirtyCell* cell) noexcept {
          Addr(reinterpret_cast<const uint8_t*>(cell) - reinterpret_cast<const uint8_t*>(gPool));
 }
 
-bool Overlap(const Rect& a, const Rect& b) noexcept {
+bool RectsOverlap(const Rect& a, const Rect& b) noexcept {
   return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }
 
@@ -120,7 +120,7 @@ bool SameRect(const Rect& a, const Rect& b) noexcept {
   return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
-std::vector<SpriteRecord*> LayerList(int layer, std::vector<bool>& seen) noexcept {
+std::vector<SpriteRecord*> LayerList(int layer, std::vector<bool>& seen) {
   std::vector<SpriteRecord*> list;
   if (!Pool() || layer < 0 || layer >= kSpriteLayers) return list;
   for (SpriteRecord* s = SpriteAt(gPool->heads[layer].next); s; s = SpriteAt(s->next)) {
@@ -132,12 +132,12 @@ std::vector<SpriteRecord*> LayerList(int layer, std::vector<bool>& seen) noexcep
   return list;
 }
 
-std::vector<SpriteRecord*> LayerList(int layer) noexcept {
+std::vector<SpriteRecord*> LayerList(int layer) {
   std::vector<bool> seen(kSpriteRecords);
   return LayerList(layer, seen);
 }
 
-void AppendToLayer(int layer, SpriteRecord* sprite) noexcept {
+void AppendToLayer(int layer, SpriteRecord* sprite) {
   std::vector<SpriteRecord*> list = LayerList(layer);
   SpriteRecord* last = list.empty() ? &gPool->heads[layer] : list.back();
   last->next = AddressOf(sprite);
@@ -174,7 +174,7 @@ bool IsAncestor(const SpriteRecord* ancestor, const SpriteRecord* sprite) noexce
   return false;
 }
 
-std::vector<SpriteRecord*> Descendants(const SpriteRecord* sprite) noexcept {
+std::vector<SpriteRecord*> Descendants(const SpriteRecord* sprite) {
   std::vector<SpriteRecord*> list;
   std::vector<bool> seen(kSpriteRecords);
   for (SpriteRecord* s = SpriteAt(sprite->chain); s && !seen[SpriteIndex(s)]; s = SpriteAt(s->chain)) {
@@ -185,7 +185,7 @@ std::vector<SpriteRecord*> Descendants(const SpriteRecord* sprite) noexcept {
   return list;
 }
 
-void CutFromParentChain(SpriteRecord* sprite) noexcept {
+void CutFromParentChain(SpriteRecord* sprite) {
   SpriteRecord* parent = ParentOf(sprite);
   if (!parent) return;
   std::vector<SpriteRecord*> family = Descendants(sprite);
@@ -204,7 +204,7 @@ void CutFromParentChain(SpriteRecord* sprite) noexcept {
   last->chain = 0;
 }
 
-std::vector<HitRecord*> OwnedAreas(const SpriteRecord* sprite) noexcept {
+std::vector<HitRecord*> OwnedAreas(const SpriteRecord* sprite) {
   std::vector<HitRecord*> list;
   std::vector<bool> seen(kHitRecords);
   for (HitRecord* a = HitAt(sprite->hits); a && !seen[HitIndex(a)]; a = HitAt(a->nextOwned)) {
@@ -214,7 +214,7 @@ std::vector<HitRecord*> OwnedAreas(const SpriteRecord* sprite) noexcept {
   return list;
 }
 
-std::vector<HitRecord*> GroupList(int group) noexcept {
+std::vector<HitRecord*> GroupList(int group) {
   std::vector<HitRecord*> list;
   if (!Pool() || group < 0 || group >= kHitGroups) return list;
   std::vector<bool> seen(kHitRecords);
@@ -225,7 +225,7 @@ std::vector<HitRecord*> GroupList(int group) noexcept {
   return list;
 }
 
-void FreeSprite(SpriteRecord* sprite, bool inList) noexcept {
+void FreeSprite(SpriteRecord* sprite, bool inList) {
   if (inList) UnlinkFromLayer(sprite);
   CutFromParentChain(sprite);
   std::vector<SpriteRecord*> family = Descendants(sprite);

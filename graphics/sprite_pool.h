@@ -132,7 +132,7 @@ Addr AddressOf(const HitRecord* record) noexcept;     // areas, group heads
 Addr AddressOf(const DirtyCell* cell) noexcept;
 
 // Rectangles.
-bool Overlap(const Rect& a, const Rect& b) noexcept;  // strict on all four sides
+bool RectsOverlap(const Rect& a, const Rect& b) noexcept;  // strict on all four sides
 bool EmptyRect(const Rect& r) noexcept;
 Rect Intersection(const Rect& a, const Rect& b) noexcept;
 // Union that treats empty rectangles as nothing.
@@ -142,10 +142,10 @@ bool SameRect(const Rect& a, const Rect& b) noexcept;
 // The sprites of a layer's list in order: followed from the head, stopping at
 // a link that is no sprite record or at a record already seen (`seen` is
 // indexed by record and shared by the walks of one operation).
-std::vector<SpriteRecord*> LayerList(int layer, std::vector<bool>& seen) noexcept;
-std::vector<SpriteRecord*> LayerList(int layer) noexcept;
+std::vector<SpriteRecord*> LayerList(int layer, std::vector<bool>& seen);
+std::vector<SpriteRecord*> LayerList(int layer);
 // Appends a sprite to the end of a layer's list.
-void AppendToLayer(int layer, SpriteRecord* sprite) noexcept;
+void AppendToLayer(int layer, SpriteRecord* sprite);
 // Takes a sprite out of the list it is found in (searched from its layer's
 // head); nothing when it is not found there.
 void UnlinkFromLayer(SpriteRecord* sprite) noexcept;
@@ -160,19 +160,19 @@ SpriteRecord* ParentOf(const SpriteRecord* sprite) noexcept;
 bool IsAncestor(const SpriteRecord* ancestor, const SpriteRecord* sprite) noexcept;
 // The sprite's descendants in chain order: the run of the chain after it
 // whose members have it as an ancestor.
-std::vector<SpriteRecord*> Descendants(const SpriteRecord* sprite) noexcept;
+std::vector<SpriteRecord*> Descendants(const SpriteRecord* sprite);
 // Takes the sprite and its descendants out of the parent's chain.
-void CutFromParentChain(SpriteRecord* sprite) noexcept;
+void CutFromParentChain(SpriteRecord* sprite);
 
 // The hit areas a sprite owns, in list order.
-std::vector<HitRecord*> OwnedAreas(const SpriteRecord* sprite) noexcept;
+std::vector<HitRecord*> OwnedAreas(const SpriteRecord* sprite);
 // The areas of a group's list in order, with the same checks as LayerList.
-std::vector<HitRecord*> GroupList(int group) noexcept;
+std::vector<HitRecord*> GroupList(int group);
 
 // Takes a record out of every list and link and returns it to the pool:
 // its areas lose their owner, its children become roots. `inList` false
 // skips the search of the layer lists (the caller empties them).
-void FreeSprite(SpriteRecord* sprite, bool inList = true) noexcept;
+void FreeSprite(SpriteRecord* sprite, bool inList = true);
 void FreeHitArea(HitRecord* area) noexcept;
 
 // sp_init(-1): every record, list, origin and the dirty-rectangle list.
