@@ -179,7 +179,9 @@ void PrepareModeArgs(const BlitParams& params, ModeArgs& args) noexcept {
   args.second = params.second;
   args.channels = ((params.channelMask & 1) ? 0x0000FFu : 0) | ((params.channelMask & 2) ? 0x00FF00u : 0) |
                   ((params.channelMask & 4) ? 0xFF0000u : 0);
-  // R[i]: 255 below A, 0 from A + P, a falling ramp between.
+  // R[i]: 255 below A, 0 from A + P, a falling ramp between. Only mode 12
+  // reads it, and a blit of a small sprite should not pay for it.
+  if (params.mode != 12) return;
   int32_t a = params.alpha, p = params.second;
   for (int32_t i = 0; i < 256; ++i) {
     int32_t r = i < a ? 255 : i >= a + p ? 0 : std::clamp(255 + (a - i) * 255 / p, 0, 255);

@@ -2,6 +2,8 @@
 #include "graphics/dirty_rects.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -12,8 +14,9 @@ namespace qavz {
 
 namespace {
 
-Rect gRects[kMaxDirtyRects];
+Rect gRects[kDirtyRectCapacity];
 int gCount = 0;
+int gRestored = 0;  // leading entries the last sprite redraw restored
 
 bool ReadRect(Addr at, Rect& rect) {
   int32_t words[4];
@@ -61,30 +64,89 @@ bool DepthsCopyable(const Plane& dst, const Plane& src) {
 
 }  // namespace
 
-// A rectangle is active from its top row to its bottom row; on each row the
-// active ones, in order of left edge, are walked left to right and only the
-// part of each not yet copied on that row is copied.
+// Sets the coverage bits of columns [left, right) (0 <= left < right) in
+// `rows` rows of `words` words each, starting at `row`.
+void MarkColumns(uint64_t* row, size_t words, int64_t rows, int64_t left, int64_t right) {
+  size_t first = size_t(left >> 6), last = size_t((right - 1) >> 6);
+  uint64_t head = ~uint64_t(0) << (left & 63), tail = ~uint64_t(0) >> (63 - ((right - 1) & 63));
+  if (first == last) head &= tail;
+  for (int64_t y = 0; y < rows; ++y, row += words) {
+    row[first] |= head;
+    if (first == last) continue;
+    for (size_t w = first + 1; w < last; ++w) row[w] = ~uint64_t(0);
+    row[last] |= tail;
+  }
+}
+
+// The first column at or after `from` whose bit equals `set`; `end` when
+// there is none.
+int64_t NextColumn(const uint64_t* row, size_t words, int64_t from, bool set, int64_t end) {
+  size_t w = size_t(from >> 6);
+  if (w >= words) return end;
+  uint64_t bits = (set ? row[w] : ~row[w]) & (~uint64_t(0) << (from & 63));
+  while (bits == 0) {
+    if (++w == words) return end;
+    bits = set ? row[w] : ~row[w];
+  }
+  return std::min<int64_t>(end, int64_t(w) * 64 + std::countr_zero(bits));
+}
+
+// The rectangles are painted into a bitmap of the area, one bit per pixel,
+// a band of rows at a time so the bitmap stays small; each row's runs of
+// set bits are then handed out left to right, so overlapping rectangles
+// give each pixel once and touching ones give one span.
 void SweepDirtySpans(const Rect& area, std::vector<Rect> rects, const SpanFunction& copy) {
-  std::sort(rects.begin(), rects.end(), [](const Rect& a, const Rect& b) { return a.top < b.top; });
-  std::vector<Rect> active;
-  size_t next = 0;
-  for (int32_t y = area.top; y < area.bottom; ++y) {
-    std::erase_if(active, [y](const Rect& r) { return r.bottom <= y; });
-    for (; next < rects.size() && rects[next].top == y; ++next) {
-      auto at = std::upper_bound(active.begin(), active.end(), rects[next],
-                                 [](const Rect& a, const Rect& b) { return a.left < b.left; });
-      active.insert(at, rects[next]);
+  int64_t width = int64_t(area.right) - area.left, height = int64_t(area.bottom) - area.top;
+  if (width <= 0 || height <= 0 || rects.empty()) return;
+  size_t words = size_t((width + 63) / 64);
+  int64_t bandRows = std::clamp<int64_t>(int64_t(65536 / words), 1, height);
+  std::vector<uint64_t> bits(words * size_t(bandRows));
+  for (int64_t bandTop = 0; bandTop < height; bandTop += bandRows) {
+    int64_t bandBottom = std::min(height, bandTop + bandRows);
+    std::fill(bits.begin(), bits.end(), 0);
+    for (const Rect& r : rects) {
+      int64_t left = std::max<int64_t>(int64_t(r.left) - area.left, 0);
+      int64_t right = std::min<int64_t>(int64_t(r.right) - area.left, width);
+      int64_t top = std::max<int64_t>(int64_t(r.top) - area.top, bandTop);
+      int64_t bottom = std::min<int64_t>(int64_t(r.bottom) - area.top, bandBottom);
+      if (left < right && top < bottom)
+        MarkColumns(&bits[size_t(top - bandTop) * words], words, bottom - top, left, right);
     }
-    int32_t done = area.left;
-    for (const Rect& r : active) {
-      int32_t left = std::max(r.left, done);
-      if (left < r.right) copy(y, left, r.right);
-      done = std::max(done, r.right);
+    for (int64_t y = bandTop; y < bandBottom; ++y) {
+      const uint64_t* row = &bits[size_t(y - bandTop) * words];
+      for (int64_t x = NextColumn(row, words, 0, true, width); x < width;) {
+        int64_t end = NextColumn(row, words, x, false, width);
+        copy(int32_t(area.top + y), int32_t(area.left + x), int32_t(area.left + end));
+        x = NextColumn(row, words, end, true, width);
+      }
     }
   }
 }
 
-void ClearDirtyRects() noexcept { gCount = 0; }
+void ClearDirtyRects() noexcept { gCount = gRestored = 0; }
+
+Rect AppendDirtyRect(const Rect& rect) noexcept {
+  if (gCount < kDirtyRectCapacity) return gRects[gCount++] = rect;
+  Rect& last = gRects[gCount - 1];
+  if (Empty(rect)) return rect;
+  if (!Empty(last))
+    last = Rect{std::min(last.left, rect.left), std::min(last.top, rect.top),
+                std::max(last.right, rect.right), std::max(last.bottom, rect.bottom)};
+  else
+    last = rect;
+  return last;
+}
+
+int DirtyRectCount() noexcept { return gCount; }
+const Rect& DirtyRectAt(int index) noexcept { return gRects[index]; }
+
+void MarkDirtyRectsRestored() noexcept { gRestored = gCount; }
+
+void DropRestoredDirtyRects() noexcept {
+  std::copy(gRects + gRestored, gRects + gCount, gRects);
+  gCount -= gRestored;
+  gRestored = 0;
+}
 
 int32_t Native_drt_init(Addr) {
   ClearDirtyRects();
@@ -94,19 +156,17 @@ int32_t Native_drt_init(Addr) {
 int32_t Native_drt_set(Addr args) {
   Addr at = ArgAddr(args, 0);
   Rect r;
-  if (at == 0 || gCount == kMaxDirtyRects || !ReadRect(at, r)) return 0;
+  if (at == 0 || gCount >= kMaxDirtyRects || !ReadRect(at, r)) return 0;
   gRects[gCount++] = r;
   return 1;
 }
 
-int32_t Native_drt_copy(Addr args) {
+int32_t CopyDirtyRects(int32_t dstSlot, int32_t x, int32_t y, int32_t srcSlot, const Rect* srcRect) {
   if (gCount == 0) return 1;
-  Plane* dst = PlaneAt(Arg(args, 0));
-  const Plane* src = PlaneAt(Arg(args, 3));
+  Plane* dst = PlaneAt(dstSlot);
+  const Plane* src = PlaneAt(srcSlot);
   if (!dst || !src || !DepthsCopyable(*dst, *src)) return 0;
-  int64_t x = Arg(args, 1), y = Arg(args, 2);
-  Rect from{0, 0, src->width, src->height};
-  if (Addr at = ArgAddr(args, 4); at && !ReadRect(at, from)) return 0;
+  Rect from = srcRect ? *srcRect : Rect{0, 0, src->width, src->height};
   Rect inside = Intersect(from, Rect{0, 0, src->width, src->height});
   if (Empty(inside)) return 0;
   // The source rectangle placed with its corner at (x, y), the part outside
@@ -127,6 +187,13 @@ int32_t Native_drt_copy(Addr args) {
   SpanCopier copy{*dst, *src, int32_t(shiftX), int32_t(shiftY)};
   SweepDirtySpans(area, std::move(rects), copy);
   return 1;
+}
+
+int32_t Native_drt_copy(Addr args) {
+  Rect from;
+  Addr at = ArgAddr(args, 4);
+  if (at && !ReadRect(at, from)) return gCount == 0 ? 1 : 0;
+  return CopyDirtyRects(Arg(args, 0), Arg(args, 1), Arg(args, 2), Arg(args, 3), at ? &from : nullptr);
 }
 
 }  // namespace qavz

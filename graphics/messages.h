@@ -1,4 +1,4 @@
-// The messages of the plane, file and page natives, exactly as the user
+// The messages of the plane, file, page and sprite natives, exactly as the user
 // sees them.
 #pragma once
 
@@ -10,5 +10,7 @@ inline constexpr char kSavePlaneCreateFailed[] = "SavePlane : '%s' ファイル�
 inline constexpr char kSavePlaneWriteFailed[] = "SavePlane : '%s' ファイルの書き込みに失敗しました。";
 inline constexpr char kViewPageOutOfRange[] = "SetViewPage : パラメータが範囲外です。";
 inline constexpr char kActivePageOutOfRange[] = "SetActivePage : パラメータが範囲外です。";
+inline constexpr char kChildIsAncestor[] =
+    "SetChildSprite : 同じスプライトを子スプライトにすることは出来ません。";
 
 }  // namespace qavz::msg

@@ -62,7 +62,10 @@ void FreeFonts() {
   FreeFontSlots();
 }
 void FreePagesAndSurfaces() { FreeAllPlanes(); }
-void ResetSprites() {}
+void ResetSprites() {
+  void ResetSpriteSystem() noexcept;  // graphics/sprite_natives.cpp
+  ResetSpriteSystem();
+}
 void FreeEffectStates() {
   void FreeAllEffectStates() noexcept;  // graphics/effects.h
   FreeAllEffectStates();

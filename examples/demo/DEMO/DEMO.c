@@ -2,8 +2,9 @@
    work on two script threads and reports them through the debug log (shown
    on standard output when headless or with DebugMode on), then shows a
    moving picture for "Frames" frames of section [Demo] of the configuration
-   (90 when absent) and ends; the window stays open, showing the last frame,
-   until it is closed. Headless, the runtime ends with the program.
+   (90 when absent), then half as many of balls bouncing over a background
+   with the sprite system, and ends; the window stays open, showing the last
+   frame, until it is closed. Headless, the runtime ends with the program.
    The picture is drawn while no other script thread runs: with several
    running, each thread gives the processor away after every slice. */
 // expect: qavz demo: starting
@@ -11,9 +12,39 @@
 // expect: fib(20) = 6765
 // expect: sprintf wrote "1229 primes, fib(20) = 6765" (27 bytes)
 // expect: worker thread: sum of squares below 1000 = 332833500
+// expect: sprites: 8 balls, sp_count 8, last ball drawn 1
 // expect: qavz demo: done
 // result: 1229
 #include "natives.h"
+
+/* The leading fields of a sprite record; scripts move sprites by writing
+   them and setting bit 0 of the flags. */
+struct Sprite {
+    char kind;
+    char layer;
+    short flags;
+    char mirror_x;
+    char mirror_y;
+    char shift;
+    char reserved;
+    int sort_bias;
+    int plane;
+    int x;
+    int y;
+};
+
+/* Blit parameters: mode 1 leaves the key colour out. */
+struct Blit {
+    char mode;
+    char channels;
+    char alpha;
+    char second;
+    int key;
+    int colour;
+};
+
+#define BALLS 8
+#define KEY 0xFF00FF
 
 char sieve[10000];
 int worker_done;
@@ -162,10 +193,74 @@ int worker(int n)
     return 0;
 }
 
+/* A background of coloured bands and a ball drawn on the key colour. */
+int make_planes(int *bg, int *ball)
+{
+    int y, half;
+    galloc(bg, 640, 480, 24);
+    for (y = 0; y < 480; y++)
+        gline(*bg, 0, y, 639, y, (y / 2) << 8 | (255 - y / 2));
+    galloc(ball, 32, 32, 24);
+    gfill(*ball, 0, KEY);
+    for (y = 0; y < 32; y++) {
+        half = isqrt(256 - (y - 16) * (y - 16) + 16);
+        gline(*ball, 16 - half, y, 15 + half, y, 0xFFD040);
+    }
+    return 0;
+}
+
+int isqrt(int n)
+{
+    int r;
+    r = 0;
+    while ((r + 1) * (r + 1) <= n)
+        r++;
+    return r;
+}
+
+/* Bounces balls for `frames` frames, each frame restored and redrawn by
+   sp_draw and shown with update. */
+int bounce(int frames)
+{
+    struct Sprite *balls[BALLS];
+    struct Blit keyed;
+    int dx[BALLS], dy[BALLS];
+    int rect[4];
+    int bg, ball, i, frame, drawn;
+    make_planes(&bg, &ball);
+    keyed.mode = 1;
+    keyed.key = KEY;
+    sp_init(-1);
+    sp_setbg(bg);
+    for (i = 0; i < BALLS; i++) {
+        balls[i] = (struct Sprite *)sp_set(0, 2, 40 + i * 70, 30 + i * 50, ball, 0, &keyed);
+        dx[i] = 3 + i % 4;
+        dy[i] = 5 - i % 3;
+    }
+    for (frame = 0; frame < frames; frame++) {
+        for (i = 0; i < BALLS; i++) {
+            if (balls[i]->x + dx[i] < 0 || balls[i]->x + dx[i] > 608)
+                dx[i] = -dx[i];
+            if (balls[i]->y + dy[i] < 0 || balls[i]->y + dy[i] > 448)
+                dy[i] = -dy[i];
+            balls[i]->x += dx[i];
+            balls[i]->y += dy[i];
+            balls[i]->flags |= 1;
+        }
+        sp_draw(-1, rect);
+        update(rect);
+        sleep(16);
+    }
+    i = BALLS - 1;
+    drawn = getpixel(0, balls[i]->x + 16, balls[i]->y + 16) == 0xFFD040;
+    log_out("sprites: %d balls, sp_count %d, last ball drawn %d", BALLS, getsystem("sp_count"), drawn);
+    return 0;
+}
+
 int main()
 {
     char line[128];
-    int primes, waited;
+    int primes, waited, frames;
 
     log_out("qavz demo: starting");
     if (thd_begin(worker, 1000, 0, 0) < 0)
@@ -182,7 +277,9 @@ int main()
         sleep(10);
     log_out("worker thread: sum of squares below 1000 = %d", worker_sum);
 
-    picture(ini_geti("Demo", "Frames", 90));
+    frames = ini_geti("Demo", "Frames", 90);
+    picture(frames);
+    bounce(frames / 2);
 
     log_out("qavz demo: done");
     return primes;
