@@ -280,10 +280,12 @@ int32_t RotatedBlit(const Plane& dst, const Plane& src, const Plane* mask, const
   SetUpSpace(data, dst, src, p, false);
   BlitJob& job = data.job;
   // The inverse turn, scaled to the source: 16.16 source steps per
-  // destination column and row; a mirrored axis runs backwards.
+  // destination column and row; a mirrored axis runs backwards. A positive
+  // angle turns the picture anticlockwise on the page, the same way sprite
+  // placement turns a child about its parent.
   job.columnDx = cos * sw / w * (mirrorX ? -1 : 1);
-  job.columnDy = -sin * sh / h * (mirrorY ? -1 : 1);
-  job.rowDx = sin * sw / w * (mirrorX ? -1 : 1);
+  job.columnDy = sin * sh / h * (mirrorY ? -1 : 1);
+  job.rowDx = -sin * sw / w * (mirrorX ? -1 : 1);
   job.rowDy = cos * sh / h * (mirrorY ? -1 : 1);
   // Pixel centres: the box's centre maps to the source rectangle's centre.
   __int128 bx = 2 * (box.left - boxLeft) + 1 - boxW, by = 2 * (box.top - boxTop) + 1 - boxH;

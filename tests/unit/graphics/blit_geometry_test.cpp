@@ -134,19 +134,20 @@ TEST_F(BlitGeometry, TurnsCombineWithMirroringAndScaling) {
     for (int32_t x = 0; x < 20; ++x) ASSERT_EQ(Get(*dst, x, y), turned[size_t(y * 20 + x)]) << x << "," << y;
 }
 
-TEST_F(BlitGeometry, QuarterTurnIsClockwise) {
+TEST_F(BlitGeometry, QuarterTurnIsAnticlockwise) {
   Numbered(kSrc, 8, 8);
   Plane* dst = CreatePlane(kDst, 8, 8, 32);
   ASSERT_EQ(Blit({0, 0, 8, 8}, {0, 0, 8, 8}, 512), 1);
-  // The source's left column becomes the top row, read bottom to top.
+  // The source's right column becomes the top row, read top to bottom: the
+  // way sprite placement turns a child about its parent.
   for (int32_t y = 0; y < 8; ++y)
     for (int32_t x = 0; x < 8; ++x)
-      ASSERT_EQ(Get(*dst, x, y) & 0xFFFF, uint32_t(y + 256 * (7 - x))) << x << "," << y;
+      ASSERT_EQ(Get(*dst, x, y) & 0xFFFF, uint32_t((7 - y) + 256 * x)) << x << "," << y;
   // A reversed destination mirrors the turned picture.
   ASSERT_EQ(Blit({8, 0, 0, 8}, {0, 0, 8, 8}, 512), 1);
   for (int32_t y = 0; y < 8; ++y)
     for (int32_t x = 0; x < 8; ++x)
-      ASSERT_EQ(Get(*dst, x, y) & 0xFFFF, uint32_t(y + 256 * x)) << x << "," << y;
+      ASSERT_EQ(Get(*dst, x, y) & 0xFFFF, uint32_t((7 - y) + 256 * (7 - x))) << x << "," << y;
 }
 
 TEST_F(BlitGeometry, RotationGrowsTheBoxAboutTheCentre) {
