@@ -8,6 +8,7 @@
 #include "host/runtime.h"
 #include "host/script_threads.h"
 #include "platform/devices.h"
+#include "sound/services.h"
 #include "vm/external_data.h"
 
 namespace qavz {
@@ -39,7 +40,7 @@ constexpr SequenceStep kStartUp[] = {
     {"math tables", nullptr, BuildMathTables},
     {"Net", &Config::net, Open<Device::kNetwork>},
     {"Draw", &Config::draw, CreateDisplayModeObject},
-    {"Sound", &Config::sound, Open<Device::kSound>},
+    {"Sound", &Config::sound, StartSoundDevice},
     {"Music", &Config::music, Open<Device::kMusic>},
     {"Input", &Config::input, Open<Device::kInput>},
     {"joystick", &Config::input, Open<Device::kJoystick>, true},
@@ -60,7 +61,7 @@ constexpr SequenceStep kExit[] = {
     {"release Input", &Config::input, Close<Device::kInput>},
     {"release joystick", &Config::input, Close<Device::kJoystick>, true},
     {"release Music", &Config::music, Close<Device::kMusic>},
-    {"release Sound", &Config::sound, Close<Device::kSound>},
+    {"release Sound", &Config::sound, StopSoundDevice},
     {"release Draw", &Config::draw, ReleaseDisplayModeObject},
     {"release Net", &Config::net, Close<Device::kNetwork>},
     {"free math tables", nullptr, FreeMathTables},

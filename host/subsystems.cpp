@@ -5,6 +5,7 @@
 #include "host/native_table.h"
 #include "host/services.h"
 #include "host/window_view.h"
+#include "sound/services.h"
 #include "vm/native_dispatch.h"
 
 namespace qavz {
@@ -13,6 +14,7 @@ void ConnectSubsystems() noexcept {
   InstallNativeTable(kNativeTable);
   InstallFileLoader();
   InstallServiceRequests();
+  for (const SoundService& service : SoundServices()) SetServiceOperation(service.id, service.operation);
   InstallCompiler();
   InstallWindowView();
 }

@@ -6,9 +6,9 @@
 namespace qavz {
 
 // The native table into the dispatcher, the file layer as the data-file
-// loader, the service-request table as the request sender, the compiler
-// as the program loader, the main window as the graphics natives' window.
-// Idempotent.
+// loader, the service-request table as the request sender with the device
+// operations behind its ids, the compiler as the program loader, the main
+// window as the graphics natives' window. Idempotent.
 void ConnectSubsystems() noexcept;
 
 }  // namespace qavz

@@ -2,31 +2,49 @@
 
 #include <atomic>
 
+#include "platform/audio_out.h"
+
 namespace qavz::platform {
 
 namespace {
 
 struct DeviceBackendRow {
-  const char* name;
-  bool (*open)();
+  bool (*open)(bool headless);
   void (*close)();
+  const char* (*name)();
 };
 
-bool OpenNothing() { return true; }
+bool OpenNothing(bool) { return true; }
 void CloseNothing() {}
+const char* NullName() { return "null"; }
 
-// The back-ends of every device, "null" last (always available).
-constexpr DeviceBackendRow kNullBackend = {"null", OpenNothing, CloseNothing};
+// Sound, music and CD audio all play through the one audio output.
+bool OpenAudio(bool headless) { return AcquireAudioOutput(headless); }
+void CloseAudio() { ReleaseAudioOutput(); }
+
+constexpr DeviceBackendRow kNull = {OpenNothing, CloseNothing, NullName};
+constexpr DeviceBackendRow kAudio = {OpenAudio, CloseAudio, AudioOutputBackend};
+
+// One row per device, in Device order.
+constexpr const DeviceBackendRow* kBackends[] = {
+    &kNull,   // kNetwork
+    &kAudio,  // kSound
+    &kAudio,  // kMusic
+    &kNull,   // kInput
+    &kNull,   // kJoystick
+    &kAudio,  // kCd
+};
+static_assert(std::size(kBackends) == size_t(Device::kCount), "one back-end row per device");
 
 std::atomic<const DeviceBackendRow*> gOpen[int(Device::kCount)];
 
 }  // namespace
 
-bool OpenDevice(Device device, bool /*headless*/) {
+bool OpenDevice(Device device, bool headless) {
   auto& slot = gOpen[int(device)];
   if (slot.load()) return true;
-  const DeviceBackendRow* backend = &kNullBackend;
-  if (!backend->open()) return false;
+  const DeviceBackendRow* backend = kBackends[int(device)];
+  if (!backend->open(headless)) return false;
   slot.store(backend);
   return true;
 }
@@ -39,7 +57,7 @@ bool DeviceOpen(Device device) { return gOpen[int(device)].load() != nullptr; }
 
 const char* DeviceBackend(Device device) {
   const DeviceBackendRow* backend = gOpen[int(device)].load();
-  return backend ? backend->name : "";
+  return backend ? backend->name() : "";
 }
 
 }  // namespace qavz::platform

@@ -2,10 +2,9 @@
 // at fixed places of its start-up and exit sequences.
 //
 // Each device has back-ends picked at run time by name, like the video
-// drivers; "null" (no hardware: audio mixed into a buffer, no input) is what
-// a headless run gets. The sound, music, CD, input and network subsystems
-// put their real back-ends here as they are built; until then every device
-// opens as "null" and does nothing.
+// drivers. Sound, music and CD audio open the audio output (platform/
+// audio_out.h: "openal", or "loopback" when headless or without a device);
+// the input and network devices open as "null" until they are built.
 #pragma once
 
 namespace qavz::platform {

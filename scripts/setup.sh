@@ -37,6 +37,7 @@ packages=(
   libpixman-1-dev        # benchmarks
   clang                  # fuzzing
   libclang-rt-14-dev     # fuzzing
+  ffmpeg                 # tests
   ncompress              # benchmarks
   lua5.4                 # benchmarks
   tcc                    # benchmarks

@@ -1,14 +1,16 @@
-// Sound per-run state. The sound, MIDI, CD and media devices are not built
-// yet, so there is nothing to stop or free.
+// Sound per-run state: what the service shut-down frees and what pauses
+// while the application is inactive.
 #include "core/service_hooks.h"
+#include "platform/audio_out.h"
+#include "sound/sound_slots.h"
 
 namespace qavz {
 
 void CloseMedia() {}
 void StopMedia() {}
-void FreeAllSounds() {}
+void FreeAllSounds() { FreeAllSoundSlots(); }
 void FreeMidi() {}
 void StopCd() {}
-void PauseDevices(bool) {}
+void PauseDevices(bool pause) { platform::PauseAudioOutput(pause); }
 
 }  // namespace qavz

@@ -1,8 +1,16 @@
-// Natives of this subsystem that are not built yet. Each returns 0 and claims
-// nothing; a native's line goes away when its real handler lands.
+// The sound, MIDI, CD and media natives. Each is a ServiceRequest: the
+// window thread, which owns the devices, runs the operation installed for
+// the id (sound/services.cpp) and its result is the native's.
+#include "core/service_request.h"
+#include "sound/services.h"
 #include "vm/native_table.h"
 
 namespace qavz {
+
+#define QAVZ_SERVICE_NATIVE(name, id) \
+  int32_t Native_##name(Addr args) noexcept { return SendServiceRequest(id, args); }
+QAVZ_SOUND_SERVICES(QAVZ_SERVICE_NATIVE)
+#undef QAVZ_SERVICE_NATIVE
 
 QAVZ_UNBUILT_NATIVE(midi_load)
 QAVZ_UNBUILT_NATIVE(midi_free)
@@ -15,17 +23,6 @@ QAVZ_UNBUILT_NATIVE(midi_getvol)
 QAVZ_UNBUILT_NATIVE(midi_isplay)
 QAVZ_UNBUILT_NATIVE(midi_getpos)
 QAVZ_UNBUILT_NATIVE(midi_repeat)
-QAVZ_UNBUILT_NATIVE(snd_load)
-QAVZ_UNBUILT_NATIVE(snd_free)
-QAVZ_UNBUILT_NATIVE(snd_play)
-QAVZ_UNBUILT_NATIVE(snd_stop)
-QAVZ_UNBUILT_NATIVE(snd_pause)
-QAVZ_UNBUILT_NATIVE(snd_replay)
-QAVZ_UNBUILT_NATIVE(snd_setvol)
-QAVZ_UNBUILT_NATIVE(snd_getvol)
-QAVZ_UNBUILT_NATIVE(snd_isplay)
-QAVZ_UNBUILT_NATIVE(snd_setloop)
-QAVZ_UNBUILT_NATIVE(snd_getpos)
 QAVZ_UNBUILT_NATIVE(cd_play)
 QAVZ_UNBUILT_NATIVE(cd_stop)
 QAVZ_UNBUILT_NATIVE(cd_pause)
