@@ -2,6 +2,7 @@
 // while the application is inactive.
 #include "core/service_hooks.h"
 #include "platform/audio_out.h"
+#include "sound/midi_player.h"
 #include "sound/sound_slots.h"
 
 namespace qavz {
@@ -9,7 +10,7 @@ namespace qavz {
 void CloseMedia() {}
 void StopMedia() {}
 void FreeAllSounds() { FreeAllSoundSlots(); }
-void FreeMidi() {}
+void FreeMidi() { FreeMidiPiece(); }
 void StopCd() {}
 void PauseDevices(bool pause) { platform::PauseAudioOutput(pause); }
 

@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "sound/midi_player.h"
 #include "sound/sound_slots.h"
 
 namespace qavz {
@@ -18,5 +19,7 @@ std::span<const SoundService> SoundServices() { return kServices; }
 
 void StartSoundDevice() { StartSoundOutput(); }
 void StopSoundDevice() { StopSoundOutput(); }
+void StartMusicDevice() { StartMidiOutput(); }
+void StopMusicDevice() { StopMidiOutput(); }
 
 }  // namespace qavz

@@ -118,3 +118,42 @@ class SoundTest : public ::testing::Test {
 };
 
 }  // namespace qavz::test
+
+namespace qavz::test {
+
+// Standard MIDI files for the tests.
+inline std::string VarLen(uint32_t v) {
+  std::string out(1, char(v & 0x7F));
+  while (v >>= 7) out.insert(out.begin(), char(0x80 | (v & 0x7F)));
+  return out;
+}
+inline std::string Be16(uint16_t v) { return {char(v >> 8), char(v & 0xFF)}; }
+inline std::string Be32(uint32_t v) { return Be16(uint16_t(v >> 16)) + Be16(uint16_t(v)); }
+
+// One event: the delta time and the bytes.
+inline std::string Ev(uint32_t delta, std::initializer_list<int> bytes) {
+  std::string s = VarLen(delta);
+  for (int b : bytes) s += char(b);
+  return s;
+}
+inline std::string Track(const std::string& events, bool endOfTrack = true) {
+  std::string body = events + (endOfTrack ? Ev(0, {0xFF, 0x2F, 0x00}) : "");
+  return "MTrk" + Be32(uint32_t(body.size())) + body;
+}
+inline std::string Smf(uint16_t format, uint16_t division, const std::vector<std::string>& tracks) {
+  std::string s = "MThd" + Be32(6) + Be16(format) + Be16(uint16_t(tracks.size())) + Be16(division);
+  for (const std::string& t : tracks) s += t;
+  return s;
+}
+
+// A piece of `ms` milliseconds at 480 ticks a quarter and 120 beats a
+// minute (a tick is 1/960 s): channel 1 (0-based) set to volume 100, a
+// note held on it, and a note on channel 2, which never sets its volume.
+inline std::string TestPiece(int ms) {
+  uint32_t ticks = uint32_t(ms) * 960 / 1000;
+  std::string events = Ev(0, {0xB1, 7, 100}) + Ev(0, {0xC1, 0}) + Ev(0, {0x91, 60, 100}) +
+                       Ev(0, {0x92, 64, 100}) + Ev(ticks, {0x81, 60, 0}) + Ev(0, {0x82, 64, 0});
+  return Smf(0, 480, {Track(events)});
+}
+
+}  // namespace qavz::test

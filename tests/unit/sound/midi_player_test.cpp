@@ -1,0 +1,131 @@
+// MIDI through its window-thread operations on the real-time loopback: the
+// volume tool's scaling, pause counts, positions across pause and repeat,
+// and what every operation gives without the device.
+#include "sound/midi_player.h"
+
+#include <thread>
+
+#include "platform/midi_synth.h"
+#include "sound_test_support.h"
+
+namespace qavz::test {
+namespace {
+
+void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+class Midi : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetHeadless(true);
+    platform::ConfigureLoopback(44100, true);
+    ASSERT_TRUE(StartMidiOutput());
+  }
+  void TearDown() override { StopMidiOutput(); }
+  int32_t Load(const std::string& bytes) {
+    std::string path = dir_ / "piece.mid";
+    WriteFile(path, bytes);
+    return Op_midi_load(0, int32_t(memory_.Str(path)));
+  }
+  TempDir dir_;
+  ScriptMemory memory_;
+};
+
+TEST(MidiVolumeTool, StoresAndScalesChannelVolume) {
+  MidiVolumeTool tool;
+  EXPECT_EQ(tool.Process(1, 7, 100), 100);
+  EXPECT_EQ(tool.Process(1, 10, 33), 33);  // other controllers pass unchanged
+  int channels[16];
+  tool.SetVolume(50, channels);
+  EXPECT_EQ(channels[1], 50);  // set by the piece: 100 x 50 x 100 / 10000
+  EXPECT_EQ(channels[2], 63);  // never set: 127 x 50 x 100 / 10000
+  EXPECT_EQ(tool.Process(3, 7, 90), 45);
+  tool.SetVolume(0, channels);
+  EXPECT_EQ(channels[3], 0);
+  EXPECT_EQ(tool.Volume(), 0);
+}
+
+TEST_F(Midi, VolumeScalesSetAndUnsetChannels) {
+  ASSERT_EQ(Load(TestPiece(3000)), 1);
+  EXPECT_EQ(Op_midi_getvol(0, 0), 100);
+  EXPECT_EQ(Op_midi_setvol(0, 50), 1);
+  EXPECT_EQ(Op_midi_getvol(0, 0), 50);
+  EXPECT_EQ(platform::MidiControlValue(2, 7), 63);
+  EXPECT_EQ(Op_midi_play(0, 0), 1);
+  Sleep(300);
+  EXPECT_EQ(Op_midi_isplay(0, 0), 1);
+  // The piece set channel 1 to 100: the tool passed 50 on.
+  EXPECT_EQ(platform::MidiControlValue(1, 7), 50);
+  EXPECT_EQ(platform::MidiControlValue(2, 7), 63);
+  Op_midi_setvol(0, 150);  // clamped to 100
+  EXPECT_EQ(Op_midi_getvol(0, 0), 100);
+  EXPECT_EQ(platform::MidiControlValue(1, 7), 100);
+  EXPECT_EQ(platform::MidiControlValue(2, 7), 127);
+}
+
+TEST_F(Midi, PauseKeepsThePositionAndTwoPausesNeedTwoReplays) {
+  ASSERT_EQ(Load(TestPiece(4000)), 1);
+  Op_midi_play(0, 0);
+  Sleep(600);
+  EXPECT_EQ(Op_midi_pause(0, 0), 1);
+  EXPECT_EQ(Op_midi_pause(0, 0), 1);
+  EXPECT_EQ(Op_midi_isplay(0, 0), 0);
+  EXPECT_EQ(Op_midi_getpos(0, 0), 0);
+  Sleep(400);
+  EXPECT_EQ(Op_midi_replay(0, 0), 1);
+  EXPECT_EQ(Op_midi_isplay(0, 0), 0);
+  EXPECT_EQ(Op_midi_replay(0, 0), 1);
+  EXPECT_EQ(Op_midi_isplay(0, 0), 1);
+  EXPECT_NEAR(Op_midi_getpos(0, 0), 600, 200);
+  Sleep(400);
+  EXPECT_NEAR(Op_midi_getpos(0, 0), 1000, 200);
+  // Stop goes back to the start.
+  EXPECT_EQ(Op_midi_stop(0, 0), 1);
+  EXPECT_EQ(Op_midi_isplay(0, 0), 0);
+  Op_midi_play(0, 0);
+  Sleep(200);
+  EXPECT_NEAR(Op_midi_getpos(0, 0), 200, 150);
+}
+
+TEST_F(Midi, RepeatStartsEachPassAtZero) {
+  ASSERT_EQ(Load(TestPiece(600)), 1);
+  EXPECT_EQ(Op_midi_repeat(1, 0), 1);
+  Op_midi_play(0, 0);
+  Sleep(900);
+  EXPECT_EQ(Op_midi_isplay(0, 0), 1);
+  EXPECT_NEAR(Op_midi_getpos(0, 0), 300, 200);
+  // Without repeat the piece ends.
+  Op_midi_repeat(0, 0);
+  Op_midi_play(0, 0);
+  Sleep(1000);
+  EXPECT_EQ(Op_midi_isplay(0, 0), 0);
+  EXPECT_EQ(Op_midi_getpos(0, 0), 0);
+}
+
+TEST_F(Midi, BadFilesLoadNothing) {
+  EXPECT_EQ(Load("MThd junk"), 0);
+  EXPECT_EQ(Op_midi_getvol(0, 0), 0);
+  EXPECT_EQ(Op_midi_play(0, 0), 1);  // no piece: nothing to do
+  EXPECT_EQ(Op_midi_isplay(0, 0), 0);
+  EXPECT_EQ(Op_midi_load(0, 0), 0);
+}
+
+TEST(MidiOff, ResultsWithoutTheDevice) {
+  ScriptMemory memory;
+  TempDir dir;
+  WriteFile(dir / "p.mid", TestPiece(500));
+  EXPECT_EQ(Op_midi_load(0, int32_t(memory.Str(dir / "p.mid"))), 0);
+  EXPECT_EQ(Op_midi_free(0, 0), 1);
+  EXPECT_EQ(Op_midi_play(0, 0), 1);
+  EXPECT_EQ(Op_midi_stop(0, 0), 1);
+  EXPECT_EQ(Op_midi_pause(0, 0), 1);
+  EXPECT_EQ(Op_midi_replay(0, 0), 1);
+  EXPECT_EQ(Op_midi_setvol(0, 50), 1);
+  EXPECT_EQ(Op_midi_getvol(0, 0), 0);
+  EXPECT_EQ(Op_midi_isplay(0, 0), 0);
+  EXPECT_EQ(Op_midi_getpos(0, 0), 0);
+  EXPECT_EQ(Op_midi_repeat(0, 1), 1);
+  Op_midi_repeat(0, 0);
+}
+
+}  // namespace
+}  // namespace qavz::test
