@@ -61,7 +61,7 @@ std::string SoundFontPath() {
   return kSoundFonts[0];
 }
 
-size_t PullSynth(void*, uint8_t* out, size_t bytes) {
+size_t PullSynth(void*, uint8_t* out, size_t bytes, bool*) {
   platform::RenderMidi(reinterpret_cast<int16_t*>(out), int(bytes / 4));
   return bytes;
 }

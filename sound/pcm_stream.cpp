@@ -110,15 +110,18 @@ void PcmStream::TopUp() {
     }
   }
   while (!sourceEnded_ && !free_.empty()) {
-    size_t got = pull_(user_, scratch_.data(), chunkBytes_);
-    if (got < chunkBytes_) sourceEnded_ = true;
+    bool ended = false;
+    size_t got = pull_(user_, scratch_.data(), chunkBytes_, &ended);
+    sourceEnded_ = ended;
     got -= got % size_t(format_.BlockAlign());
-    if (got == 0) break;
-    platform::AudioBuffer b = free_.back();
-    if (!platform::FillAudioBuffer(b, format_, scratch_.data(), got) || !platform::QueueBuffer(voice_, b))
-      break;
-    free_.pop_back();
-    queuedFrames_.push_back(int64_t(got) / format_.BlockAlign());
+    if (got > 0) {
+      platform::AudioBuffer b = free_.back();
+      if (!platform::FillAudioBuffer(b, format_, scratch_.data(), got) || !platform::QueueBuffer(voice_, b))
+        break;
+      free_.pop_back();
+      queuedFrames_.push_back(int64_t(got) / format_.BlockAlign());
+    }
+    if (got < chunkBytes_) break;  // the rest is not ready yet
   }
 }
 

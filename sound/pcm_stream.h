@@ -15,9 +15,10 @@ namespace qavz {
 
 class PcmStream {
  public:
-  // Fills out[0..bytes) and gives how many bytes are real; fewer than asked
-  // means the source has ended. Runs on the feeder thread.
-  using Pull = size_t (*)(void* user, uint8_t* out, size_t bytes);
+  // Gives up to `bytes` bytes at `out` and how many it gave: fewer when no
+  // more is ready yet, and *ended set once the source will never give more.
+  // Runs on the feeder thread (and in Play).
+  using Pull = size_t (*)(void* user, uint8_t* out, size_t bytes, bool* ended);
 
   PcmStream() = default;
   ~PcmStream() { Close(); }

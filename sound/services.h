@@ -12,6 +12,17 @@ namespace qavz {
 // The natives of this subsystem in id order: name, ServiceRequest id.
 // clang-format off
 #define QAVZ_SOUND_SERVICES(X) \
+  X(cd_play, 1124) /* start CD play */ \
+  X(cd_stop, 1125) /* stop CD play */ \
+  X(cd_pause, 1126) /* pause CD play */ \
+  X(cd_replay, 1127) /* resume CD play */ \
+  X(cd_setvol, 1128) /* set CD volume */ \
+  X(cd_getvol, 1129) /* get CD volume */ \
+  X(cd_isplay, 1130) /* is the CD playing */ \
+  X(cd_getpos, 1131) /* get CD position */ \
+  X(cd_getlen, 1132) /* get CD length */ \
+  X(cd_repeat, 1133) /* set CD repeat */ \
+  X(cd_eject, 1134) /* eject the disc */ \
   X(midi_load, 1144) /* load a MIDI file */ \
   X(midi_free, 1145) /* free the MIDI file */ \
   X(midi_play, 1146) /* play */ \
@@ -33,7 +44,17 @@ namespace qavz {
   X(snd_getvol, 1171) /* get a slot's volume */ \
   X(snd_isplay, 1172) /* is a slot playing */ \
   X(snd_setloop, 1173) /* set the stream's loop point */ \
-  X(snd_getpos, 1174) /* get a slot's position */
+  X(snd_getpos, 1174) /* get a slot's position */ \
+  X(media_open, 1184) /* open a media file */ \
+  X(media_close, 1185) /* close it */ \
+  X(media_play, 1186) /* play */ \
+  X(media_stop, 1187) /* stop */ \
+  X(media_pause, 1188) /* pause */ \
+  X(media_replay, 1189) /* resume */ \
+  X(media_isplay, 1190) /* is it playing */ \
+  X(media_repeat, 1191) /* set repeat */ \
+  X(media_size, 1192) /* set the video rectangle */ \
+  X(media_setvol, 1193) /* set volume */
 // clang-format on
 
 struct SoundService {
@@ -48,5 +69,7 @@ void StartSoundDevice();  // "Sound"
 void StopSoundDevice();
 void StartMusicDevice();  // "Music"
 void StopMusicDevice();
+void StartCdDevice();  // "CD"
+void StopCdDevice();
 
 }  // namespace qavz

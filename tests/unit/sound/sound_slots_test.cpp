@@ -252,6 +252,17 @@ TEST_P(SoundBadFile, FailsToLoadAndLeavesTheSlotFree) {
 }
 INSTANTIATE_TEST_SUITE_P(Files, SoundBadFile, ::testing::ValuesIn(BadFiles()));
 
+TEST_F(SoundSlots, ABufferTheDeviceRefusesIsReported) {
+  std::string path = Write("w.wav", RiffWave(FormatChunk(1, 1, 22050, 24), std::string(300, '\1')));
+  SetHeadless(false);  // headless, messages go only to standard error
+  EXPECT_EQ(Load(12, path), 0);
+  EXPECT_EQ(Load(0, path), 0);
+  SetHeadless(true);
+  ASSERT_EQ(SoundMessages().size(), 2u);
+  EXPECT_EQ(SoundMessages()[0], "IDirectSound_CreateSoundBuffer に失敗しました。");
+  EXPECT_EQ(SoundMessages()[1], "IDirectSound_CreateSoundBuffer に失敗しました。");
+}
+
 TEST_F(SoundSlots, AGoodFileStillLoadsWithGarbageAroundItsChunks) {
   // Unknown chunks before the format and between it and the data, odd sizes
   // padded; a data chunk that claims more than the file holds is cut.

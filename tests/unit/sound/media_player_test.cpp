@@ -1,0 +1,193 @@
+// Media files through their window-thread operations: an audio-only file
+// and a movie, the first picture and the video rectangle, repeat, pause
+// counts, and the reopening around a display-mode switch.
+#include "sound/media_player.h"
+
+#include <atomic>
+#include <thread>
+
+#include "core/video_overlay.h"
+#include "sound_test_support.h"
+
+namespace qavz::test {
+namespace {
+
+void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+std::atomic<int> gPictures{0};
+std::atomic<int> gPictureWidth{0};
+std::atomic<int> gRight{0}, gBottom{0};
+
+void CountPicture(const uint32_t*, int32_t width, int32_t, int32_t, int32_t, int32_t right,
+                  int32_t bottom) noexcept {
+  ++gPictures;
+  gPictureWidth = width;
+  gRight = right;
+  gBottom = bottom;
+}
+void Hide() noexcept {}
+
+class Media : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (!HaveFfmpeg()) return;
+    const std::string common = "ffmpeg -nostdin -loglevel error -y ";
+    RunCommand(common + "-f lavfi -i \"sine=frequency=300:duration=1:sample_rate=22050\" " +
+               (dir_ / "tone.ogg"));
+    RunCommand(common + "-f lavfi -i \"testsrc=size=64x48:rate=10:duration=1\" -f lavfi -i " +
+               "\"sine=frequency=500:duration=1:sample_rate=22050\" -c:v mjpeg -c:a pcm_s16le -shortest " +
+               (dir_ / "movie.avi"));
+  }
+  void SetUp() override {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    SetHeadless(true);
+    platform::ConfigureLoopback(44100, true);
+    SetMediaStopWait(0);
+    SoundMessages().clear();
+    SetErrorLevel(1);
+    SetErrorBox(CaptureSoundBox);
+    InstallVideoOverlay(VideoOverlay{CountPicture, Hide, nullptr});
+    gPictures = 0;
+  }
+  void TearDown() override {
+    Op_media_close(0, 0);
+    Op_media_repeat(0, 0);
+    Op_media_size(0, 0);
+    RemoveVideoOverlay();
+    SetErrorBox(nullptr);
+    SetErrorLevel(0);
+  }
+  int32_t Open(const std::string& name) { return Op_media_open(int32_t(memory_.Str(dir_ / name)), 0); }
+
+  static TempDir dir_;
+  ScriptMemory memory_;
+};
+TempDir Media::dir_;
+
+TEST_F(Media, AudioOnlyFileOpensWithoutPictures) {
+  ASSERT_EQ(Open("tone.ogg"), 1);
+  EXPECT_FALSE(MediaHasVideo());
+  EXPECT_EQ(Op_media_isplay(0, 0), 0);
+  EXPECT_EQ(Op_media_size(0, 0), 1);
+  EXPECT_EQ(Op_media_play(0, 0), 1);
+  EXPECT_EQ(Op_media_isplay(0, 0), 1);
+  Sleep(400);
+  EXPECT_NEAR(MediaPositionSeconds(), 0.4, 0.15);
+  EXPECT_EQ(gPictures, 0);
+  Sleep(1000);
+  EXPECT_EQ(Op_media_isplay(0, 0), 0);  // ended, no repeat
+}
+
+TEST_F(Media, MovieShowsItsFirstPictureAndPlaysOverTheRectangle) {
+  ASSERT_EQ(Open("movie.avi"), 1);
+  EXPECT_TRUE(MediaHasVideo());
+  EXPECT_EQ(gPictures, 1);  // ready: the first picture, stopped
+  EXPECT_EQ(gPictureWidth, 64);
+  EXPECT_EQ(gRight, 640);  // the whole client area
+  EXPECT_EQ(gBottom, 480);
+  ScriptMemory rect;
+  Addr r = rect.Args({10, 20, 330, 260});
+  EXPECT_EQ(Op_media_size(int32_t(r), 0), 1);
+  MediaPlacement p = MediaVideoPlacement();
+  EXPECT_EQ(p.left, 10);
+  EXPECT_EQ(p.top, 20);
+  EXPECT_EQ(p.right, 330);
+  EXPECT_EQ(p.bottom, 260);
+  Op_media_play(0, 0);
+  Sleep(600);
+  EXPECT_GE(gPictures, 4);
+  EXPECT_EQ(gRight, 330);
+}
+
+TEST_F(Media, RepeatRewindsAndKeepsPlaying) {
+  ASSERT_EQ(Open("movie.avi"), 1);
+  EXPECT_EQ(Op_media_repeat(1, 0), 1);
+  Op_media_play(0, 0);
+  Sleep(1500);
+  EXPECT_EQ(Op_media_isplay(0, 0), 1);
+  EXPECT_LT(MediaPositionSeconds(), 0.9);
+  Op_media_repeat(0, 0);
+  Sleep(1300);
+  EXPECT_EQ(Op_media_isplay(0, 0), 0);
+}
+
+TEST_F(Media, PauseTwiceNeedsReplayTwice) {
+  ASSERT_EQ(Open("tone.ogg"), 1);
+  EXPECT_EQ(Op_media_pause(0, 0), 0);  // nothing plays
+  Op_media_play(0, 0);
+  Sleep(300);
+  EXPECT_EQ(Op_media_pause(0, 0), 1);
+  EXPECT_EQ(Op_media_pause(0, 0), 1);
+  double held = MediaPositionSeconds();
+  Sleep(300);
+  EXPECT_NEAR(MediaPositionSeconds(), held, 0.01);
+  EXPECT_EQ(Op_media_replay(0, 0), 1);
+  Sleep(200);
+  EXPECT_NEAR(MediaPositionSeconds(), held, 0.01);
+  EXPECT_EQ(Op_media_replay(0, 0), 1);
+  Sleep(200);
+  EXPECT_NEAR(MediaPositionSeconds(), held + 0.2, 0.1);
+  EXPECT_EQ(Op_media_isplay(0, 0), 1);
+}
+
+TEST_F(Media, DisplaySwitchReopensAtTheSamePlace) {
+  ASSERT_EQ(Open("movie.avi"), 1);
+  Op_media_play(0, 0);
+  Sleep(400);
+  double before = MediaPositionSeconds();
+  MediaBeforeDisplaySwitch();
+  Sleep(200);
+  MediaAfterDisplaySwitch();
+  EXPECT_EQ(Op_media_isplay(0, 0), 1);
+  EXPECT_NEAR(MediaPositionSeconds(), before, 0.1);
+  Op_media_pause(0, 0);
+  Op_media_pause(0, 0);
+  before = MediaPositionSeconds();
+  MediaBeforeDisplaySwitch();
+  MediaAfterDisplaySwitch();
+  Sleep(200);
+  EXPECT_NEAR(MediaPositionSeconds(), before, 0.1);  // still paused, twice
+  Op_media_replay(0, 0);
+  Op_media_replay(0, 0);
+  Sleep(200);
+  EXPECT_GT(MediaPositionSeconds(), before + 0.1);
+}
+
+TEST_F(Media, StopThenPlayStartsOver) {
+  ASSERT_EQ(Open("tone.ogg"), 1);
+  Op_media_play(0, 0);
+  Sleep(300);
+  EXPECT_EQ(Op_media_stop(0, 0), 1);
+  EXPECT_EQ(Op_media_isplay(0, 0), 0);
+  Op_media_play(0, 0);
+  EXPECT_LT(MediaPositionSeconds(), 0.1);
+  EXPECT_EQ(Op_media_setvol(0, 150), 1);
+  EXPECT_EQ(Op_media_setvol(0, 0), 1);
+}
+
+TEST_F(Media, WithoutAFile) {
+  EXPECT_EQ(Op_media_play(0, 0), 0);
+  EXPECT_EQ(Op_media_stop(0, 0), 0);
+  EXPECT_EQ(Op_media_pause(0, 0), 0);
+  EXPECT_EQ(Op_media_replay(0, 0), 0);
+  EXPECT_EQ(Op_media_isplay(0, 0), 0);
+  EXPECT_EQ(Op_media_close(0, 0), 1);
+  EXPECT_EQ(Op_media_repeat(1, 0), 1);
+  EXPECT_EQ(Op_media_size(0, 0), 1);
+  EXPECT_EQ(Op_media_setvol(0, 40), 1);
+  Op_media_setvol(0, 100);
+}
+
+TEST_F(Media, AFileThatIsNotMediaFailsWithItsMessage) {
+  WriteFile(dir_ / "junk.avi", std::string(1000, 'x'));
+  SetHeadless(false);  // headless, messages go only to standard error
+  EXPECT_EQ(Open("junk.avi"), 0);
+  EXPECT_EQ(Open("missing.avi"), 0);
+  SetHeadless(true);
+  ASSERT_EQ(SoundMessages().size(), 2u);
+  EXPECT_EQ(SoundMessages()[0], "InitDirectMedia - レンダーファイルのオープンに失敗しました。");
+  EXPECT_EQ(Op_media_play(0, 0), 0);
+}
+
+}  // namespace
+}  // namespace qavz::test
