@@ -12,6 +12,7 @@
 // expect: fib(20) = 6765
 // expect: sprintf wrote "1229 primes, fib(20) = 6765" (27 bytes)
 // expect: worker thread: sum of squares below 1000 = 332833500
+// expect: qavz demo: music and sound effects
 // expect: sprites: 8 balls, sp_count 8, last ball drawn 1
 // expect: qavz demo: done
 // result: 1229
@@ -257,6 +258,23 @@ int bounce(int frames)
     return 0;
 }
 
+/* Background music and two sound effects (DEMO.cfg turns "Sound" and
+   "Music" on; the files come from tools/soundgen). The music loops on after
+   main returns, until the window is closed. */
+void play_sounds()
+{
+    midi_load("DEMO\\music.mid");
+    midi_repeat(1);
+    midi_play(0);
+    snd_load(1, "DEMO\\jump.wav");
+    snd_load(2, "DEMO\\coin.wav");
+    snd_play(1, 0);
+    sleep(250);
+    snd_play(2, 0);
+    sleep(400);
+    log_out("qavz demo: music and sound effects");
+}
+
 int main()
 {
     char line[128];
@@ -277,6 +295,7 @@ int main()
         sleep(10);
     log_out("worker thread: sum of squares below 1000 = %d", worker_sum);
 
+    play_sounds();
     frames = ini_geti("Demo", "Frames", 90);
     picture(frames);
     bounce(frames / 2);
