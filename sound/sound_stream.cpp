@@ -150,6 +150,12 @@ void SoundStream::Pause() {
 void SoundStream::Replay() {
   if (!Loaded() || pauseCount_ == 0) return;
   if (--pauseCount_ > 0) return;
+  {
+    // The stop the pause signalled is over: if the thread has not seen it
+    // yet, it must not take it for the end.
+    std::lock_guard lock(signalMutex_);
+    stoppedEvent_ = false;
+  }
   std::lock_guard lock(voiceMutex_);
   running_ = true;
   platform::PlayVoice(voice_, false);
@@ -275,7 +281,7 @@ bool SoundStream::Settle(int ms) {
     bool pending;
     {
       std::lock_guard lock(signalMutex_);
-      pending = refillEvent_;
+      pending = refillEvent_ || stoppedEvent_;
     }
     if (!alive_ || (!pending && !busy_ && platform::ProcessedBuffers(voice_) == 0)) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));

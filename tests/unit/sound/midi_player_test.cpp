@@ -3,6 +3,8 @@
 // and what every operation gives without the device.
 #include "sound/midi_player.h"
 
+#include <atomic>
+#include <cmath>
 #include <thread>
 
 #include "platform/midi_synth.h"
@@ -12,6 +14,12 @@ namespace qavz::test {
 namespace {
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// The loudest sample the real-time loopback has mixed.
+std::atomic<float> gPeak{0};
+void Peak(const float* samples, int frames, void*) {
+  for (int i = 0; i < frames * 2; ++i) gPeak = std::max(gPeak.load(), std::fabs(samples[i]));
+}
 
 class Midi : public ::testing::Test {
  protected:
@@ -50,8 +58,12 @@ TEST_F(Midi, VolumeScalesSetAndUnsetChannels) {
   EXPECT_EQ(Op_midi_setvol(0, 50), 1);
   EXPECT_EQ(Op_midi_getvol(0, 0), 50);
   EXPECT_EQ(platform::MidiControlValue(2, 7), 63);
+  gPeak = 0;
+  platform::SetMixTap(Peak, nullptr);
   EXPECT_EQ(Op_midi_play(0, 0), 1);
   Sleep(300);
+  platform::SetMixTap(nullptr, nullptr);
+  EXPECT_GT(gPeak.load(), 0.01f);  // the notes sound
   EXPECT_EQ(Op_midi_isplay(0, 0), 1);
   // The piece set channel 1 to 100: the tool passed 50 on.
   EXPECT_EQ(platform::MidiControlValue(1, 7), 50);
