@@ -6,7 +6,9 @@
 #include <atomic>
 #include <thread>
 
+#include "core/config.h"
 #include "core/video_overlay.h"
+#include "core/window_link.h"
 #include "sound_test_support.h"
 
 namespace qavz::test {
@@ -187,6 +189,48 @@ TEST_F(Media, AFileThatIsNotMediaFailsWithItsMessage) {
   ASSERT_EQ(SoundMessages().size(), 2u);
   EXPECT_EQ(SoundMessages()[0], "InitDirectMedia - レンダーファイルのオープンに失敗しました。");
   EXPECT_EQ(Op_media_play(0, 0), 0);
+}
+
+}  // namespace
+}  // namespace qavz::test
+
+namespace qavz::test {
+namespace {
+
+void HalfSizeClient(int32_t* width, int32_t* height) noexcept {
+  *width = TheConfig().width / 2;
+  *height = TheConfig().height / 2;
+}
+int32_t MenuBar() noexcept { return 20; }
+
+// The video rectangle: the whole client area, or the script's rectangle
+// scaled from the screen (Width x Height) to the client size, moved up by
+// the menu offset.
+TEST(MediaPlacementTest, RectangleFollowsTheClientArea) {
+  ScriptMemory memory;
+  Addr rect = memory.Args({100, 60, 300, 200});
+  Op_media_size(int32_t(rect), 0);
+  MediaPlacement p = MediaVideoPlacement();
+  EXPECT_EQ(p.left, 100);
+  EXPECT_EQ(p.bottom, 200);
+  InstallWindowLink(WindowLink{nullptr, HalfSizeClient});
+  InstallVideoOverlay(VideoOverlay{nullptr, nullptr, MenuBar});
+  p = MediaVideoPlacement();
+  EXPECT_EQ(p.left, 50);
+  EXPECT_EQ(p.top, 30 - 20);
+  EXPECT_EQ(p.right, 150);
+  EXPECT_EQ(p.bottom, 100 - 20);
+  Op_media_size(0, 0);
+  p = MediaVideoPlacement();
+  EXPECT_EQ(p.left, 0);
+  EXPECT_EQ(p.top, -20);
+  EXPECT_EQ(p.right, TheConfig().width / 2);
+  EXPECT_EQ(p.bottom, TheConfig().height / 2 - 20);
+  // A rectangle outside script memory counts as none.
+  Op_media_size(int32_t(0xFFFFFFF0u), 0);
+  EXPECT_EQ(MediaVideoPlacement().left, 0);
+  RemoveVideoOverlay();
+  InstallWindowLink(WindowLink{nullptr, nullptr});
 }
 
 }  // namespace
