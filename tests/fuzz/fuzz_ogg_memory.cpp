@@ -21,6 +21,7 @@ void DriveCallbacks(const uint8_t* data, size_t size) {
   OggMemory m{data, size, 0};
   const platform::OggCallbacks& cb = kOggMemoryCallbacks;
   uint8_t buffer[256];
+  std::vector<uint8_t> whole(size + 1);  // room for all that is left
   for (size_t i = 0; i + 9 <= size && i < 512; i += 9) {
     int64_t offset;
     std::memcpy(&offset, data + i + 1, 8);
@@ -35,7 +36,7 @@ void DriveCallbacks(const uint8_t* data, size_t size) {
         cb.tell(&m);
         break;
       default:
-        cb.read(buffer, size_t(offset) | 1, 2, &m);  // a size x count that overflows
+        cb.read(whole.data(), size_t(offset) | 1, 2, &m);  // a size x count that may overflow
         break;
     }
     if (m.cursor > m.length) __builtin_trap();
