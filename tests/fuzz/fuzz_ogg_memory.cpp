@@ -27,7 +27,7 @@ void DriveCallbacks(const uint8_t* data, size_t size) {
     std::memcpy(&offset, data + i + 1, 8);
     switch (data[i] % 4) {
       case 0:
-        cb.read(buffer, 1 + data[i] % 7, size_t(offset & 0x3F), &m);
+        cb.read(buffer, 1 + data[i] % 7, size_t(offset & 0x1F), &m);  // at most 217 bytes
         break;
       case 1:
         cb.seek(&m, offset % int64_t(size + 3), data[i] / 4 % 4);
