@@ -139,7 +139,7 @@ TEST_F(Cd, PlayWithoutFadeAfterAFadeIsAtFullLevel) {
 
 TEST_F(Cd, PausesCountAndPositionsFollowTheKinds) {
   ASSERT_EQ(Op_cd_play(2, 0), 1);
-  Sleep(1300);
+  Sleep(1500);  // whole seconds: 1 from 1.0 to 1.99 s played
   EXPECT_EQ(Op_cd_getpos(0, 0), 1);
   EXPECT_EQ(Op_cd_getpos(0, 3), 1);
   EXPECT_EQ(Op_cd_getpos(0, 1), 30 - 1 - 2);
@@ -174,7 +174,7 @@ TEST_F(Cd, ATrackPlaysToItsEnd) {
   Op_cd_eject(0, 0);
   SetCdManualTimer(false);
   ASSERT_EQ(Op_cd_play(1, 0), 1);
-  Sleep(1200);
+  Sleep(1500);
   EXPECT_EQ(Op_cd_isplay(0, 0), 0);  // mode 0: stopped at the end
 }
 

@@ -74,9 +74,10 @@ TEST_F(Media, AudioOnlyFileOpensWithoutPictures) {
   EXPECT_EQ(Op_media_play(0, 0), 1);
   EXPECT_EQ(Op_media_isplay(0, 0), 1);
   Sleep(400);
-  EXPECT_NEAR(MediaPositionSeconds(), 0.4, 0.15);
+  EXPECT_GT(MediaPositionSeconds(), 0.3);
+  EXPECT_LT(MediaPositionSeconds(), 0.9);
   EXPECT_EQ(gPictures, 0);
-  Sleep(1000);
+  Sleep(1500);
   EXPECT_EQ(Op_media_isplay(0, 0), 0);  // ended, no repeat
 }
 
@@ -105,11 +106,11 @@ TEST_F(Media, RepeatRewindsAndKeepsPlaying) {
   ASSERT_EQ(Open("movie.avi"), 1);
   EXPECT_EQ(Op_media_repeat(1, 0), 1);
   Op_media_play(0, 0);
-  Sleep(1500);
+  Sleep(1600);
   EXPECT_EQ(Op_media_isplay(0, 0), 1);
-  EXPECT_LT(MediaPositionSeconds(), 0.9);
+  EXPECT_LT(MediaPositionSeconds(), 1.0);  // rewound once
   Op_media_repeat(0, 0);
-  Sleep(1300);
+  Sleep(1500);
   EXPECT_EQ(Op_media_isplay(0, 0), 0);
 }
 
@@ -128,7 +129,8 @@ TEST_F(Media, PauseTwiceNeedsReplayTwice) {
   EXPECT_NEAR(MediaPositionSeconds(), held, 0.01);
   EXPECT_EQ(Op_media_replay(0, 0), 1);
   Sleep(200);
-  EXPECT_NEAR(MediaPositionSeconds(), held + 0.2, 0.1);
+  EXPECT_GT(MediaPositionSeconds(), held + 0.15);
+  EXPECT_LT(MediaPositionSeconds(), held + 0.8);
   EXPECT_EQ(Op_media_isplay(0, 0), 1);
 }
 
@@ -141,14 +143,14 @@ TEST_F(Media, DisplaySwitchReopensAtTheSamePlace) {
   Sleep(200);
   MediaAfterDisplaySwitch();
   EXPECT_EQ(Op_media_isplay(0, 0), 1);
-  EXPECT_NEAR(MediaPositionSeconds(), before, 0.1);
+  EXPECT_NEAR(MediaPositionSeconds(), before, 0.25);
   Op_media_pause(0, 0);
   Op_media_pause(0, 0);
   before = MediaPositionSeconds();
   MediaBeforeDisplaySwitch();
   MediaAfterDisplaySwitch();
   Sleep(200);
-  EXPECT_NEAR(MediaPositionSeconds(), before, 0.1);  // still paused, twice
+  EXPECT_NEAR(MediaPositionSeconds(), before, 0.01);  // still paused, twice
   Op_media_replay(0, 0);
   Op_media_replay(0, 0);
   Sleep(200);

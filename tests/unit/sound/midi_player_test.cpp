@@ -74,10 +74,15 @@ TEST_F(Midi, VolumeScalesSetAndUnsetChannels) {
   EXPECT_EQ(platform::MidiControlValue(2, 7), 127);
 }
 
+// Positions come from what the output has played: the bounds are coarse,
+// as a loaded machine may render late.
 TEST_F(Midi, PauseKeepsThePositionAndTwoPausesNeedTwoReplays) {
   ASSERT_EQ(Load(TestPiece(4000)), 1);
   Op_midi_play(0, 0);
   Sleep(600);
+  int32_t paused = Op_midi_getpos(0, 0);
+  EXPECT_GT(paused, 250);
+  EXPECT_LT(paused, 1000);
   EXPECT_EQ(Op_midi_pause(0, 0), 1);
   EXPECT_EQ(Op_midi_pause(0, 0), 1);
   EXPECT_EQ(Op_midi_isplay(0, 0), 0);
@@ -87,28 +92,27 @@ TEST_F(Midi, PauseKeepsThePositionAndTwoPausesNeedTwoReplays) {
   EXPECT_EQ(Op_midi_isplay(0, 0), 0);
   EXPECT_EQ(Op_midi_replay(0, 0), 1);
   EXPECT_EQ(Op_midi_isplay(0, 0), 1);
-  EXPECT_NEAR(Op_midi_getpos(0, 0), 600, 200);
+  EXPECT_NEAR(Op_midi_getpos(0, 0), paused, 100);  // on from where it paused
   Sleep(400);
-  EXPECT_NEAR(Op_midi_getpos(0, 0), 1000, 200);
+  EXPECT_GT(Op_midi_getpos(0, 0), paused + 150);
   // Stop goes back to the start.
   EXPECT_EQ(Op_midi_stop(0, 0), 1);
   EXPECT_EQ(Op_midi_isplay(0, 0), 0);
   Op_midi_play(0, 0);
-  Sleep(200);
-  EXPECT_NEAR(Op_midi_getpos(0, 0), 200, 150);
+  EXPECT_LT(Op_midi_getpos(0, 0), 150);
 }
 
 TEST_F(Midi, RepeatStartsEachPassAtZero) {
   ASSERT_EQ(Load(TestPiece(600)), 1);
   EXPECT_EQ(Op_midi_repeat(1, 0), 1);
   Op_midi_play(0, 0);
-  Sleep(900);
+  Sleep(1000);
   EXPECT_EQ(Op_midi_isplay(0, 0), 1);
-  EXPECT_NEAR(Op_midi_getpos(0, 0), 300, 200);
+  EXPECT_LT(Op_midi_getpos(0, 0), 600);  // within the pass
   // Without repeat the piece ends.
   Op_midi_repeat(0, 0);
   Op_midi_play(0, 0);
-  Sleep(1000);
+  Sleep(1100);
   EXPECT_EQ(Op_midi_isplay(0, 0), 0);
   EXPECT_EQ(Op_midi_getpos(0, 0), 0);
 }
