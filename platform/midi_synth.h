@@ -25,7 +25,9 @@ void SetMidiControlFilter(MidiControlFilter filter, void* user);
 // replaces the old one and stands at its start, stopped.
 bool MidiPlayerLoad(const uint8_t* data, size_t size);
 void MidiPlayerUnload();
-// Plays on from where it stands; `endless` starts it again at its end.
+// Plays on from where it stands; `endless` starts it again at its end. A
+// piece whose events all lie at its start must not be endless: the player
+// would start it again and again without time passing.
 bool MidiPlayerStart(bool endless);
 // Stops where it is (every sounding note ends); a start goes on from there.
 void MidiPlayerHalt();
