@@ -5,6 +5,7 @@
 #include <AL/al.h>
 #include <AL/alc.h>
 #include <AL/alext.h>
+#include <stdlib.h>
 
 #include <atomic>
 #include <chrono>
@@ -201,6 +202,9 @@ bool AcquireAudioOutput(bool headless) {
     ++out.users;
     return true;
   }
+  // OpenAL's own warnings (no device, say) are not the user's business;
+  // ALSOFT_LOGLEVEL set by the user still counts.
+  setenv("ALSOFT_LOGLEVEL", "0", 0);
   bool opened = (!headless && OpenReal(out)) || OpenLoopback(out);
   if (!opened) return false;
   if (!alcMakeContextCurrent(out.context)) {
