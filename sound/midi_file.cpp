@@ -113,6 +113,9 @@ bool ReadTrack(Reader r, bool smpte, Track& t, std::multimap<uint64_t, uint32_t>
       running = 0;
       uint32_t n;
       if (!r.Number(n) || !r.Skip(n, body)) return false;
+      // Escaped bytes (F7) and empty messages are left out: the player
+      // would refuse the whole piece for them.
+      if (status == 0xF7 || n == 0) continue;
       t.Event({status});
       PutNumber(t.events, n);
       t.events.insert(t.events.end(), body, body + n);

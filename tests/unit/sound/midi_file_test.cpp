@@ -58,6 +58,16 @@ TEST(MidiFile, RunningStatusAndRmidAreRead) {
   EXPECT_EQ(Read(rmid).lengthMicroseconds, 1000000);
 }
 
+TEST(MidiFile, EscapedBytesAndEmptySystemMessagesAreLeftOut) {
+  std::string events = Ev(0, {0xF0, 3, 0x7E, 0x09, 0xF7}) + Ev(10, {0xF7, 2, 0x90, 0x3C}) +
+                       Ev(10, {0xF0, 0}) + Ev(10, {0x90, 60, 1}) + Ev(450, {0x80, 60, 0});
+  MidiPiece piece = Read(Smf(0, 480, {Track(events)}));
+  EXPECT_EQ(piece.lengthMicroseconds, 500000);
+  // Header, track header, the sysex (6 bytes), the note with the carried
+  // delta (4), the note off (5), end of track (4).
+  EXPECT_EQ(piece.file.size(), 14u + 8u + 6u + 4u + 5u + 4u);
+}
+
 TEST(MidiFile, LongWaitsOverDroppedEventsSurvive) {
   // Meta events that are left out carry their delta times forward.
   std::string events = Ev(0, {0x90, 60, 1});
