@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "core/config.h"
+#include "core/video_overlay.h"
 #include "graphics/pages.h"
 #include "platform/video.h"
 
@@ -203,6 +204,10 @@ void PaintWindow(const PaintRequest& request) noexcept {
       Rect source = PaintStretched(*page, frame, area, request.clientWidth, request.clientHeight);
       present.changed = {source.left, source.top, source.right, source.bottom};
     }
+    // Media video lies over the page.
+    DrawVideoPicture(frame.pixels.data(), frame.width, frame.height, request.clientWidth,
+                     request.clientHeight, present.changed.left, present.changed.top, present.changed.right,
+                     present.changed.bottom);
   }
   platform::Video().presentFrame(platform::kMainWindow, present);
 }

@@ -25,6 +25,7 @@ enum MessageId : uint32_t {
   kMsgErrorBox = 0x8002,
   kMsgRepaint = 0x8003,  // wParam 1: the whole window; else `area`
   kMsgDebugClear = 0x8004,
+  kMsgVideoPaint = 0x8005,  // media video: paint what its pictures changed
 };
 
 struct Message {

@@ -7,6 +7,7 @@
 #include "compiler/compiler.h"
 #include "core/config.h"
 #include "core/service_hooks.h"
+#include "core/video_overlay.h"
 #include "host/debug_window.h"
 #include "host/display_mode.h"
 #include "host/main_window.h"
@@ -104,6 +105,7 @@ void HandleWindowEvent(const Event& event) {
       break;
     case EventKind::kResized:
       RecordClientSize(event.width, event.height);
+      NotifyVideoAreaChanged();  // the media window follows the client area
       PaintWholeWindow();
       break;
     case EventKind::kMaximized:

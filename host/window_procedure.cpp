@@ -10,6 +10,7 @@
 #include "host/runtime.h"
 #include "host/script_threads.h"
 #include "host/services.h"
+#include "host/video_window.h"
 #include "host/window_view.h"
 #include "platform/text_encoding.h"
 #include "platform/video.h"
@@ -78,13 +79,14 @@ struct MessageRow {
 };
 
 constexpr MessageRow kHostMessages[] = {
-    {kMsgClose, OnClose},              // WM_CLOSE: the exit sequence, once
-    {kMsgLoadMain, OnLoadMain},        // 1025: load and start the main program
-    {kMsgDebugLine, OnDebugLine},      // 1026: a line for the debug output
-    {kMsgRaiseWindow, OnRaiseWindow},  // a second instance wants this window
-    {kMsgErrorBox, OnErrorBox},        // an error box for a script thread
-    {kMsgRepaint, OnRepaintMessage},   // update: paint part of the window now
-    {kMsgDebugClear, OnDebugClear},    // log_clear: empty the debug output
+    {kMsgClose, OnClose},                   // WM_CLOSE: the exit sequence, once
+    {kMsgLoadMain, OnLoadMain},             // 1025: load and start the main program
+    {kMsgDebugLine, OnDebugLine},           // 1026: a line for the debug output
+    {kMsgRaiseWindow, OnRaiseWindow},       // a second instance wants this window
+    {kMsgErrorBox, OnErrorBox},             // an error box for a script thread
+    {kMsgRepaint, OnRepaintMessage},        // update: paint part of the window now
+    {kMsgDebugClear, OnDebugClear},         // log_clear: empty the debug output
+    {kMsgVideoPaint, OnVideoPaintMessage},  // media video: paint its new picture
 };
 
 }  // namespace

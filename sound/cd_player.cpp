@@ -247,7 +247,13 @@ void TimerThread() {
       c.nextTick += std::chrono::milliseconds(c.timerPeriod);
       Tick(c);
     }
-    if (c.playing && c.pauseCount == 0 && c.player && c.player->Finished()) TrackEnded(c);
+    if (c.playing && c.pauseCount == 0 && c.player && c.player->Finished()) {
+      try {
+        TrackEnded(c);
+      } catch (...) {
+        StopDevice(c);  // no memory for the next track: the disc stops
+      }
+    }
   }
 }
 

@@ -261,6 +261,11 @@ void MediaAfterDisplaySwitch() {
   }
 }
 
+void MediaVideoAreaChanged() {
+  MediaState& s = S();
+  if (s.session && s.session->HasVideo()) s.session->Redraw();
+}
+
 void SetMediaStopWait(int ms) { S().stopWaitMs = ms; }
 
 double MediaPositionSeconds() { return S().session ? S().session->Position() : 0.0; }

@@ -28,6 +28,8 @@ void PauseMediaPlayback(bool pause);
 // then opened again at the same position, playing or paused as it was.
 void MediaBeforeDisplaySwitch();
 void MediaAfterDisplaySwitch();
+// The client area changed size: the picture is placed again.
+void MediaVideoAreaChanged();
 
 // Tests: the wait of media_stop (500 ms), where playback stands (seconds),
 // whether the file has video, and where its pictures go.

@@ -65,6 +65,17 @@ size_t MediaSession::Pull(void* user, uint8_t* out, size_t bytes, bool* ended) {
 }
 
 bool MediaSession::DecodeOne() {
+  try {
+    return DecodeNext();
+  } catch (...) {
+    // Out of memory for a picture or sound: the file ends here.
+    decoded_ = true;
+    audioDone_ = true;
+    return false;
+  }
+}
+
+bool MediaSession::DecodeNext() {
   platform::MediaFrame frame;
   platform::MediaItem item = platform::ReadMediaFile(decoder_, frame);
   if (item == platform::MediaItem::kEnd || item == platform::MediaItem::kError) {

@@ -53,6 +53,7 @@ class MediaSession {
   static size_t Pull(void* user, uint8_t* out, size_t bytes, bool* ended);
   void Work();
   bool DecodeOne();  // with decodeMutex_ held
+  bool DecodeNext();
   void Present();
   void Show(const platform::MediaFrame& picture);
   double Clock();

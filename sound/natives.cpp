@@ -8,7 +8,7 @@
 namespace qavz {
 
 #define QAVZ_SERVICE_NATIVE(name, id) \
-  int32_t Native_##name(Addr args) noexcept { return SendServiceRequest(id, args); }
+  int32_t Native_##name(Addr args) { return SendServiceRequest(id, args); }
 QAVZ_SOUND_SERVICES(QAVZ_SERVICE_NATIVE)
 #undef QAVZ_SERVICE_NATIVE
 

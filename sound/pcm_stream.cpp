@@ -130,7 +130,11 @@ void PcmStream::Feed() {
     std::this_thread::sleep_for(kFeedPeriod);
     std::lock_guard lock(mutex_);
     if (!wanted_) continue;
-    TopUp();
+    try {
+      TopUp();
+    } catch (...) {
+      sourceEnded_ = true;  // out of memory while decoding: the source ends here
+    }
     // A voice that ran dry while the source still gives plays on.
     if (platform::GetVoiceState(voice_) == platform::VoiceState::kStopped && !queuedFrames_.empty() &&
         platform::ProcessedBuffers(voice_) < int(queuedFrames_.size()))

@@ -64,6 +64,10 @@ struct SoundService {
 };
 std::span<const SoundService> SoundServices();
 
+// Media's hooks: closed and reopened around a display-mode switch, the video
+// placed again when the client area changes size. Idempotent.
+void InstallSoundHooks() noexcept;
+
 // Device start-up and exit steps, each run only when its key is on.
 void StartSoundDevice();  // "Sound"
 void StopSoundDevice();

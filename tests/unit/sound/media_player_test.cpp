@@ -16,18 +16,13 @@ namespace {
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-std::atomic<int> gPictures{0};
-std::atomic<int> gPictureWidth{0};
-std::atomic<int> gRight{0}, gBottom{0};
-
-void CountPicture(const uint32_t*, int32_t width, int32_t, int32_t, int32_t, int32_t right,
-                  int32_t bottom) noexcept {
-  ++gPictures;
-  gPictureWidth = width;
-  gRight = right;
-  gBottom = bottom;
+// Pictures shown since `from`, and the last one.
+uint64_t PicturesSince(uint64_t from, VideoPictureState* last = nullptr) {
+  VideoPictureState state;
+  CurrentVideoPicture(&state);
+  if (last) *last = state;
+  return state.pictures - from;
 }
-void Hide() noexcept {}
 
 class Media : public ::testing::Test {
  protected:
@@ -48,14 +43,14 @@ class Media : public ::testing::Test {
     SoundMessages().clear();
     SetErrorLevel(1);
     SetErrorBox(CaptureSoundBox);
-    InstallVideoOverlay(VideoOverlay{CountPicture, Hide, nullptr});
-    gPictures = 0;
+    VideoPictureState state;
+    CurrentVideoPicture(&state);
+    pictures_ = state.pictures;
   }
   void TearDown() override {
     Op_media_close(0, 0);
     Op_media_repeat(0, 0);
     Op_media_size(0, 0);
-    RemoveVideoOverlay();
     SetErrorBox(nullptr);
     SetErrorLevel(0);
   }
@@ -63,6 +58,7 @@ class Media : public ::testing::Test {
 
   static TempDir dir_;
   ScriptMemory memory_;
+  uint64_t pictures_ = 0;
 };
 TempDir Media::dir_;
 
@@ -76,7 +72,8 @@ TEST_F(Media, AudioOnlyFileOpensWithoutPictures) {
   Sleep(400);
   EXPECT_GT(MediaPositionSeconds(), 0.3);
   EXPECT_LT(MediaPositionSeconds(), 0.9);
-  EXPECT_EQ(gPictures, 0);
+  EXPECT_EQ(PicturesSince(pictures_), 0u);
+  EXPECT_FALSE(CurrentVideoPicture(nullptr));
   Sleep(1500);
   EXPECT_EQ(Op_media_isplay(0, 0), 0);  // ended, no repeat
 }
@@ -84,10 +81,12 @@ TEST_F(Media, AudioOnlyFileOpensWithoutPictures) {
 TEST_F(Media, MovieShowsItsFirstPictureAndPlaysOverTheRectangle) {
   ASSERT_EQ(Open("movie.avi"), 1);
   EXPECT_TRUE(MediaHasVideo());
-  EXPECT_EQ(gPictures, 1);  // ready: the first picture, stopped
-  EXPECT_EQ(gPictureWidth, 64);
-  EXPECT_EQ(gRight, 640);  // the whole client area
-  EXPECT_EQ(gBottom, 480);
+  VideoPictureState shown;
+  EXPECT_EQ(PicturesSince(pictures_, &shown), 1u);  // ready: the first picture, stopped
+  EXPECT_TRUE(CurrentVideoPicture(nullptr));
+  EXPECT_EQ(shown.width, 64);
+  EXPECT_EQ(shown.right, 640);  // the whole client area
+  EXPECT_EQ(shown.bottom, 480);
   ScriptMemory rect;
   Addr r = rect.Args({10, 20, 330, 260});
   EXPECT_EQ(Op_media_size(int32_t(r), 0), 1);
@@ -98,8 +97,10 @@ TEST_F(Media, MovieShowsItsFirstPictureAndPlaysOverTheRectangle) {
   EXPECT_EQ(p.bottom, 260);
   Op_media_play(0, 0);
   Sleep(600);
-  EXPECT_GE(gPictures, 4);
-  EXPECT_EQ(gRight, 330);
+  EXPECT_GE(PicturesSince(pictures_, &shown), 4u);
+  EXPECT_EQ(shown.right, 330);
+  Op_media_close(0, 0);
+  EXPECT_FALSE(CurrentVideoPicture(nullptr));  // closing takes the picture away
 }
 
 TEST_F(Media, RepeatRewindsAndKeepsPlaying) {
@@ -216,7 +217,7 @@ TEST(MediaPlacementTest, RectangleFollowsTheClientArea) {
   EXPECT_EQ(p.left, 100);
   EXPECT_EQ(p.bottom, 200);
   InstallWindowLink(WindowLink{nullptr, HalfSizeClient});
-  InstallVideoOverlay(VideoOverlay{nullptr, nullptr, MenuBar});
+  InstallVideoWindow(VideoWindow{nullptr, MenuBar});
   p = MediaVideoPlacement();
   EXPECT_EQ(p.left, 50);
   EXPECT_EQ(p.top, 30 - 20);
@@ -231,7 +232,7 @@ TEST(MediaPlacementTest, RectangleFollowsTheClientArea) {
   // A rectangle outside script memory counts as none.
   Op_media_size(int32_t(0xFFFFFFF0u), 0);
   EXPECT_EQ(MediaVideoPlacement().left, 0);
-  RemoveVideoOverlay();
+  InstallVideoWindow(VideoWindow{nullptr, nullptr});
   InstallWindowLink(WindowLink{nullptr, nullptr});
 }
 
