@@ -184,7 +184,9 @@ int32_t Op_media_pause(int32_t, int32_t) {
 int32_t Op_media_replay(int32_t, int32_t) {
   MediaState& s = S();
   if (!s.session) return 0;
-  if (s.pauseCount == 0 || --s.pauseCount > 0) return 1;
+  // A count above 0 goes down; at 0 (also when it was 0 already) the media
+  // runs on if it plays, and there is nothing to resume if it does not.
+  if (s.pauseCount > 0 && --s.pauseCount > 0) return 1;
   if (!s.playing) return 0;
   s.session->Run();
   return 1;

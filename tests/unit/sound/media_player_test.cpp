@@ -117,8 +117,11 @@ TEST_F(Media, RepeatRewindsAndKeepsPlaying) {
 
 TEST_F(Media, PauseTwiceNeedsReplayTwice) {
   ASSERT_EQ(Open("tone.ogg"), 1);
-  EXPECT_EQ(Op_media_pause(0, 0), 0);  // nothing plays
+  EXPECT_EQ(Op_media_pause(0, 0), 0);   // nothing plays, yet it counts
+  EXPECT_EQ(Op_media_replay(0, 0), 0);  // back at 0, nothing to resume
+  EXPECT_EQ(Op_media_replay(0, 0), 0);
   Op_media_play(0, 0);
+  EXPECT_EQ(Op_media_replay(0, 0), 1);  // never paused: plays on
   Sleep(300);
   EXPECT_EQ(Op_media_pause(0, 0), 1);
   EXPECT_EQ(Op_media_pause(0, 0), 1);
