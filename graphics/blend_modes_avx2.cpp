@@ -13,8 +13,13 @@
 
 #include "graphics/blend_tables.h"
 
+// Clang ignores GCC's target pragma; its own attribute region does the same.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 
 #include "graphics/blend_modes_simd.h"
 
@@ -117,7 +122,11 @@ ModeKernels BuildAvx2Kernels() { return Simd<Avx2>::Table(std::make_integer_sequ
 
 }  // namespace qavz
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 namespace qavz {
 
