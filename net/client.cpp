@@ -24,6 +24,11 @@ SocketError Client::PollConnect(int32_t waitMs) noexcept {
   return result;
 }
 
+void Client::Tick() noexcept {
+  io_.Flush(link_);
+  if (io_.Receivable(link_)) io_.Fill(link_);
+}
+
 void Client::Wait(int32_t waitMs) noexcept {
   bool ready = false;
   SocketError error = SocketError::kNone;

@@ -29,7 +29,8 @@ class Client {
   // attempt's socket is closed).
   platform::SocketError PollConnect(int32_t waitMs) noexcept;
 
-  void Tick() noexcept { io_.Flush(link_); }
+  // Sends what is queued, and receives even when no wake-up came.
+  void Tick() noexcept;
   void Wait(int32_t waitMs) noexcept;
   bool Ended() noexcept { return io_.Ended(link_); }
   // Closes the socket; the script sees the link no more.

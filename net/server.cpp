@@ -20,15 +20,22 @@ bool Server::Listen(uint16_t port) noexcept {
   return false;
 }
 
+// Accepting and receiving are tried here too, not only when the wait
+// reports readiness: some systems' loopbacks miss a wake-up now and then.
 void Server::Tick() noexcept {
   acceptPaused_ = false;
-  for (Connection& c : clients_) {
-    if (c.socket == kNoSocket) continue;
-    if (io_.Ended(c))
-      Drop(c);
-    else
-      io_.Flush(c);
-  }
+  DropEnded();
+  for (Connection& c : clients_)
+    if (c.socket != kNoSocket) io_.Flush(c);
+  if (listener_ != kNoSocket) AcceptAll();
+  for (Connection& c : clients_)
+    if (io_.Receivable(c)) io_.Fill(c);
+}
+
+// A client the script has seen end gives its slot back.
+void Server::DropEnded() noexcept {
+  for (Connection& c : clients_)
+    if (c.socket != kNoSocket && io_.Ended(c)) Drop(c);
 }
 
 void Server::Wait(int32_t waitMs) noexcept {
@@ -83,6 +90,7 @@ void Server::AcceptAll() noexcept {
       api_.Close(s);
       continue;
     }
+    DropEnded();
     int32_t slot = 0;
     while (slot < kSlots && clients_[slot].socket != kNoSocket) ++slot;
     if (slot == kSlots) {

@@ -39,6 +39,7 @@ class Server {
 
  private:
   void AcceptAll() noexcept;
+  void DropEnded() noexcept;
   void Drop(Connection& c) noexcept;
 
   platform::SocketApi& api_;
