@@ -29,9 +29,18 @@ std::mutex gSessionLock;
 std::atomic<SessionRole> gRole{SessionRole::kNone};
 std::atomic<bool> gRun{false};
 std::atomic<bool> gThreadRunning{false};
-std::thread gThread;
-std::unique_ptr<Server> gServer;
-std::unique_ptr<Client> gClient;
+
+// Never destroyed: a process that ends with a session running must not
+// destroy what its network thread is still using.
+struct Session {
+  std::thread thread;
+  std::unique_ptr<Server> server;
+  std::unique_ptr<Client> client;
+};
+Session& gSession = *new Session;
+std::thread& gThread = gSession.thread;
+std::unique_ptr<Server>& gServer = gSession.server;
+std::unique_ptr<Client>& gClient = gSession.client;
 
 std::atomic<platform::SocketApi*> gTestApi{nullptr};
 std::atomic<void (*)()> gWaitPump{nullptr};

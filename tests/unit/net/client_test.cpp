@@ -10,7 +10,7 @@
 namespace qavz::test {
 namespace {
 
-class Client : public NetSession {
+class NetClient : public NetSession {
  protected:
   // Connects to the listener and takes the connection; the server's end.
   Peer Connect(const Peer& listener, const std::string& host = "127.0.0.1") {
@@ -22,7 +22,7 @@ class Client : public NetSession {
   }
 };
 
-TEST_F(Client, ConnectingThenConnected) {
+TEST_F(NetClient, ConnectingThenConnected) {
   Peer listener = Listener();
   ASSERT_EQ(net.Connect("127.0.0.1", listener.Port()), 1);
   EXPECT_EQ(net.State(), 2) << "right after net_open";
@@ -35,7 +35,7 @@ TEST_F(Client, ConnectingThenConnected) {
   EXPECT_TRUE(server.SeesEnd());
 }
 
-TEST_F(Client, ExchangesBytesBothWays) {
+TEST_F(NetClient, ExchangesBytesBothWays) {
   Peer listener = Listener();
   Peer server = Connect(listener);
   EXPECT_EQ(net.Send(0, "ping"), 4);
@@ -47,7 +47,7 @@ TEST_F(Client, ExchangesBytesBothWays) {
 }
 
 // The client number means nothing to a client.
-TEST_F(Client, AnyClientNumberReachesTheServer) {
+TEST_F(NetClient, AnyClientNumberReachesTheServer) {
   Peer listener = Listener();
   Peer server = Connect(listener);
   EXPECT_EQ(net.Send(3, "a"), 1);
@@ -56,7 +56,7 @@ TEST_F(Client, AnyClientNumberReachesTheServer) {
 }
 
 // Bytes queued while connecting leave once the connection is made.
-TEST_F(Client, QueuesWhileConnecting) {
+TEST_F(NetClient, QueuesWhileConnecting) {
   Peer listener = Listener();
   ASSERT_EQ(net.Connect("127.0.0.1", listener.Port()), 1);
   EXPECT_EQ(net.Send(0, "early"), 5);
@@ -66,7 +66,7 @@ TEST_F(Client, QueuesWhileConnecting) {
   EXPECT_EQ(server.Receive(5), "early");
 }
 
-TEST_F(Client, SendQueuesAtMostTheRingsFreeSpace) {
+TEST_F(NetClient, SendQueuesAtMostTheRingsFreeSpace) {
   Peer listener = Listener();
   ASSERT_EQ(net.Connect("127.0.0.1", listener.Port()), 1);
   std::string big(10000, 'z');
@@ -76,7 +76,7 @@ TEST_F(Client, SendQueuesAtMostTheRingsFreeSpace) {
   EXPECT_EQ(server.Receive(8191).size(), 8191u);
 }
 
-TEST_F(Client, AFullReceiveRingLosesNothing) {
+TEST_F(NetClient, AFullReceiveRingLosesNothing) {
   Peer listener = Listener();
   Peer server = Connect(listener);
   std::string sent(200000, 0);
@@ -95,7 +95,7 @@ struct CloseCase {
   bool reset;
 };
 
-class ClientServerEnd : public Client, public testing::WithParamInterface<CloseCase> {};
+class ClientServerEnd : public NetClient, public testing::WithParamInterface<CloseCase> {};
 
 // The server's last bytes are read before the client sees the end.
 TEST_P(ClientServerEnd, DeliversWhatCameThenEnds) {
@@ -133,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(Ends, ClientServerEnd,
                          testing::Values(CloseCase{"close", false}, CloseCase{"reset", true}),
                          [](const testing::TestParamInfo<CloseCase>& info) { return info.param.name; });
 
-TEST_F(Client, NobodyListeningEndsInZeroWithItsMessage) {
+TEST_F(NetClient, NobodyListeningEndsInZeroWithItsMessage) {
   ASSERT_EQ(net.Connect("127.0.0.1", UnusedPort()), 1);
   EXPECT_EQ(net.State(), 2);
   EXPECT_TRUE(WaitUntil([&] { return net.State() == 0; }));
@@ -143,13 +143,13 @@ TEST_F(Client, NobodyListeningEndsInZeroWithItsMessage) {
   EXPECT_EQ(net.Recv(0, out), -1);
 }
 
-TEST_F(Client, ANameThatDoesNotResolveCannotConnect) {
+TEST_F(NetClient, ANameThatDoesNotResolveCannotConnect) {
   ASSERT_EQ(net.Connect("no-such-host.invalid", 4000), 1);
   EXPECT_TRUE(WaitUntil([&] { return net.State() == 0; }, 20000));
   EXPECT_EQ(messages().Shown(), std::vector<std::string>{msg::kCannotConnect});
 }
 
-TEST_F(Client, HostNamesAndAddressForms) {
+TEST_F(NetClient, HostNamesAndAddressForms) {
   Peer listener = Listener();
   for (const char* host : {"localhost", "127.1", "0x7f.0.0.1", "127.0.0.1"}) {
     Peer server = Connect(listener, host);
@@ -159,7 +159,7 @@ TEST_F(Client, HostNamesAndAddressForms) {
   }
 }
 
-TEST_F(Client, Ipv6LoopbackAddress) {
+TEST_F(NetClient, Ipv6LoopbackAddress) {
   if (!HasIpv6Loopback()) GTEST_SKIP() << "no IPv6 loopback";
   Peer listener = Listener("::1");
   Peer server = Connect(listener, "::1");
@@ -168,7 +168,7 @@ TEST_F(Client, Ipv6LoopbackAddress) {
 }
 
 // A name with only IPv6 addresses, as the loopback's IPv6 names usually are.
-TEST_F(Client, Ipv6OnlyName) {
+TEST_F(NetClient, Ipv6OnlyName) {
   if (!HasIpv6Loopback()) GTEST_SKIP() << "no IPv6 loopback";
   const char* name = nullptr;
   for (const char* candidate : {"ip6-localhost", "ip6-loopback", "localhost6"}) {
@@ -194,7 +194,7 @@ TEST_F(Client, Ipv6OnlyName) {
 // A server that never takes the connection (its backlog is full, so the
 // system drops the handshake): the client stays connecting, and closing
 // does not wait for it.
-TEST_F(Client, APendingConnectionClosesAtOnce) {
+TEST_F(NetClient, APendingConnectionClosesAtOnce) {
   Peer listener = Listener("127.0.0.1", 0, 0);
   std::vector<Peer> fillers;
   for (int i = 0; i < 8; ++i) {
@@ -223,7 +223,7 @@ struct HostileCase {
   int32_t port;
 };
 
-class ClientRefuses : public Client, public testing::WithParamInterface<HostileCase> {};
+class ClientRefuses : public NetClient, public testing::WithParamInterface<HostileCase> {};
 
 TEST_P(ClientRefuses, WithZero) {
   Peer listener = Listener();
@@ -245,7 +245,7 @@ INSTANTIATE_TEST_SUITE_P(Hostile, ClientRefuses,
                          [](const testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
 
 // A host that runs into dead script memory before its end is refused.
-TEST_F(Client, HostRunningIntoDeadMemoryIsRefused) {
+TEST_F(NetClient, HostRunningIntoDeadMemoryIsRefused) {
   ScriptMemory memory(4096);
   Addr tail = memory.Tail(8);
   std::memset(memory.Host(tail), 'h', 8);
@@ -257,7 +257,7 @@ TEST_F(Client, HostRunningIntoDeadMemoryIsRefused) {
 }
 
 // Names that are no host names end in "cannot connect", never anything worse.
-TEST_F(Client, OddNamesOnlyFailToConnect) {
+TEST_F(NetClient, OddNamesOnlyFailToConnect) {
   for (std::string host : {"", " ", "%s%s%n", "a\tb", "..", "\x82\xa0.example", "[::1]"}) {
     messages().Clear();
     ASSERT_EQ(net.Connect(host, 4000), 1) << host;
@@ -266,7 +266,7 @@ TEST_F(Client, OddNamesOnlyFailToConnect) {
   }
 }
 
-TEST(ClientWithoutSocketLayer, FailsToConnect) {
+TEST(NetClientWithoutSocketLayer, FailsToConnect) {
   StopSocketLayer();
   Messages::Get().Install();
   Peer listener = Listener();

@@ -11,7 +11,7 @@
 namespace qavz::test {
 namespace {
 
-class Load : public NetSession {
+class NetLoad : public NetSession {
  protected:
   uint16_t Serve() {
     for (int tries = 0; tries < 20; ++tries) {
@@ -38,7 +38,7 @@ struct CallTimer {
 // Five peers at once: one floods, one sends nothing and reads nothing, one
 // closes in the middle of a message, one resets, and a sixth keeps
 // connecting. The script reads the flood slowly; the natives never wait.
-TEST_F(Load, MisbehavingPeersBlockNothingAndLoseNothing) {
+TEST_F(NetLoad, MisbehavingPeersBlockNothingAndLoseNothing) {
   uint16_t port = Serve();
   Peer flood = ConnectTo(port);
   Peer silent = ConnectTo(port);
@@ -97,7 +97,7 @@ TEST_F(Load, MisbehavingPeersBlockNothingAndLoseNothing) {
 // Connections that come and go, and sessions opened and closed, leave no
 // descriptor behind. Each client goes once the server has it (closing in
 // the middle of the handshake stalls some loopbacks for a second).
-TEST_F(Load, ThousandConnectAndCloseRoundsLeakNoSocket) {
+TEST_F(NetLoad, ThousandConnectAndCloseRoundsLeakNoSocket) {
   int before = OpenFileCount();
   uint16_t port = Serve();
   std::string scratch;

@@ -8,7 +8,7 @@
 namespace qavz::test {
 namespace {
 
-class Server : public NetSession {
+class NetServer : public NetSession {
  protected:
   // Serves on a port nobody uses; the port.
   uint16_t Serve() {
@@ -29,7 +29,7 @@ class Server : public NetSession {
   std::string scratch;
 };
 
-TEST_F(Server, RunsUntilClosed) {
+TEST_F(NetServer, RunsUntilClosed) {
   EXPECT_EQ(net.State(), 0) << "no session";
   uint16_t port = Serve();
   EXPECT_EQ(net.State(), 1);
@@ -40,7 +40,7 @@ TEST_F(Server, RunsUntilClosed) {
   EXPECT_EQ(net.Close(), 1) << "closing without a session";
 }
 
-TEST_F(Server, SlotsWithoutAClientRefuseBothWays) {
+TEST_F(NetServer, SlotsWithoutAClientRefuseBothWays) {
   uint16_t port = Serve();
   Peer a = Join(port, 0);
   Peer b = Join(port, 1);
@@ -55,13 +55,13 @@ TEST_F(Server, SlotsWithoutAClientRefuseBothWays) {
   EXPECT_EQ(net.Send(1, ""), 0) << "nothing to queue";
 }
 
-TEST_F(Server, NoSessionRefusesBothWays) {
+TEST_F(NetServer, NoSessionRefusesBothWays) {
   std::string out;
   EXPECT_EQ(net.Send(0, "x"), -1);
   EXPECT_EQ(net.Recv(0, out), -1);
 }
 
-TEST_F(Server, FiveClientsAndTheSixthRefused) {
+TEST_F(NetServer, FiveClientsAndTheSixthRefused) {
   uint16_t port = Serve();
   std::vector<Peer> clients;
   for (int slot = 0; slot < 5; ++slot) clients.push_back(Join(port, slot));
@@ -77,7 +77,7 @@ TEST_F(Server, FiveClientsAndTheSixthRefused) {
 }
 
 // A freed slot is the lowest one taken by the next client.
-TEST_F(Server, TheLowestFreeSlotTakesTheNextClient) {
+TEST_F(NetServer, TheLowestFreeSlotTakesTheNextClient) {
   uint16_t port = Serve();
   Peer a = Join(port, 0);
   Peer b = Join(port, 1);
@@ -89,7 +89,7 @@ TEST_F(Server, TheLowestFreeSlotTakesTheNextClient) {
   EXPECT_EQ(net.RecvAll(0, 1), "d");
 }
 
-TEST_F(Server, SendQueuesAtMostTheRingsFreeSpace) {
+TEST_F(NetServer, SendQueuesAtMostTheRingsFreeSpace) {
   uint16_t port = Serve();
   Peer client = Join(port, 0);
   std::string big(10000, 'a');
@@ -102,7 +102,7 @@ TEST_F(Server, SendQueuesAtMostTheRingsFreeSpace) {
 
 // What the client sends beyond the receive ring waits with the system until
 // the script reads: nothing is lost or reordered.
-TEST_F(Server, AFullReceiveRingLosesNothing) {
+TEST_F(NetServer, AFullReceiveRingLosesNothing) {
   uint16_t port = Serve();
   Peer client = Join(port, 0);
   std::string sent(100000, 0);
@@ -122,7 +122,7 @@ struct CloseCase {
   bool reset;
 };
 
-class ServerPeerEnd : public Server, public testing::WithParamInterface<CloseCase> {};
+class ServerPeerEnd : public NetServer, public testing::WithParamInterface<CloseCase> {};
 
 // A client that sends 3 bytes and goes: the 3 bytes are still read, then the
 // slot is free.
@@ -160,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(Ends, ServerPeerEnd,
                          testing::Values(CloseCase{"close", false}, CloseCase{"reset", true}),
                          [](const testing::TestParamInfo<CloseCase>& info) { return info.param.name; });
 
-TEST_F(Server, APortInUseGivesZeroWithItsMessage) {
+TEST_F(NetServer, APortInUseGivesZeroWithItsMessage) {
   Peer holder = Listener("127.0.0.1");
   ASSERT_TRUE(holder.ok());
   EXPECT_EQ(net.Serve(holder.Port()), 0);
@@ -171,7 +171,7 @@ TEST_F(Server, APortInUseGivesZeroWithItsMessage) {
 
 // Accepted connections linger 0, so nothing of a closed session holds its
 // port: the same port opens again at once, even right after clients.
-TEST_F(Server, ReopensTheSamePortAtOnce) {
+TEST_F(NetServer, ReopensTheSamePortAtOnce) {
   uint16_t port = Serve();
   {
     Peer client = Join(port, 0);
@@ -190,7 +190,7 @@ TEST_F(Server, ReopensTheSamePortAtOnce) {
 }
 
 // A new net_open ends the session in progress first.
-TEST_F(Server, OpeningAgainEndsTheSessionInProgress) {
+TEST_F(NetServer, OpeningAgainEndsTheSessionInProgress) {
   uint16_t port = Serve();
   Peer client = Join(port, 0);
   uint16_t other = Serve();
@@ -199,14 +199,14 @@ TEST_F(Server, OpeningAgainEndsTheSessionInProgress) {
   EXPECT_FALSE(ConnectTo(port).ok());
 }
 
-TEST_F(Server, PortsOutsideTheRangeFail) {
+TEST_F(NetServer, PortsOutsideTheRangeFail) {
   for (int32_t port : {0, -1, 65536, 70000, INT32_MIN, INT32_MAX}) {
     EXPECT_EQ(net.Serve(port), 0) << port;
     EXPECT_EQ(net.State(), 0) << port;
   }
 }
 
-TEST(ServerWithoutSocketLayer, GivesZeroWithoutAMessage) {
+TEST(NetServerWithoutSocketLayer, GivesZeroWithoutAMessage) {
   StopSocketLayer();
   Messages::Get().Install();
   NetNatives net;
@@ -217,7 +217,7 @@ TEST(ServerWithoutSocketLayer, GivesZeroWithoutAMessage) {
 }
 
 // A client of either family reaches the one listening socket.
-TEST_F(Server, TakesIpv6Clients) {
+TEST_F(NetServer, TakesIpv6Clients) {
   if (!HasIpv6Loopback()) GTEST_SKIP() << "no IPv6 loopback";
   uint16_t port = Serve();
   Peer v6 = ConnectTo(port, "::1");
@@ -230,7 +230,7 @@ TEST_F(Server, TakesIpv6Clients) {
 }
 
 // Script memory that is not live is refused, never followed.
-TEST_F(Server, DeadScriptMemoryIsRefused) {
+TEST_F(NetServer, DeadScriptMemoryIsRefused) {
   uint16_t port = Serve();
   Peer client = Join(port, 0);
   EXPECT_EQ(net.SendAt(0, 0x100, 4), -1);
