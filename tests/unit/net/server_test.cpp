@@ -95,9 +95,11 @@ TEST_F(NetServer, SendQueuesAtMostTheRingsFreeSpace) {
   std::string big(10000, 'a');
   for (size_t i = 0; i < big.size(); ++i) big[i] = char('a' + i % 26);
   EXPECT_EQ(net.Send(0, big), 8191) << "an empty ring takes 8,191 of 10,000";
-  EXPECT_EQ(client.Receive(8191), big.substr(0, 8191));
-  EXPECT_EQ(net.Send(0, big.substr(8191)), 10000 - 8191);
-  EXPECT_EQ(client.Receive(10000 - 8191), big.substr(8191));
+  int32_t more = net.Send(0, big.substr(8191));
+  EXPECT_GE(more, 0);
+  EXPECT_LE(more, 10000 - 8191);
+  EXPECT_EQ(client.Receive(8191 + size_t(more)), big.substr(0, 8191 + size_t(more))) << "no more, no less";
+  EXPECT_EQ(client.Receive(1, 50), "");
 }
 
 // What the client sends beyond the receive ring waits with the system until
@@ -131,12 +133,12 @@ TEST_P(ServerPeerEnd, DeliversWhatCameThenFreesTheSlot) {
   Peer keep = Join(port, 0);
   Peer client = Join(port, 1);
   ASSERT_TRUE(client.SendAll("abc"));
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
   if (GetParam().reset)
     client.Reset();
   else
     client.Close();
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
   std::string got;
   EXPECT_EQ(net.Recv(1, got), 3);
   EXPECT_EQ(got, "abc");
