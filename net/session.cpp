@@ -42,13 +42,9 @@ std::thread& gThread = gSession.thread;
 std::unique_ptr<Server>& gServer = gSession.server;
 std::unique_ptr<Client>& gClient = gSession.client;
 
-std::atomic<platform::SocketApi*> gTestApi{nullptr};
 std::atomic<void (*)()> gWaitPump{nullptr};
 
-platform::SocketApi& Api() {
-  platform::SocketApi* api = gTestApi.load();
-  return api ? *api : platform::SystemSockets();
-}
+platform::SocketApi& Api() { return platform::SystemSockets(); }
 
 bool ValidPort(int32_t port) { return port >= 1 && port <= 65535; }
 
@@ -238,8 +234,6 @@ int32_t SessionState() noexcept {
 }
 
 SessionRole CurrentRole() noexcept { return gRole.load(); }
-
-void SetSocketApiForTesting(platform::SocketApi* api) noexcept { gTestApi.store(api); }
 
 void SetNetworkWaitPump(void (*pump)()) noexcept { gWaitPump.store(pump); }
 

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/sockets.h"
 #include "vm/arena.h"
 
 namespace qavz {
@@ -36,9 +35,6 @@ int32_t SessionReceive(int32_t client, Addr buffer, int32_t length) noexcept;
 int32_t SessionState() noexcept;
 SessionRole CurrentRole() noexcept;
 
-// Under test, sockets can be a fake (null: the system's). Only while no
-// session runs.
-void SetSocketApiForTesting(platform::SocketApi* api) noexcept;
 // What a thread waiting for the network thread runs between its checks;
 // the host makes the window thread answer its messages there, since the
 // network thread may be waiting for an error box.
