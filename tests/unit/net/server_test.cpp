@@ -110,7 +110,8 @@ TEST_F(NetServer, AFullReceiveRingLosesNothing) {
   std::string sent(100000, 0);
   for (size_t i = 0; i < sent.size(); ++i) sent[i] = char(i * 31 + i / 251);
   std::thread writer([&] { client.SendAll(sent); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // Time for the network thread to fill the ring, even on a busy machine.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
   std::string got;
   EXPECT_EQ(net.Recv(0, got, 20000), 8191) << "the ring holds 8,191 at most";
   got += net.RecvAll(0, sent.size() - got.size());
