@@ -7,6 +7,7 @@
 #include "host/display_mode.h"
 #include "host/runtime.h"
 #include "host/script_threads.h"
+#include "net/socket_layer.h"
 #include "platform/devices.h"
 #include "sound/services.h"
 #include "vm/external_data.h"
@@ -38,7 +39,7 @@ struct SequenceStep {
 
 constexpr SequenceStep kStartUp[] = {
     {"math tables", nullptr, BuildMathTables},
-    {"Net", &Config::net, Open<Device::kNetwork>},
+    {"Net", &Config::net, StartSocketLayer},
     {"Draw", &Config::draw, CreateDisplayModeObject},
     {"Sound", &Config::sound, StartSoundDevice},
     {"Music", &Config::music, StartMusicDevice},
@@ -63,7 +64,7 @@ constexpr SequenceStep kExit[] = {
     {"release Music", &Config::music, StopMusicDevice},
     {"release Sound", &Config::sound, StopSoundDevice},
     {"release Draw", &Config::draw, ReleaseDisplayModeObject},
-    {"release Net", &Config::net, Close<Device::kNetwork>},
+    {"release Net", &Config::net, StopSocketLayer},
     {"free math tables", nullptr, FreeMathTables},
 };
 

@@ -2,10 +2,12 @@
 
 #include "compiler/compiler.h"
 #include "files/exp_file.h"
+#include "host/message_queue.h"
 #include "host/native_table.h"
 #include "host/services.h"
 #include "host/video_window.h"
 #include "host/window_view.h"
+#include "net/session.h"
 #include "sound/services.h"
 #include "vm/native_dispatch.h"
 
@@ -20,6 +22,11 @@ void ConnectSubsystems() noexcept {
   InstallCompiler();
   InstallWindowView();
   InstallVideoWindow();
+  // The window thread answers its messages while it waits for the network
+  // thread, which may be waiting for an error box.
+  SetNetworkWaitPump([] {
+    if (OnMainThread()) PumpMainMessages();
+  });
 }
 
 }  // namespace qavz

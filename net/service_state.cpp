@@ -1,8 +1,9 @@
-// Network per-run state: no sessions exist until the network is built.
+// Network per-run state: the session ends when the services shut down.
 #include "core/service_hooks.h"
+#include "net/session.h"
 
 namespace qavz {
 
-void CloseAllConnections() {}
+void CloseAllConnections() { CloseSession(); }
 
 }  // namespace qavz

@@ -22,17 +22,22 @@ const char* NullName() { return "null"; }
 bool OpenAudio(bool headless) { return AcquireAudioOutput(headless); }
 void CloseAudio() { ReleaseAudioOutput(); }
 
+// The system's sockets (platform/sockets.h) need no start: the row only
+// marks the socket layer open.
+const char* SocketsName() { return "sockets"; }
+
 constexpr DeviceBackendRow kNull = {OpenNothing, CloseNothing, NullName};
+constexpr DeviceBackendRow kSockets = {OpenNothing, CloseNothing, SocketsName};
 constexpr DeviceBackendRow kAudio = {OpenAudio, CloseAudio, AudioOutputBackend};
 
 // One row per device, in Device order.
 constexpr const DeviceBackendRow* kBackends[] = {
-    &kNull,   // kNetwork
-    &kAudio,  // kSound
-    &kAudio,  // kMusic
-    &kNull,   // kInput
-    &kNull,   // kJoystick
-    &kAudio,  // kCd
+    &kSockets,  // kNetwork
+    &kAudio,    // kSound
+    &kAudio,    // kMusic
+    &kNull,     // kInput
+    &kNull,     // kJoystick
+    &kAudio,    // kCd
 };
 static_assert(std::size(kBackends) == size_t(Device::kCount), "one back-end row per device");
 

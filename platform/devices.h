@@ -4,7 +4,8 @@
 // Each device has back-ends picked at run time by name, like the video
 // drivers. Sound, music and CD audio open the audio output (platform/
 // audio_out.h: "openal", or "loopback" when headless or without a device);
-// the input and network devices open as "null" until they are built.
+// the network opens the system's sockets ("sockets"); the input devices open
+// as "null" until they are built.
 #pragma once
 
 namespace qavz::platform {

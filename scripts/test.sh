@@ -25,10 +25,12 @@ ctest --test-dir build --output-on-failure -j2
 ctest --test-dir build-asan --output-on-failure -j2
 
 # Script threads share plain flags on purpose; ThreadSanitizer checks how.
+# The network thread shares the session's rings with the natives.
 if [ -d tests/unit/threads ]; then
   bash scripts/setup.sh build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQAVZ_TSAN=ON -DQAVZ_BENCH=OFF \
-    --target qavz_threads_tests
+    --target qavz_threads_tests --target qavz_net_tests
   QAVZ_HEADLESS=1 TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/qavz_threads_tests
+  QAVZ_HEADLESS=1 TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/qavz_net_tests
 fi
 
 # A short run of every fuzz target (longer runs: scripts/fuzz.sh SECONDS).
