@@ -10,12 +10,18 @@
 
 namespace qavz {
 
+// Work for the window thread that is not a numbered request: the window
+// belongs to that thread, so natives that touch it (the cursor) hand it over.
+using WindowCall = int32_t (*)(int32_t a, int32_t b) noexcept;
+
 struct ServiceSender {
   // Request `id` with wParam and lParam taken from the native's arguments at
   // machine address `args`, as the host's table places them.
   int32_t (*fromArgs)(uint32_t id, uint32_t args) noexcept;
   // Request `id` with explicit parameters.
   int32_t (*explicitParams)(uint32_t id, int32_t wParam, int32_t lParam) noexcept;
+  // Runs `call` on the window thread and waits for its result.
+  int32_t (*onWindowThread)(WindowCall call, int32_t a, int32_t b) noexcept;
 };
 
 void InstallServiceSender(const ServiceSender& sender) noexcept;
@@ -24,5 +30,7 @@ void InstallServiceSender(const ServiceSender& sender) noexcept;
 // answer. 0 for an unknown id or when no host is installed.
 int32_t SendServiceRequest(uint32_t id, uint32_t args) noexcept;
 int32_t SendServiceRequest(uint32_t id, int32_t wParam, int32_t lParam) noexcept;
+// `call` on the window thread; without a host, on the calling thread.
+int32_t RunOnWindowThread(WindowCall call, int32_t a, int32_t b) noexcept;
 
 }  // namespace qavz

@@ -7,6 +7,7 @@
 #include "host/display_mode.h"
 #include "host/runtime.h"
 #include "host/script_threads.h"
+#include "input/input_devices.h"
 #include "net/socket_layer.h"
 #include "platform/devices.h"
 #include "sound/services.h"
@@ -30,6 +31,18 @@ void Close() {
   platform::CloseDevice(device);
 }
 
+// Input: the platform device, then the input subsystem on it.
+template <InputBackEnd backEnd>
+void OpenInput() {
+  Device device = backEnd == InputBackEnd::kDirectInput ? Device::kInput : Device::kJoystick;
+  StartInput(backEnd, platform::OpenDevice(device, Headless()));
+}
+template <Device device>
+void CloseInput() {
+  StopInput();
+  platform::CloseDevice(device);
+}
+
 struct SequenceStep {
   const char* name;
   int32_t Config::*flag;  // null: always
@@ -43,8 +56,8 @@ constexpr SequenceStep kStartUp[] = {
     {"Draw", &Config::draw, CreateDisplayModeObject},
     {"Sound", &Config::sound, StartSoundDevice},
     {"Music", &Config::music, StartMusicDevice},
-    {"Input", &Config::input, Open<Device::kInput>},
-    {"joystick", &Config::input, Open<Device::kJoystick>, true},
+    {"Input", &Config::input, OpenInput<InputBackEnd::kDirectInput>},
+    {"joystick", &Config::input, OpenInput<InputBackEnd::kPlain>, true},
     {"CD", &Config::cd, StartCdDevice},
     {"external data", nullptr, [] { AllocateExternalData(TheConfig().heapSize); }},
     {"services", nullptr, StartServices},
@@ -59,8 +72,8 @@ constexpr SequenceStep kExit[] = {
     {"shut services", nullptr, ShutdownServices},
     {"free external data", nullptr, FreeExternalData},
     {"release CD", &Config::cd, StopCdDevice},
-    {"release Input", &Config::input, Close<Device::kInput>},
-    {"release joystick", &Config::input, Close<Device::kJoystick>, true},
+    {"release Input", &Config::input, CloseInput<Device::kInput>},
+    {"release joystick", &Config::input, CloseInput<Device::kJoystick>, true},
     {"release Music", &Config::music, StopMusicDevice},
     {"release Sound", &Config::sound, StopSoundDevice},
     {"release Draw", &Config::draw, ReleaseDisplayModeObject},

@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 
+#include "core/service_request.h"
+
 namespace qavz {
 
 // Private message ids of the runtime (the window-message numbers of old).
@@ -26,6 +28,7 @@ enum MessageId : uint32_t {
   kMsgRepaint = 0x8003,  // wParam 1: the whole window; else `area`
   kMsgDebugClear = 0x8004,
   kMsgVideoPaint = 0x8005,  // media video: paint what its pictures changed
+  kMsgWindowCall = 0x8006,  // a subsystem's work for the window thread (`call`)
 };
 
 struct Message {
@@ -33,7 +36,8 @@ struct Message {
   int32_t wParam = 0;
   int32_t lParam = 0;
   std::string text;
-  int32_t area[4] = {};  // kMsgRepaint: left, top, right, bottom
+  int32_t area[4] = {};       // kMsgRepaint: left, top, right, bottom
+  WindowCall call = nullptr;  // kMsgWindowCall: run with wParam and lParam
 };
 
 // Answers one message on the window thread; the result goes back to a sender.

@@ -160,10 +160,21 @@ int32_t SendFromArgs(uint32_t id, uint32_t args) noexcept {
   return SendWithParams(id, Place(row->wParam, args), Place(row->lParam, args));
 }
 
+// Work of a subsystem that must run where the window lives.
+int32_t SendWindowCall(WindowCall call, int32_t a, int32_t b) noexcept {
+  try {
+    Message message{kMsgWindowCall, a, b, {}};
+    message.call = call;
+    return SendMainMessage(std::move(message));
+  } catch (...) {
+    return 0;
+  }
+}
+
 }  // namespace
 
 void InstallServiceRequests() noexcept {
-  InstallServiceSender(ServiceSender{&SendFromArgs, &SendWithParams});
+  InstallServiceSender(ServiceSender{&SendFromArgs, &SendWithParams, &SendWindowCall});
 }
 
 int32_t HandleServiceRequest(const Message& message) {

@@ -7,6 +7,7 @@
 #include "host/services.h"
 #include "host/video_window.h"
 #include "host/window_view.h"
+#include "input/input_devices.h"
 #include "net/session.h"
 #include "sound/services.h"
 #include "vm/native_dispatch.h"
@@ -19,6 +20,7 @@ void ConnectSubsystems() noexcept {
   InstallServiceRequests();
   for (const SoundService& service : SoundServices()) SetServiceOperation(service.id, service.operation);
   InstallSoundHooks();
+  for (const InputService& service : InputServices()) SetServiceOperation(service.id, service.operation);
   InstallCompiler();
   InstallWindowView();
   InstallVideoWindow();

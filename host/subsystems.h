@@ -7,9 +7,9 @@ namespace qavz {
 
 // The native table into the dispatcher, the file layer as the data-file
 // loader, the service-request table as the request sender with the device
-// operations behind its ids and the media's display-switch hook, the
-// compiler as the program loader, the main window as the graphics natives'
-// window and as the media's video window. Idempotent.
+// operations behind its ids (sound and input) and the media's display-switch
+// hook, the compiler as the program loader, the main window as the graphics
+// natives' window and as the media's video window. Idempotent.
 void ConnectSubsystems() noexcept;
 
 }  // namespace qavz

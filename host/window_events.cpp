@@ -1,6 +1,7 @@
 // What the main window does with the user's actions: closing, activation,
-// painting, sizing, its keyboard shortcuts and dropped files. Events of the
-// debug output window go to it.
+// painting, sizing, its keyboard shortcuts and dropped files; keys, text and
+// the mouse also go to the input devices. Events of the debug output window
+// go to it.
 #include <cctype>
 #include <filesystem>
 
@@ -14,6 +15,8 @@
 #include "host/pause.h"
 #include "host/script_threads.h"
 #include "host/window_view.h"
+#include "input/input_devices.h"
+#include "input/key_table.h"
 #include "platform/video.h"
 #include "vm/interpreter.h"
 
@@ -80,9 +83,27 @@ void OnDropFiles(const Event& e) {
 
 }  // namespace
 
+namespace {
+void HandleKeyedEvent(const Event& event);
+}  // namespace
+
 void ResetWindowEvents() { gDeactivated = false; }
 
 void HandleWindowEvent(const Event& event) {
+  HandleInputEvent(event);
+  // Shortcuts go by virtual key, in the layout the user types on.
+  bool key = event.kind == EventKind::kKeyDown || event.kind == EventKind::kKeyUp;
+  if (key && event.scancode != 0) {
+    Event keyed = event;
+    keyed.key = VirtualKeyOf(event.scancode, CurrentKeyboardLayout());
+    return HandleKeyedEvent(keyed);
+  }
+  HandleKeyedEvent(event);
+}
+
+namespace {
+
+void HandleKeyedEvent(const Event& event) {
   if (event.window == platform::kDebugWindow) {
     // F8 toggles the window from either window; the rest is the dialog's.
     if (event.kind == EventKind::kActivate || event.kind == EventKind::kDeactivate) {
@@ -124,5 +145,7 @@ void HandleWindowEvent(const Event& event) {
       break;  // kWake: the queue is pumped on the next pass
   }
 }
+
+}  // namespace
 
 }  // namespace qavz

@@ -73,6 +73,10 @@ int ShowBoxOnThisThread(const char* utf8Text) {
 
 int32_t OnErrorBox(const Message& message) { return ShowBoxOnThisThread(message.text.c_str()); }
 
+int32_t OnWindowCall(const Message& message) {
+  return message.call ? message.call(message.wParam, message.lParam) : 0;
+}
+
 struct MessageRow {
   uint32_t id;
   int32_t (*handler)(const Message& message);
@@ -87,6 +91,7 @@ constexpr MessageRow kHostMessages[] = {
     {kMsgRepaint, OnRepaintMessage},        // update: paint part of the window now
     {kMsgDebugClear, OnDebugClear},         // log_clear: empty the debug output
     {kMsgVideoPaint, OnVideoPaintMessage},  // media video: paint its new picture
+    {kMsgWindowCall, OnWindowCall},         // cursor natives: work on the window
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "platform/audio_out.h"
+#include "platform/joystick.h"
 
 namespace qavz::platform {
 
@@ -16,7 +17,6 @@ struct DeviceBackendRow {
 
 bool OpenNothing(bool) { return true; }
 void CloseNothing() {}
-const char* NullName() { return "null"; }
 
 // Sound, music and CD audio all play through the one audio output.
 bool OpenAudio(bool headless) { return AcquireAudioOutput(headless); }
@@ -26,17 +26,29 @@ void CloseAudio() { ReleaseAudioOutput(); }
 // marks the socket layer open.
 const char* SocketsName() { return "sockets"; }
 
-constexpr DeviceBackendRow kNull = {OpenNothing, CloseNothing, NullName};
+// Keyboard and mouse come with the window; joysticks are SDL's ("sdl")
+// unless the run is headless or SDL's joystick support does not start.
+std::atomic<bool> gSdlPads{false};
+bool OpenPads(bool headless) {
+  if (!headless && OpenSdlJoysticks()) gSdlPads.store(true);
+  return true;
+}
+void ClosePads() {
+  if (gSdlPads.exchange(false)) CloseSdlJoysticks();
+}
+const char* PadsName() { return gSdlPads.load() ? "sdl" : "null"; }
+
 constexpr DeviceBackendRow kSockets = {OpenNothing, CloseNothing, SocketsName};
 constexpr DeviceBackendRow kAudio = {OpenAudio, CloseAudio, AudioOutputBackend};
+constexpr DeviceBackendRow kPads = {OpenPads, ClosePads, PadsName};
 
 // One row per device, in Device order.
 constexpr const DeviceBackendRow* kBackends[] = {
     &kSockets,  // kNetwork
     &kAudio,    // kSound
     &kAudio,    // kMusic
-    &kNull,     // kInput
-    &kNull,     // kJoystick
+    &kPads,     // kInput
+    &kPads,     // kJoystick
     &kAudio,    // kCd
 };
 static_assert(std::size(kBackends) == size_t(Device::kCount), "one back-end row per device");

@@ -5,7 +5,8 @@
 // drivers. Sound, music and CD audio open the audio output (platform/
 // audio_out.h: "openal", or "loopback" when headless or without a device);
 // the network opens the system's sockets ("sockets"); the input devices open
-// as "null" until they are built.
+// SDL's joysticks ("sdl"; keyboard and mouse come with the window), or "null"
+// when headless.
 #pragma once
 
 namespace qavz::platform {

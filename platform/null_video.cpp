@@ -3,7 +3,10 @@
 // answers OK at once.
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
+#include <iterator>
 #include <mutex>
 
 #include "platform/video.h"
@@ -25,6 +28,7 @@ struct NullState {
   bool debugOpen = false;
   bool debugShown = false;
   NullPresentRecord presented[kWindowCount];
+  NullCursorRecord cursor;
 };
 
 NullState& S() {
@@ -38,6 +42,23 @@ Event OfKind(EventKind kind) {
   return event;
 }
 
+// Mouse events taken from the queue move the pointer and its buttons, as
+// a real pointer's would; those off the client area say so.
+void TrackPointer(Event& event) {
+  NullCursorRecord& cursor = S().cursor;
+  bool mouse = event.kind == EventKind::kMouseMove || event.kind == EventKind::kMouseDown ||
+               event.kind == EventKind::kMouseUp;
+  if (!mouse || event.window != kMainWindow) return;
+  cursor.x = event.width;
+  cursor.y = event.height;
+  event.outside = !S().windowOpen || event.width < 0 || event.height < 0 ||
+                  event.width >= S().spec.clientWidth || event.height >= S().spec.clientHeight;
+  static constexpr uint8_t kBits[] = {0, kButtonLeft, kButtonMiddle, kButtonRight, kButtonX1, kButtonX2};
+  uint8_t bit = event.key < std::size(kBits) ? kBits[event.key] : 0;
+  if (event.kind == EventKind::kMouseDown) cursor.buttons |= bit;
+  if (event.kind == EventKind::kMouseUp) cursor.buttons &= uint8_t(~bit);
+}
+
 bool Available() { return true; }
 bool Init() { return true; }
 
@@ -48,6 +69,7 @@ void Quit() {
   S().debugOpen = S().debugShown = false;
   S().pendingWakes = 0;
   S().scripted.clear();
+  S().cursor = {};
 }
 
 // Like a real window, a new one is exposed once it is shown.
@@ -58,6 +80,7 @@ bool CreateWindow(const WindowSpec& spec) {
     S().windowOpen = true;
     S().fullScreen = false;
     S().presented[kMainWindow] = {};
+    S().cursor = {};
     S().scripted.push_back(OfKind(EventKind::kExposed));
   }
   S().changed.notify_one();
@@ -128,6 +151,7 @@ bool WaitEvent(Event* event, int timeoutMs) {
       S().spec.clientWidth = event->width;
       S().spec.clientHeight = event->height;
     }
+    TrackPointer(*event);
   }
   return true;
 }
@@ -176,7 +200,53 @@ bool DebugWindowShown() {
   return S().debugShown;
 }
 
+void SetCursor(PointerShape shape) {
+  std::lock_guard lock(S().mutex);
+  S().cursor.shape = shape;
+}
+
+void ClipCursor(const FrameBox* box) {
+  std::lock_guard lock(S().mutex);
+  S().cursor.clipped = box != nullptr;
+  S().cursor.clip = box ? *box : FrameBox{};
+}
+
+void WarpCursor(int32_t x, int32_t y) {
+  std::lock_guard lock(S().mutex);
+  S().cursor.x = x;
+  S().cursor.y = y;
+}
+
+bool CursorPosition(int32_t* x, int32_t* y) {
+  std::lock_guard lock(S().mutex);
+  *x = S().cursor.x;
+  *y = S().cursor.y;
+  return S().windowOpen;
+}
+
+uint8_t MouseButtons() {
+  std::lock_guard lock(S().mutex);
+  return S().cursor.buttons;
+}
+
+void CaptureMouse(bool on) {
+  std::lock_guard lock(S().mutex);
+  S().cursor.captured = on;
+}
+
+// No keyboard to ask: the layout is the one QAVZ_KEYBOARD names ("106"),
+// else the 104-key one.
+KeyboardLayout Layout() {
+  const char* name = std::getenv("QAVZ_KEYBOARD");
+  return name && std::strcmp(name, "106") == 0 ? KeyboardLayout::k106 : KeyboardLayout::k104;
+}
+
 }  // namespace
+
+NullCursorRecord NullCursor() {
+  std::lock_guard lock(S().mutex);
+  return S().cursor;
+}
 
 void PushNullEvent(const Event& event) {
   {
@@ -215,6 +285,14 @@ extern const VideoDriver kNullVideo = {
     .destroyDebugWindow = DestroyDebugWindow,
     .showDebugWindow = ShowDebugWindow,
     .debugWindowShown = DebugWindowShown,
+    .setCursor = SetCursor,
+    .clipCursor = ClipCursor,
+    .warpCursor = WarpCursor,
+    .cursorPosition = CursorPosition,
+    .mouseButtons = MouseButtons,
+    .captureMouse = CaptureMouse,
+    .lockKeys = [] { return uint8_t(0); },
+    .keyboardLayout = Layout,
 };
 
 }  // namespace qavz::platform

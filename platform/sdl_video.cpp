@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,6 +38,7 @@ FullScreenScale gScale = FullScreenScale::kFit;
 int gSavedX = 0, gSavedY = 0, gSavedWidth = 0, gSavedHeight = 0;  // the window before full screen
 
 std::vector<std::string> gDropped;  // files of the drop in progress
+SDL_Cursor* gArrow = nullptr;       // the arrow, made when first asked for
 
 std::atomic<Uint32> gWakeType{0};  // 0 until Init registered it
 // One wake event in SDL's queue at a time: the loop drains every queued
@@ -63,6 +65,11 @@ bool Init() {
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   // Stretching repeats and drops pixels, as colour-on-colour stretching does.
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+  // Input methods draw their own composition and candidate windows; the
+  // program only gets the committed text.
+  SDL_SetHint(SDL_HINT_IME_SHOW_UI, "1");
+  // A click that activates the window counts, as a click on any window does.
+  SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   // The window's class, as other programs find it ("QAVZ_MAIN").
   setenv("SDL_VIDEO_X11_WMCLASS", "QAVZ_MAIN", 1);
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
@@ -86,6 +93,7 @@ void DestroyTarget(Target& target) {
 void DestroyDebugWindow() { DestroyTarget(gTargets[kDebugWindow]); }
 
 void DestroyWindow() {
+  if (gWindow) SDL_StopTextInput();
   DestroyDebugWindow();
   DestroyTarget(gTargets[kMainWindow]);
   gFullScreen = false;
@@ -94,6 +102,8 @@ void DestroyWindow() {
 
 void Quit() {
   DestroyWindow();
+  if (gArrow) SDL_FreeCursor(gArrow);
+  gArrow = nullptr;
   gWakeType.store(0);
   SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
 }
@@ -124,6 +134,8 @@ bool CreateWindow(const WindowSpec& spec) {
     SDL_SetWindowMinimumSize(target.window, spec.minWidth, spec.minHeight);
   SDL_ShowWindow(target.window);
   SDL_RaiseWindow(target.window);  // shown and given the keyboard focus
+  SDL_ShowCursor(SDL_ENABLE);
+  SDL_StartTextInput();
   return true;
 }
 
@@ -300,34 +312,70 @@ uint8_t Modifiers(Uint16 mod) {
                  ((mod & KMOD_ALT) ? kModAlt : 0));
 }
 
-struct KeyRow {
-  SDL_Scancode scancode;
-  uint8_t key;
-};
+// Key events carry SDL's scancodes as they are: SDL numbers keys by their
+// USB HID keyboard usage ids, the numbering of Event::scancode.
+static_assert(SDL_SCANCODE_A == 4 && SDL_SCANCODE_RETURN == 0x28 && SDL_SCANCODE_INTERNATIONAL1 == 0x87 &&
+                  SDL_SCANCODE_LANG1 == 0x90 && SDL_SCANCODE_RGUI == 0xE7,
+              "SDL scancodes are USB HID usages");
 
-// Keys that have no letter or digit, as virtual-key codes.
-constexpr KeyRow kKeys[] = {
-    {SDL_SCANCODE_BACKSPACE, kVkBack},  {SDL_SCANCODE_TAB, kVkTab},       {SDL_SCANCODE_RETURN, kVkReturn},
-    {SDL_SCANCODE_KP_ENTER, kVkReturn}, {SDL_SCANCODE_LSHIFT, kVkShift},  {SDL_SCANCODE_RSHIFT, kVkShift},
-    {SDL_SCANCODE_LCTRL, kVkControl},   {SDL_SCANCODE_RCTRL, kVkControl}, {SDL_SCANCODE_LALT, kVkMenu},
-    {SDL_SCANCODE_RALT, kVkMenu},       {SDL_SCANCODE_PAUSE, kVkPause},   {SDL_SCANCODE_ESCAPE, kVkEscape},
-    {SDL_SCANCODE_SPACE, kVkSpace},     {SDL_SCANCODE_PAGEUP, kVkPrior},  {SDL_SCANCODE_PAGEDOWN, kVkNext},
-    {SDL_SCANCODE_END, kVkEnd},         {SDL_SCANCODE_HOME, kVkHome},     {SDL_SCANCODE_LEFT, kVkLeft},
-    {SDL_SCANCODE_UP, kVkUp},           {SDL_SCANCODE_RIGHT, kVkRight},   {SDL_SCANCODE_DOWN, kVkDown},
-    {SDL_SCANCODE_INSERT, kVkInsert},   {SDL_SCANCODE_DELETE, kVkDelete},
-};
+// The client area as the program sees it: in full screen the picture is
+// scaled into a box of the screen, elsewhere a window pixel is a client one.
+FrameBox PictureBox() {
+  const Frame& frame = WindowFrame(kMainWindow);
+  int outWidth = 0, outHeight = 0;
+  SDL_GetWindowSize(gWindow, &outWidth, &outHeight);
+  if (!gFullScreen || frame.width <= 0 || frame.height <= 0) return FrameBox{0, 0, outWidth, outHeight};
+  return FullScreenBox(frame.width, frame.height, outWidth, outHeight, gScale);
+}
 
-uint8_t VirtualKey(SDL_Scancode scancode) {
-  if (scancode >= SDL_SCANCODE_A && scancode <= SDL_SCANCODE_Z)
-    return uint8_t('A' + (scancode - SDL_SCANCODE_A));
-  if (scancode >= SDL_SCANCODE_1 && scancode <= SDL_SCANCODE_9)
-    return uint8_t('1' + (scancode - SDL_SCANCODE_1));
-  if (scancode == SDL_SCANCODE_0) return '0';
-  if (scancode >= SDL_SCANCODE_F1 && scancode <= SDL_SCANCODE_F12)
-    return uint8_t(kVkF1 + (scancode - SDL_SCANCODE_F1));
-  for (const KeyRow& row : kKeys)
-    if (row.scancode == scancode) return row.key;
-  return 0;
+int32_t FloorDiv(int64_t a, int64_t b) { return int32_t(a >= 0 ? a / b : -((-a + b - 1) / b)); }
+
+void ClientFromWindow(int32_t* x, int32_t* y) {
+  if (!gFullScreen) return;
+  const Frame& frame = WindowFrame(kMainWindow);
+  FrameBox box = PictureBox();
+  int32_t w = std::max(box.right - box.left, 1), h = std::max(box.bottom - box.top, 1);
+  *x = FloorDiv(int64_t(*x - box.left) * std::max(frame.width, 1), w);
+  *y = FloorDiv(int64_t(*y - box.top) * std::max(frame.height, 1), h);
+}
+
+void WindowFromClient(int32_t* x, int32_t* y) {
+  if (!gFullScreen) return;
+  const Frame& frame = WindowFrame(kMainWindow);
+  FrameBox box = PictureBox();
+  *x = box.left + FloorDiv(int64_t(*x) * (box.right - box.left), std::max(frame.width, 1));
+  *y = box.top + FloorDiv(int64_t(*y) * (box.bottom - box.top), std::max(frame.height, 1));
+}
+
+// Client size in the same coordinates.
+void ClientExtent(int32_t* width, int32_t* height) {
+  const Frame& frame = WindowFrame(kMainWindow);
+  if (gFullScreen && frame.width > 0) {
+    *width = frame.width;
+    *height = frame.height;
+    return;
+  }
+  int w = 0, h = 0;
+  if (gWindow) SDL_GetWindowSize(gWindow, &w, &h);
+  *width = w;
+  *height = h;
+}
+
+// A mouse event at window pixel (x, y) of `windowId`, in client coordinates.
+void PlaceMouse(Uint32 windowId, int32_t x, int32_t y, Event* event) {
+  event->window = WindowOf(windowId);
+  if (event->window == kMainWindow) ClientFromWindow(&x, &y);
+  event->width = x;
+  event->height = y;
+  int32_t width = 0, height = 0;
+  if (event->window == kMainWindow) {
+    ClientExtent(&width, &height);
+  } else if (event->window != kForeignWindow) {
+    SDL_GetWindowSize(gTargets[event->window].window, &width, &height);
+  }
+  bool hidden =
+      event->window == kMainWindow && (!gWindow || !(SDL_GetWindowFlags(gWindow) & SDL_WINDOW_SHOWN));
+  event->outside = hidden || x < 0 || y < 0 || x >= width || y >= height;
 }
 
 EventKind WindowEventKind(const SDL_WindowEvent& e, Event* event) {
@@ -354,8 +402,15 @@ EventKind WindowEventKind(const SDL_WindowEvent& e, Event* event) {
 void TranslateKey(const SDL_KeyboardEvent& e, Event* event) {
   event->kind = e.type == SDL_KEYDOWN ? EventKind::kKeyDown : EventKind::kKeyUp;
   event->window = WindowOf(e.windowID);
-  event->key = VirtualKey(e.keysym.scancode);
+  event->scancode = uint16_t(e.keysym.scancode);
   event->modifiers = Modifiers(e.keysym.mod) | (e.repeat ? kModRepeat : 0);
+}
+
+void TranslateButton(const SDL_MouseButtonEvent& e, Event* event) {
+  event->kind = e.type == SDL_MOUSEBUTTONDOWN ? EventKind::kMouseDown : EventKind::kMouseUp;
+  PlaceMouse(e.windowID, e.x, e.y, event);
+  event->key = e.button;
+  event->clicks = e.clicks;
 }
 
 void Translate(SDL_Event& e, Event* event) {
@@ -371,12 +426,21 @@ void Translate(SDL_Event& e, Event* event) {
     case SDL_KEYUP:
       TranslateKey(e.key, event);
       break;
+    case SDL_TEXTINPUT:
+      event->kind = EventKind::kText;
+      event->window = WindowOf(e.text.windowID);
+      event->text = e.text.text;
+      break;
     case SDL_MOUSEBUTTONDOWN:
-      event->kind = EventKind::kMouseDown;
-      event->window = WindowOf(e.button.windowID);
-      event->width = e.button.x;
-      event->height = e.button.y;
-      event->key = e.button.button;
+    case SDL_MOUSEBUTTONUP:
+      if (e.button.which != SDL_TOUCH_MOUSEID) TranslateButton(e.button, event);
+      break;
+    case SDL_MOUSEMOTION:
+      if (e.motion.which == SDL_TOUCH_MOUSEID) break;
+      event->kind = EventKind::kMouseMove;
+      PlaceMouse(e.motion.windowID, e.motion.x, e.motion.y, event);
+      event->dx = e.motion.xrel;
+      event->dy = e.motion.yrel;
       break;
     case SDL_MOUSEWHEEL:
       event->kind = EventKind::kMouseWheel;
@@ -429,6 +493,72 @@ int MessageBox(const char* utf8Caption, const char* utf8Text) {
   return ShowMessageBox(StandardBox(utf8Caption, utf8Text, 0), gWindow);
 }
 
+void SetCursor(PointerShape shape) {
+  if (shape == PointerShape::kHidden) {
+    SDL_ShowCursor(SDL_DISABLE);
+    return;
+  }
+  if (!gArrow) gArrow = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
+  if (gArrow) SDL_SetCursor(gArrow);
+  SDL_ShowCursor(SDL_ENABLE);
+}
+
+void ClipCursor(const FrameBox* box) {
+  if (!gWindow) return;
+  if (!box) {
+    SDL_SetWindowMouseRect(gWindow, nullptr);
+    return;
+  }
+  int32_t left = box->left, top = box->top, right = box->right, bottom = box->bottom;
+  WindowFromClient(&left, &top);
+  WindowFromClient(&right, &bottom);
+  SDL_Rect rect{left, top, std::max(right - left, 1), std::max(bottom - top, 1)};
+  SDL_SetWindowMouseRect(gWindow, &rect);
+}
+
+void WarpCursor(int32_t x, int32_t y) {
+  if (!gWindow) return;
+  WindowFromClient(&x, &y);
+  SDL_WarpMouseInWindow(gWindow, x, y);
+}
+
+// The pointer anywhere on the screen, relative to the client area.
+bool CursorPosition(int32_t* x, int32_t* y) {
+  if (!gWindow) return false;
+  int globalX = 0, globalY = 0, windowX = 0, windowY = 0;
+  SDL_GetGlobalMouseState(&globalX, &globalY);
+  SDL_GetWindowPosition(gWindow, &windowX, &windowY);
+  *x = globalX - windowX;
+  *y = globalY - windowY;
+  ClientFromWindow(x, y);
+  return true;
+}
+
+uint8_t MouseButtons() {
+  Uint32 state = SDL_GetGlobalMouseState(nullptr, nullptr);
+  return uint8_t(
+      ((state & SDL_BUTTON_LMASK) ? kButtonLeft : 0) | ((state & SDL_BUTTON_RMASK) ? kButtonRight : 0) |
+      ((state & SDL_BUTTON_MMASK) ? kButtonMiddle : 0) | ((state & SDL_BUTTON_X1MASK) ? kButtonX1 : 0) |
+      ((state & SDL_BUTTON_X2MASK) ? kButtonX2 : 0));
+}
+
+void CaptureMouse(bool on) { SDL_CaptureMouse(on ? SDL_TRUE : SDL_FALSE); }
+
+uint8_t LockKeys() {
+  SDL_Keymod mod = SDL_GetModState();
+  return uint8_t(((mod & KMOD_CAPS) ? kLockCaps : 0) | ((mod & KMOD_NUM) ? kLockNum : 0) |
+                 ((mod & KMOD_SCROLL) ? kLockScroll : 0));
+}
+
+// QAVZ_KEYBOARD ("104" or "106") decides; else the layout in force: a
+// Japanese one has @ where the US one has [.
+KeyboardLayout Layout() {
+  const char* name = std::getenv("QAVZ_KEYBOARD");
+  if (name && *name) return std::strcmp(name, "106") == 0 ? KeyboardLayout::k106 : KeyboardLayout::k104;
+  return SDL_GetKeyFromScancode(SDL_SCANCODE_LEFTBRACKET) == SDLK_AT ? KeyboardLayout::k106
+                                                                     : KeyboardLayout::k104;
+}
+
 }  // namespace
 
 extern const VideoDriver kSdlVideo = {
@@ -455,6 +585,14 @@ extern const VideoDriver kSdlVideo = {
     .destroyDebugWindow = DestroyDebugWindow,
     .showDebugWindow = ShowDebugWindow,
     .debugWindowShown = DebugWindowShown,
+    .setCursor = SetCursor,
+    .clipCursor = ClipCursor,
+    .warpCursor = WarpCursor,
+    .cursorPosition = CursorPosition,
+    .mouseButtons = MouseButtons,
+    .captureMouse = CaptureMouse,
+    .lockKeys = LockKeys,
+    .keyboardLayout = Layout,
 };
 
 }  // namespace qavz::platform

@@ -107,4 +107,32 @@ char32_t ShiftJisToUnicode(uint32_t code) {
   return code < 65536 ? table[code] : 0;
 }
 
+std::string ToShiftJis(const std::string& utf8) {
+  iconv_t cd = iconv_open("CP932", "UTF-8");
+  if (cd == iconv_t(-1)) return utf8;
+  std::string out;
+  for (size_t i = 0; i < utf8.size();) {
+    size_t n = Utf8Sequence(utf8, i);
+    if (n == 0) {  // a stray byte
+      out += '?';
+      ++i;
+      continue;
+    }
+    char buffer[8];
+    char* in = const_cast<char*>(utf8.data() + i);
+    size_t inLeft = n;
+    char* dst = buffer;
+    size_t dstLeft = sizeof buffer;
+    if (iconv(cd, &in, &inLeft, &dst, &dstLeft) == size_t(-1)) {
+      out += '?';
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    } else {
+      out.append(buffer, size_t(dst - buffer));
+    }
+    i += n;
+  }
+  iconv_close(cd);
+  return out;
+}
+
 }  // namespace qavz::platform

@@ -36,9 +36,12 @@ enum class EventKind : uint8_t {
   kExposed,     // part of the client area must be painted again
   kResized,     // the client area has a new size (width, height)
   kMaximized,   // the window manager maximised the window
-  kKeyDown,     // key (a virtual-key code) pressed, with the modifiers held
+  kKeyDown,     // key pressed (scancode, and its virtual-key code), with the modifiers held
   kKeyUp,       // key released
-  kMouseDown,   // button (1 left, 2 middle, 3 right) pressed at (x, y)
+  kText,        // text typed or committed by an input method (UTF-8 in `text`)
+  kMouseDown,   // button (1 left, 2 middle, 3 right, 4 and 5 extra) pressed at (x, y)
+  kMouseUp,     // button released at (x, y)
+  kMouseMove,   // pointer at (x, y), moved by (dx, dy) since the last move
   kMouseWheel,  // wheel turned by (x, y) notches, y > 0 away from the user
   kDropFiles,   // files (host paths) dropped, with the modifiers held then
 };
@@ -74,13 +77,35 @@ enum : uint8_t {
 
 struct Event {
   EventKind kind = EventKind::kNone;
-  int32_t width = 0;   // kResized; x of mouse events
+  int32_t width = 0;   // kResized; x of mouse events (client coordinates)
   int32_t height = 0;  // kResized; y of mouse events
   int32_t window = kMainWindow;
-  uint8_t key = 0;                 // kKeyDown, kKeyUp: virtual-key code; kMouseDown: button
-  uint8_t modifiers = 0;           // kMod* bits
+  // kKeyDown, kKeyUp: virtual-key code (the host fills it from `scancode`
+  // when that is set); kMouseDown, kMouseUp: button.
+  uint8_t key = 0;
+  uint8_t modifiers = 0;  // kMod* bits
+  // kKeyDown, kKeyUp: the key's place on the keyboard as a USB HID keyboard
+  // usage id (4 is A, 0x87 the Japanese Ro key); 0 when unknown.
+  uint16_t scancode = 0;
+  uint8_t clicks = 0;              // kMouseDown: 2 for a double click, 3 for a triple one...
+  bool outside = false;            // mouse events: the pointer is off the client area
+  int32_t dx = 0, dy = 0;          // kMouseMove: relative movement
+  std::string text;                // kText
   std::vector<std::string> files;  // kDropFiles
 };
+
+// The cursor shown over the client area.
+enum class PointerShape : uint8_t { kArrow, kHidden };
+
+// Which keyboard the user types on, as far as the layout in force tells:
+// the 104-key US one or the 106-key Japanese one.
+enum class KeyboardLayout : uint8_t { k104, k106 };
+
+// Lock-key states of LockKeys().
+enum : uint8_t { kLockCaps = 1, kLockNum = 2, kLockScroll = 4 };
+
+// Mouse buttons as MouseButtons() reports them.
+enum : uint8_t { kButtonLeft = 1, kButtonRight = 2, kButtonMiddle = 4, kButtonX1 = 8, kButtonX2 = 16 };
 
 // What a window shows: XRGB8888 pixels, top row first, kept in memory by
 // every driver so the last presented picture can be saved.
@@ -156,6 +181,21 @@ struct VideoDriver {
   void (*destroyDebugWindow)();
   void (*showDebugWindow)(bool shown);
   bool (*debugWindowShown)();
+
+  // Input, on the window thread. Client coordinates are pixels of the client
+  // area as the program sees it: in full screen, of the picture scaled into
+  // the screen.
+  void (*setCursor)(PointerShape shape);
+  // Confines the pointer to `box` of the client area; null frees it.
+  void (*clipCursor)(const FrameBox* box);
+  void (*warpCursor)(int32_t x, int32_t y);
+  // Where the pointer is, even off the client area; false without a window.
+  bool (*cursorPosition)(int32_t* x, int32_t* y);
+  uint8_t (*mouseButtons)();  // kButton* bits held now, anywhere on the screen
+  // While captured, the window gets the pointer's moves even off its area.
+  void (*captureMouse)(bool on);
+  uint8_t (*lockKeys)();  // kLock* bits on now
+  KeyboardLayout (*keyboardLayout)();
 };
 
 // Picks the driver: `name` when given, else the first available one;
@@ -182,5 +222,16 @@ struct NullPresentRecord {
   FullScreenScale scale = FullScreenScale::kFit;  // as full screen was asked for
 };
 NullPresentRecord NullPresented(int32_t window);
+// The null driver's pointer, for tests: moved by kMouseMove events as they
+// are taken from the queue and by warpCursor.
+struct NullCursorRecord {
+  PointerShape shape = PointerShape::kArrow;
+  bool clipped = false;
+  FrameBox clip;
+  int32_t x = 0, y = 0;
+  bool captured = false;
+  uint8_t buttons = 0;  // held, from kMouseDown and kMouseUp events taken
+};
+NullCursorRecord NullCursor();
 
 }  // namespace qavz::platform
