@@ -18,6 +18,7 @@ packages=(
   libsdl2-dev            # window
   libx11-dev             # tests
   xvfb                   # display
+  xdotool                # typing
   xauth                  # display
   xfonts-base            # toolkits
   libopenal-dev          # sound
