@@ -103,7 +103,7 @@ class Typing : public testing::TestWithParam<TypingCase> {
 TEST_P(Typing, KeysAndTextReachTheScript) {
   const TypingCase& c = GetParam();
   test::WriteFile(dir / "TYPE.cfg",
-                  "[General]\nTitle=typing\nDebugMode=1\nPause=0\nInput=" + std::to_string(c.input) +
+                  "[General]\nTitle=typing\nDebugMode=1\nPause=0\nMultipleRunning=1\nInput=" + std::to_string(c.input) +
                       "\n[Test]\nIndex=" + std::to_string(c.index) + "\n");
   test::WriteFile(dir / "TYPE/natives.h", test::ReadFile(QAVZ_SOURCE_DIR "/include/natives.h"));
   test::WriteFile(dir / "TYPE/TYPE.c", kScript);
