@@ -522,14 +522,23 @@ void WarpCursor(int32_t x, int32_t y) {
   SDL_WarpMouseInWindow(gWindow, x, y);
 }
 
-// The pointer anywhere on the screen, relative to the client area.
+// The pointer relative to the client area: over the window (or captured
+// by it) as its events left it; elsewhere from the screen, which SDL may
+// only know as of its last look.
 bool CursorPosition(int32_t* x, int32_t* y) {
   if (!gWindow) return false;
-  int globalX = 0, globalY = 0, windowX = 0, windowY = 0;
-  SDL_GetGlobalMouseState(&globalX, &globalY);
-  SDL_GetWindowPosition(gWindow, &windowX, &windowY);
-  *x = globalX - windowX;
-  *y = globalY - windowY;
+  int px = 0, py = 0;
+  if (SDL_GetMouseFocus() == gWindow) {
+    SDL_GetMouseState(&px, &py);
+  } else {
+    int windowX = 0, windowY = 0;
+    SDL_GetGlobalMouseState(&px, &py);
+    SDL_GetWindowPosition(gWindow, &windowX, &windowY);
+    px -= windowX;
+    py -= windowY;
+  }
+  *x = px;
+  *y = py;
   ClientFromWindow(x, y);
   return true;
 }

@@ -1,12 +1,15 @@
 /* The bundled demo title. It opens a 640 x 480 window, runs a few pieces of
    work on two script threads and reports them through the debug log (shown
-   on standard output when headless or with DebugMode on), then shows a
-   moving picture for "Frames" frames of section [Demo] of the configuration
-   (90 when absent), then half as many of balls bouncing over a background
-   with the sprite system, and ends; the window stays open, showing the last
-   frame, until it is closed. Headless, the runtime ends with the program.
-   The picture is drawn while no other script thread runs: with several
-   running, each thread gives the processor away after every slice. */
+   on standard output when headless or with DebugMode on), then bounces
+   balls over a background with the sprite system for half of "Frames"
+   frames of section [Demo] of the configuration (90 when absent), then
+   plays a small game: catch the stars, dodge the comets, with the
+   keyboard, a game pad or the mouse. It ends on Esc, or once nobody has
+   played for "Frames" frames (the game plays itself meanwhile); the window
+   stays open, showing the last frame, until it is closed. Headless, the
+   runtime ends with the program. The game runs while no other script
+   thread runs: with several running, each thread gives the processor away
+   after every slice. */
 // expect: qavz demo: starting
 // expect: primes below 10000: 1229
 // expect: fib(20) = 6765
@@ -88,6 +91,16 @@ void draw_ball(int cx, int cy, int r, int shade)
         }
 }
 
+void box(int left, int top, int right, int bottom, int rgb)
+{
+    int r[4];
+    r[0] = left;
+    r[1] = top;
+    r[2] = right;
+    r[3] = bottom;
+    gfill(0, r, rgb);
+}
+
 char font[44];
 
 /* Font slot 1: the default face at 28 pixels, smooth; slot 2 the same
@@ -117,48 +130,350 @@ void draw_captions(int t)
     font_use(0);
 }
 
-/* One frame: colour bands drifting down, a turning star of lines, a ball
-   bouncing off the edges and the captions. */
-void draw_frame(int t)
+/* The background: colour bands drifting down and a slowly turning star of
+   lines. */
+void draw_background(int t)
 {
-    int band[4], i, c, a, cx, cy, bx, by;
+    int i, c, a, cx, cy;
     for (i = 0; i < 16; i++) {
-        c = (sin(t * 8 + i * 128) >> 10) + 64;
-        band[0] = 0;
-        band[1] = i * page[1] / 16;
-        band[2] = page[0];
-        band[3] = (i + 1) * page[1] / 16;
-        gfill(0, band, ((c / 2 + 16) << 16) | ((c / 3) << 8) | (c + 60));
+        c = (sin(t * 8 + i * 128) >> 11) + 32;
+        box(0, i * page[1] / 16, page[0], (i + 1) * page[1] / 16, ((c / 2 + 8) << 16) | ((c / 3) << 8) | (c + 30));
     }
     cx = page[0] / 2;
     cy = page[1] / 2;
     for (i = 0; i < 24; i++) {
-        a = t * 6 + i * 2048 / 24;
-        gline(0, cx, cy, cx + (cos(a) * 180 >> 16), cy + (sin(a) * 180 >> 16), 0xFFE080);
+        a = t * 3 + i * 2048 / 24;
+        gline(0, cx, cy, cx + (cos(a) * 300 >> 16), cy + (sin(a) * 300 >> 16), 0x403828);
     }
-    bx = (t * 7) % (2 * (page[0] - 60));
-    if (bx > page[0] - 60)
-        bx = 2 * (page[0] - 60) - bx;
-    by = (t * 5) % (2 * (page[1] - 60));
-    if (by > page[1] - 60)
-        by = 2 * (page[1] - 60) - by;
-    draw_ball(bx + 30, by + 30, 24, t * 4 % 256);
-    draw_captions(t);
 }
 
-/* Draws and shows `frames` frames, about 60 a second. Without a page there
-   is nothing to draw on. */
-void picture(int frames)
+/* Seven-segment digits for the score: segments a to g as bits 0 to 6. */
+int segments[10] = {0x3F, 0x06, 0x5B, 0x4F, 0x66, 0x6D, 0x7D, 0x07, 0x7F, 0x6F};
+
+void draw_digit(int x, int y, int d, int rgb)
 {
-    int t;
-    if (!ginfo(0, page) || page[3] == 0)
+    int s;
+    s = segments[d];
+    if (s & 1)
+        box(x, y, x + 12, y + 2, rgb);
+    if (s & 2)
+        box(x + 10, y, x + 12, y + 10, rgb);
+    if (s & 4)
+        box(x + 10, y + 10, x + 12, y + 20, rgb);
+    if (s & 8)
+        box(x, y + 18, x + 12, y + 20, rgb);
+    if (s & 16)
+        box(x, y + 10, x + 2, y + 20, rgb);
+    if (s & 32)
+        box(x, y, x + 2, y + 10, rgb);
+    if (s & 64)
+        box(x, y + 9, x + 12, y + 11, rgb);
+}
+
+void draw_number(int x, int y, int n, int rgb)
+{
+    int digits[10], count;
+    count = 0;
+    do {
+        digits[count++] = n % 10;
+        n /= 10;
+    } while (n > 0 && count < 10);
+    while (count > 0) {
+        draw_digit(x, y, digits[--count], rgb);
+        x += 16;
+    }
+}
+
+/* The game: catch the stars, dodge the comets. Positions are in 1/16
+   pixels. The players' arrays leave room for a second player whose input
+   comes from elsewhere; player_input() is where a player's wishes come
+   from. */
+#define MAX_PLAYERS 2
+#define STARS 5
+#define COMETS 8
+#define UNIT 16
+#define PLAYER_R 14
+#define STAR_R 8
+#define COMET_R 9
+
+/* What a player asks for in one frame. */
+#define IN_X 0       /* -1000 (left) .. 1000 (right) */
+#define IN_Y 1       /* -1000 (up) .. 1000 (down) */
+#define IN_BUTTONS 2 /* the IN_ bits below */
+#define IN_TOUCHED 3 /* 1 when a person did anything this frame */
+#define IN_DASH 1
+#define IN_QUIT 2
+#define IN_PAUSE 4
+
+int players;
+int px[MAX_PLAYERS], py[MAX_PLAYERS], lives[MAX_PLAYERS], score[MAX_PLAYERS], safe[MAX_PLAYERS];
+int sx[STARS], sy[STARS];
+int cx[COMETS], cy[COMETS], cvx[COMETS], cvy[COMETS];
+int comets;
+int keymode;   /* the configuration's "Input": key numbers are scan codes */
+int point[4];  /* the pointer: x, y, wheel, flags */
+int last_x, last_y;
+
+/* Key numbers of the key-state array, as virtual keys and as scan codes:
+   left, right, up, down, A, D, W, S, space, left shift. */
+int vk_keys[10] = {0x25, 0x27, 0x26, 0x28, 0x41, 0x44, 0x57, 0x53, 0x20, 0xA0};
+int scan_keys[10] = {0xCB, 0xCD, 0xC8, 0xD0, 0x1E, 0x20, 0x11, 0x1F, 0x39, 0x2A};
+
+int held(char *keys, int which)
+{
+    if (keymode)
+        return keys[scan_keys[which]] & 0x80;
+    return keys[vk_keys[which]] & 0x80;
+}
+
+int clamp(int v, int low, int high)
+{
+    return v < low ? low : v > high ? high : v;
+}
+
+/* This computer's player: keyboard (arrows or WASD, space or shift to
+   dash, Esc to stop, P to pause), the first game pad (stick or d-pad,
+   button 1 to dash, button 8 to pause) and the mouse (hold the left
+   button to steer towards the pointer, right button to dash). */
+void player_input(int p, int *in)
+{
+    char keys[256];
+    int joy[3], c, dx, dy;
+    in[IN_X] = in[IN_Y] = in[IN_BUTTONS] = in[IN_TOUCHED] = 0;
+    while ((c = key_get()) != 0) {
+        in[IN_TOUCHED] = 1;
+        if (c == 27)
+            in[IN_BUTTONS] |= IN_QUIT;
+        if (c == 'p' || c == 'P')
+            in[IN_BUTTONS] |= IN_PAUSE;
+    }
+    if (getkey(keys)) {
+        if (held(keys, 0) || held(keys, 4))
+            in[IN_X] -= 1000;
+        if (held(keys, 1) || held(keys, 5))
+            in[IN_X] += 1000;
+        if (held(keys, 2) || held(keys, 6))
+            in[IN_Y] -= 1000;
+        if (held(keys, 3) || held(keys, 7))
+            in[IN_Y] += 1000;
+        if (held(keys, 8) || held(keys, 9))
+            in[IN_BUTTONS] |= IN_DASH;
+    }
+    if (getjoy(0, joy)) {
+        in[IN_X] += joy[0];
+        in[IN_Y] += joy[1];
+        if (joy[2] & 1)
+            in[IN_BUTTONS] |= IN_DASH;
+        if (joy[2] & 0x80)
+            in[IN_BUTTONS] |= IN_PAUSE;
+    }
+    getpoint(point);
+    getpoint(0);
+    if (point[3] & 1) {
+        dx = point[0] - px[p] / UNIT;
+        dy = point[1] - py[p] / UNIT;
+        if (dx * dx + dy * dy > 16) {
+            in[IN_X] += clamp(dx * 40, -1000, 1000);
+            in[IN_Y] += clamp(dy * 40, -1000, 1000);
+        }
+    }
+    if (point[3] & 0x20002)
+        in[IN_BUTTONS] |= IN_DASH;
+    if (in[IN_X] || in[IN_Y] || in[IN_BUTTONS] || point[3] || point[2] || point[0] != last_x ||
+        point[1] != last_y)
+        in[IN_TOUCHED] = 1;
+    last_x = point[0];
+    last_y = point[1];
+    in[IN_X] = clamp(in[IN_X], -1000, 1000);
+    in[IN_Y] = clamp(in[IN_Y], -1000, 1000);
+}
+
+/* While nobody plays, the player steers itself towards the nearest star. */
+void autopilot(int p, int *in)
+{
+    int i, best, d, dx, dy, bx, by;
+    best = -1;
+    for (i = 0; i < STARS; i++) {
+        dx = (sx[i] - px[p]) / UNIT;
+        dy = (sy[i] - py[p]) / UNIT;
+        d = dx * dx + dy * dy;
+        if (best < 0 || d < best) {
+            best = d;
+            bx = dx;
+            by = dy;
+        }
+    }
+    in[IN_X] = clamp(bx * 20, -1000, 1000);
+    in[IN_Y] = clamp(by * 20, -1000, 1000);
+}
+
+void place_star(int i)
+{
+    sx[i] = (STAR_R + 20 + rand() % (page[0] - 2 * STAR_R - 40)) * UNIT;
+    sy[i] = (STAR_R + 40 + rand() % (page[1] - 2 * STAR_R - 60)) * UNIT;
+}
+
+/* A comet comes in from a corner, faster as the score grows. */
+void place_comet_at(int i, int right, int bottom)
+{
+    int speed;
+    speed = 24 + comets * 4;
+    cx[i] = right ? (page[0] - 20) * UNIT : 20 * UNIT;
+    cy[i] = bottom ? (page[1] - 20) * UNIT : 40 * UNIT;
+    cvx[i] = right ? -speed : speed;
+    cvy[i] = (bottom ? -speed : speed) * (2 + (i & 1)) / 4;
+}
+
+/* A new comet comes from the corner farthest from the first player. */
+void place_comet(int i)
+{
+    place_comet_at(i, px[0] < page[0] / 2 * UNIT, py[0] < page[1] / 2 * UNIT);
+}
+
+void new_game()
+{
+    int i;
+    for (i = 0; i < players; i++) {
+        px[i] = (page[0] / 2 + i * 60) * UNIT;
+        py[i] = page[1] / 2 * UNIT;
+        lives[i] = 3;
+        score[i] = 0;
+        safe[i] = 120;
+    }
+    for (i = 0; i < STARS; i++)
+        place_star(i);
+    comets = 2;
+    for (i = 0; i < COMETS; i++)
+        place_comet_at(i, i & 1, i & 2);
+}
+
+int near(int ax, int ay, int bx, int by, int r)
+{
+    int dx, dy;
+    dx = (ax - bx) / UNIT;
+    dy = (ay - by) / UNIT;
+    return dx * dx + dy * dy < r * r;
+}
+
+/* One frame of player p with what it asked for. */
+void move_player(int p, int *in)
+{
+    int speed, i;
+    if (lives[p] <= 0)
         return;
+    speed = (in[IN_BUTTONS] & IN_DASH) ? 9 : 5;
+    px[p] = clamp(px[p] + in[IN_X] * speed * UNIT / 1000, PLAYER_R * UNIT, (page[0] - PLAYER_R) * UNIT);
+    py[p] = clamp(py[p] + in[IN_Y] * speed * UNIT / 1000, (PLAYER_R + 28) * UNIT, (page[1] - PLAYER_R) * UNIT);
+    for (i = 0; i < STARS; i++)
+        if (near(px[p], py[p], sx[i], sy[i], PLAYER_R + STAR_R)) {
+            score[p] += 10;
+            place_star(i);
+            if (score[p] % 50 == 0 && comets < COMETS)
+                place_comet(comets++);
+        }
+    if (safe[p] > 0) {
+        safe[p]--;
+        return;
+    }
+    for (i = 0; i < comets; i++)
+        if (near(px[p], py[p], cx[i], cy[i], PLAYER_R + COMET_R)) {
+            lives[p]--;
+            safe[p] = 120;
+            place_comet(i);
+        }
+}
+
+void move_comets()
+{
+    int i;
+    for (i = 0; i < comets; i++) {
+        cx[i] += cvx[i];
+        cy[i] += cvy[i];
+        if (cx[i] < COMET_R * UNIT || cx[i] > (page[0] - COMET_R) * UNIT)
+            cvx[i] = -cvx[i];
+        if (cy[i] < (COMET_R + 28) * UNIT || cy[i] > (page[1] - COMET_R) * UNIT)
+            cvy[i] = -cvy[i];
+    }
+}
+
+/* `attract`: nobody has played for a while and the game plays itself. */
+void draw_game(int t, int paused, int attract)
+{
+    int i, x, y, p;
+    draw_background(t);
+    box(0, 0, page[0], 28, 0x101018);
+    for (i = 0; i < STARS; i++) {
+        x = sx[i] / UNIT;
+        y = sy[i] / UNIT;
+        gline(0, x - STAR_R, y, x + STAR_R, y, 0xFFF060);
+        gline(0, x, y - STAR_R, x, y + STAR_R, 0xFFF060);
+        box(x - 3, y - 3, x + 4, y + 4, 0xFFFFC0);
+    }
+    for (i = 0; i < comets; i++) {
+        x = cx[i] / UNIT;
+        y = cy[i] / UNIT;
+        gline(0, x, y, x - cvx[i] * 6 / UNIT, y - cvy[i] * 6 / UNIT, 0xC04020);
+        box(x - COMET_R, y - COMET_R, x + COMET_R, y + COMET_R, 0xFF3018);
+    }
+    for (p = 0; p < players; p++) {
+        /* Just hit (or just started): safe for a while, and blinking. */
+        if (lives[p] > 0)
+            draw_ball(px[p] / UNIT, py[p] / UNIT, PLAYER_R, safe[p] && (t & 4) ? 40 : p ? 80 : 220);
+        draw_number(8 + p * 320, 4, score[p], p ? 0x80C0FF : 0xFFE080);
+        for (i = 0; i < lives[p]; i++)
+            box(page[0] - 20 - i * 16 - p * 320, 8, page[0] - 10 - i * 16 - p * 320, 18, 0x60FF60);
+    }
+    if (attract)
+        draw_captions(t);
+    if (paused) {
+        box(page[0] / 2 - 30, page[1] / 2 - 40, page[0] / 2 - 10, page[1] / 2 + 40, 0xFFFFFF);
+        box(page[0] / 2 + 10, page[1] / 2 - 40, page[0] / 2 + 30, page[1] / 2 + 40, 0xFFFFFF);
+    }
+}
+
+/* Plays until Esc, or until nobody has touched anything for `idle_limit`
+   frames (about 60 a second; meanwhile the game plays itself). After a game
+   is lost a new one starts. Returns the frames played. Without a page there
+   is nothing to draw on. */
+int game(int idle_limit)
+{
+    int t, idle, paused, over, p, in[4];
+    if (!ginfo(0, page) || page[3] == 0)
+        return 0;
     make_fonts();
-    for (t = 0; t < frames; t++) {
-        draw_frame(t);
+    keymode = ini_geti("General", "Input", 0);
+    srand(2024);
+    key_init();
+    getpoint(point);
+    getpoint(0);
+    last_x = point[0];
+    last_y = point[1];
+    players = 1;
+    new_game();
+    idle = paused = over = 0;
+    for (t = 0; idle < idle_limit; t++) {
+        player_input(0, in);
+        if (in[IN_BUTTONS] & IN_QUIT)
+            break;
+        if (in[IN_BUTTONS] & IN_PAUSE)
+            paused = !paused;
+        idle = in[IN_TOUCHED] ? 0 : idle + 1;
+        if (!in[IN_TOUCHED])
+            autopilot(0, in);
+        if (!paused) {
+            for (p = 0; p < players; p++)
+                move_player(p, in);
+            move_comets();
+            if (lives[0] <= 0 && ++over > 120) {
+                new_game();
+                over = 0;
+            }
+        }
+        draw_game(t, paused, idle > 60);
         update(0);
         sleep(16);
     }
+    return t;
 }
 
 /* Counts the primes below n with the sieve of Eratosthenes. */
@@ -297,8 +612,8 @@ int main()
 
     play_sounds();
     frames = ini_geti("Demo", "Frames", 90);
-    picture(frames);
     bounce(frames / 2);
+    game(frames);
 
     log_out("qavz demo: done");
     return primes;
