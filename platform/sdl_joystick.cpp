@@ -117,6 +117,10 @@ bool OpenSdlJoysticks() {
   // has the focus.
   SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
   if (SDL_InitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER) != 0) return false;
+  // Pads are polled (Sync updates them and finds new ones): their events
+  // would only wake the window thread for nothing.
+  SDL_JoystickEventState(SDL_IGNORE);
+  SDL_GameControllerEventState(SDL_IGNORE);
   gOpen = true;
   return true;
 }
