@@ -54,6 +54,7 @@ bool Known(SDL_JoystickID id) {
 // pulled out go, new ones are opened at the end.
 void Sync() {
   SDL_JoystickUpdate();
+  bool opened = false;
   for (auto it = gPads.begin(); it != gPads.end();) {
     if (SDL_JoystickGetAttached(it->joystick)) {
       ++it;
@@ -69,7 +70,10 @@ void Sync() {
     if (SDL_IsGameController(i)) pad.controller = SDL_GameControllerOpen(i);
     pad.joystick = pad.controller ? SDL_GameControllerGetJoystick(pad.controller) : SDL_JoystickOpen(i);
     if (pad.joystick) gPads.push_back(pad);
+    opened = true;
   }
+  // A pad just opened reads its state from the next update on.
+  if (opened) SDL_JoystickUpdate();
 }
 
 // A held direction pushes the stick to its end.

@@ -108,6 +108,19 @@ class VirtualPad : public testing::Test {
     for (int b : buttons) SDL_JoystickSetVirtualButton(joystick, b, 1);
     SDL_JoystickSetVirtualHat(joystick, 0, hat);
   }
+  // A pad SDL knows the layout of: its axes and buttons in SDL's order.
+  void PlugController() {
+    SDL_VirtualJoystickDesc desc{};
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+    device = SDL_JoystickAttachVirtualEx(&desc);
+    ASSERT_GE(device, 0) << SDL_GetError();
+    ASSERT_TRUE(SDL_IsGameController(device));
+    joystick = SDL_JoystickOpen(device);
+    ASSERT_NE(joystick, nullptr);
+  }
   std::vector<int32_t> Read(InputBackEnd backEnd) {
     StartInput(backEnd, true);
     Addr record = memory.Buffer(12, 0x55);
@@ -137,6 +150,24 @@ TEST_F(VirtualPad, AppearsWithoutARestartAndReadsThroughTheDeadZones) {
   device = -1;
   EXPECT_EQ(Read(InputBackEnd::kPlain)[0], 0) << "the pad pulled out";
   EXPECT_EQ(platform::JoystickCount(), 0);
+}
+
+// Buttons in the order pads report them to older programs: A is button 1,
+// Start button 8, the left trigger past half way button 12; the d-pad
+// pushes the stick to its ends.
+TEST_F(VirtualPad, AGameControllerReadsLikeAPad) {
+  PlugController();
+  SDL_JoystickSetVirtualAxis(joystick, SDL_CONTROLLER_AXIS_LEFTX, 32767);
+  SDL_JoystickSetVirtualAxis(joystick, SDL_CONTROLLER_AXIS_LEFTY, 8000);
+  SDL_JoystickSetVirtualAxis(joystick, SDL_CONTROLLER_AXIS_TRIGGERLEFT, 30000);
+  SDL_JoystickSetVirtualButton(joystick, SDL_CONTROLLER_BUTTON_A, 1);
+  SDL_JoystickSetVirtualButton(joystick, SDL_CONTROLLER_BUTTON_START, 1);
+  EXPECT_EQ(Read(InputBackEnd::kDirectInput), (std::vector<int32_t>{1, 1000, 0, 1 | 1 << 7 | 1 << 11}));
+  SDL_JoystickSetVirtualButton(joystick, SDL_CONTROLLER_BUTTON_DPAD_UP, 1);
+  SDL_JoystickSetVirtualButton(joystick, SDL_CONTROLLER_BUTTON_A, 0);
+  SDL_JoystickSetVirtualButton(joystick, SDL_CONTROLLER_BUTTON_START, 0);
+  SDL_JoystickSetVirtualAxis(joystick, SDL_CONTROLLER_AXIS_TRIGGERLEFT, 0);
+  EXPECT_EQ(Read(InputBackEnd::kPlain), (std::vector<int32_t>{1, 1000, -1000, 0}));
 }
 
 }  // namespace

@@ -103,8 +103,8 @@ class Typing : public testing::TestWithParam<TypingCase> {
 TEST_P(Typing, KeysAndTextReachTheScript) {
   const TypingCase& c = GetParam();
   test::WriteFile(dir / "TYPE.cfg",
-                  "[General]\nTitle=typing\nDebugMode=1\nPause=0\nMultipleRunning=1\nInput=" + std::to_string(c.input) +
-                      "\n[Test]\nIndex=" + std::to_string(c.index) + "\n");
+                  "[General]\nTitle=typing\nDebugMode=1\nPause=0\nMultipleRunning=1\nInput=" +
+                      std::to_string(c.input) + "\n[Test]\nIndex=" + std::to_string(c.index) + "\n");
   test::WriteFile(dir / "TYPE/natives.h", test::ReadFile(QAVZ_SOURCE_DIR "/include/natives.h"));
   test::WriteFile(dir / "TYPE/TYPE.c", kScript);
   Start(dir / "TYPE.EXE");
