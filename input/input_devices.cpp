@@ -76,7 +76,7 @@ void OnMouse(const Event& e) {
       if (gAcquired) AddMouseMotion(e.dx, e.dy);
       break;
     case EventKind::kMouseWheel:
-      MouseWheelEvent(e.height * 120);
+      MouseWheelEvent(e.wheel);
       break;
     default:
       break;

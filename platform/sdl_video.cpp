@@ -406,6 +406,23 @@ void TranslateKey(const SDL_KeyboardEvent& e, Event* event) {
   event->modifiers = Modifiers(e.keysym.mod) | (e.repeat ? kModRepeat : 0);
 }
 
+// The wheel in 1/120 notches as the hand turned it: a flipped (natural)
+// direction is turned back, and the parts of a notch a touchpad reports are
+// summed so none is lost.
+int32_t WheelUnits(const SDL_MouseWheelEvent& e) {
+  static float remainder = 0;
+#if SDL_VERSION_ATLEAST(2, 0, 18)
+  float notches = e.preciseY;
+#else
+  float notches = float(e.y);
+#endif
+  if (e.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
+  float units = notches * 120 + remainder;
+  int32_t whole = int32_t(units);
+  remainder = units - float(whole);
+  return whole;
+}
+
 void TranslateButton(const SDL_MouseButtonEvent& e, Event* event) {
   event->kind = e.type == SDL_MOUSEBUTTONDOWN ? EventKind::kMouseDown : EventKind::kMouseUp;
   PlaceMouse(e.windowID, e.x, e.y, event);
@@ -447,6 +464,7 @@ void Translate(SDL_Event& e, Event* event) {
       event->window = WindowOf(e.wheel.windowID);
       event->width = e.wheel.x;
       event->height = e.wheel.y;
+      event->wheel = WheelUnits(e.wheel);
       break;
     case SDL_DROPBEGIN:
       gDropped.clear();

@@ -108,14 +108,20 @@ char32_t ShiftJisToUnicode(uint32_t code) {
 }
 
 std::string ToShiftJis(const std::string& utf8) {
+  // Without the converter only ASCII has a known form; never pass UTF-8
+  // bytes on as if they were Shift-JIS.
   iconv_t cd = iconv_open("CP932", "UTF-8");
-  if (cd == iconv_t(-1)) return utf8;
+  bool converter = cd != iconv_t(-1);
   std::string out;
   for (size_t i = 0; i < utf8.size();) {
     size_t n = Utf8Sequence(utf8, i);
-    if (n == 0) {  // a stray byte
+    if (n == 0 || (!converter && n > 1)) {  // a stray byte, or no converter
       out += '?';
-      ++i;
+      i += n ? n : 1;
+      continue;
+    }
+    if (n == 1) {
+      out += utf8[i++];
       continue;
     }
     char buffer[8];
@@ -131,7 +137,7 @@ std::string ToShiftJis(const std::string& utf8) {
     }
     i += n;
   }
-  iconv_close(cd);
+  if (converter) iconv_close(cd);
   return out;
 }
 

@@ -87,9 +87,12 @@ struct Event {
   // kKeyDown, kKeyUp: the key's place on the keyboard as a USB HID keyboard
   // usage id (4 is A, 0x87 the Japanese Ro key); 0 when unknown.
   uint16_t scancode = 0;
-  uint8_t clicks = 0;              // kMouseDown: 2 for a double click, 3 for a triple one...
-  bool outside = false;            // mouse events: the pointer is off the client area
-  int32_t dx = 0, dy = 0;          // kMouseMove: relative movement
+  uint8_t clicks = 0;      // kMouseDown: 2 for a double click, 3 for a triple one...
+  bool outside = false;    // mouse events: the pointer is off the client area
+  int32_t dx = 0, dy = 0;  // kMouseMove: relative movement
+  // kMouseWheel: the vertical turn in 1/120 notches, positive away from the
+  // user whatever way the system scrolls; finer than a notch on touchpads.
+  int32_t wheel = 0;
   std::string text;                // kText
   std::vector<std::string> files;  // kDropFiles
 };

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -112,7 +113,9 @@ TEST_P(ScriptedInput, KeysTextAndPointerReachTheScript) {
   testing::internal::CaptureStdout();
   RunOptions options;
   options.headless = true;
+  std::filesystem::path cwd = std::filesystem::current_path();
   RunRuntime(DerivePaths(dir / "GAME.EXE"), options);
+  std::filesystem::current_path(cwd);  // the run moved into the title's folder, which goes
   std::string out = testing::internal::GetCapturedStdout();
   user.join();
   EXPECT_EQ(out, "down " + std::to_string(c.down) + "\nup " + std::to_string(c.up) +

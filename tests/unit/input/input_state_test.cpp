@@ -77,7 +77,9 @@ TEST_F(InputState, TextBecomesShiftJisBytesReadSigned) {
   HandleInputEvent(Text("a\xE3\x81\x82"));  // a, hiragana A
   HandleInputEvent(Text("\xEF\xBD\xB1"));   // half-width katakana A: one byte
   HandleInputEvent(Text("\xE2\x82\xAC"));   // the euro sign has no Shift-JIS form
-  EXPECT_EQ(Drain(), (std::vector<int32_t>{'a', -126, -96, -79, '?'}));
+  HandleInputEvent(Text("\xC2\xA5~"));      // the Japanese Yen key types 0x5C
+  HandleInputEvent(Text("\xE3\x81x"));      // a broken sequence: '?' for each stray byte
+  EXPECT_EQ(Drain(), (std::vector<int32_t>{'a', -126, -96, -79, '?', 0x5C, '~', '?', '?', 'x'}));
 }
 
 TEST_F(InputState, KeysThatTypeByThemselvesAndTextOfTheDebugWindowDoesNot) {
@@ -200,7 +202,7 @@ TEST_F(PointSnapshots, EachThreadSeesItsOwnChangeBitsAndWheel) {
   HandleInputEvent(Mouse(EventKind::kMouseDown, 1));
   Event wheel;
   wheel.kind = EventKind::kMouseWheel;
-  wheel.height = 2;
+  wheel.wheel = 240;
   HandleInputEvent(wheel);
   EXPECT_EQ(Flags(0), kPointLeftHeld | kPointLeftPressed);
   EXPECT_EQ(lastWheel, 240);
@@ -214,7 +216,7 @@ TEST_F(PointSnapshots, EachThreadSeesItsOwnChangeBitsAndWheel) {
   HandleInputEvent(Mouse(EventKind::kMouseDown, 3));
   EXPECT_EQ(Flags(0), kPointRightHeld | kPointRightPressed);
   EXPECT_EQ(Flags(5), kPointRightHeld | kPointRightPressed | kPointLeftPressed);
-  wheel.height = -1;
+  wheel.wheel = -120;
   HandleInputEvent(wheel);
   Flags(0);
   EXPECT_EQ(lastWheel, -120);

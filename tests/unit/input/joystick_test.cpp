@@ -50,9 +50,7 @@ int32_t Word(test::ScriptMemory& memory, Addr record, int i) {
   return memory.WordAt(record + 4u * uint32_t(i));
 }
 
-int32_t ReadPad(test::ScriptMemory& memory, int n, Addr record) {
-  return InputServices()[1].operation(n, int32_t(record));
-}
+int32_t ReadPad(int n, Addr record) { return InputServices()[1].operation(n, int32_t(record)); }
 
 // The null back-end's joysticks through getjoy, both back-ends.
 TEST(Joysticks, NullPadsThroughGetJoy) {
@@ -62,21 +60,21 @@ TEST(Joysticks, NullPadsThroughGetJoy) {
   for (InputBackEnd backEnd : {InputBackEnd::kPlain, InputBackEnd::kDirectInput}) {
     StartInput(backEnd, true);
     ASSERT_EQ(InputServices()[1].id, 1195u);
-    EXPECT_EQ(ReadPad(memory, 1, record), 1);
+    EXPECT_EQ(ReadPad(1, record), 1);
     EXPECT_EQ(Word(memory, record, 0), 1000);
     EXPECT_EQ(Word(memory, record, 1), 0);
     EXPECT_EQ(Word(memory, record, 2), 0x81);
-    EXPECT_EQ(ReadPad(memory, 0, record), 1);
+    EXPECT_EQ(ReadPad(0, record), 1);
     EXPECT_EQ(Word(memory, record, 0), -1000);
     EXPECT_EQ(Word(memory, record, 1), -1000);
-    EXPECT_EQ(ReadPad(memory, 4, record), 0) << "a fifth joystick is never read";
+    EXPECT_EQ(ReadPad(4, record), 0) << "a fifth joystick is never read";
     EXPECT_EQ(Word(memory, record, 0), 0);
-    EXPECT_EQ(ReadPad(memory, -1, record), 0);
+    EXPECT_EQ(ReadPad(-1, record), 0);
     StopInput();
   }
   platform::SetNullJoysticks({});
   StartInput(InputBackEnd::kPlain, true);
-  EXPECT_EQ(ReadPad(memory, 0, record), 0);
+  EXPECT_EQ(ReadPad(0, record), 0);
   StopInput();
 }
 
@@ -124,7 +122,7 @@ class VirtualPad : public testing::Test {
   std::vector<int32_t> Read(InputBackEnd backEnd) {
     StartInput(backEnd, true);
     Addr record = memory.Buffer(12, 0x55);
-    int32_t result = ReadPad(memory, 0, record);
+    int32_t result = ReadPad(0, record);
     return {result, Word(memory, record, 0), Word(memory, record, 1), Word(memory, record, 2)};
   }
   test::ScriptMemory memory;
