@@ -347,35 +347,31 @@ void WindowFromClient(int32_t* x, int32_t* y) {
   *y = box.top + FloorDiv(int64_t(*y) * (box.bottom - box.top), std::max(frame.height, 1));
 }
 
-// Client size in the same coordinates.
-void ClientExtent(int32_t* width, int32_t* height) {
-  const Frame& frame = WindowFrame(kMainWindow);
-  if (gFullScreen && frame.width > 0) {
-    *width = frame.width;
-    *height = frame.height;
-    return;
-  }
-  int w = 0, h = 0;
-  if (gWindow) SDL_GetWindowSize(gWindow, &w, &h);
-  *width = w;
-  *height = h;
+// Whether window pixel (x, y) is off the main window's rectangle, its frame
+// included (the window manager may not say how wide the frame is).
+bool OffMainWindow(int32_t x, int32_t y) {
+  if (!gWindow || !(SDL_GetWindowFlags(gWindow) & SDL_WINDOW_SHOWN)) return true;
+  int width = 0, height = 0, top = 0, left = 0, bottom = 0, right = 0;
+  SDL_GetWindowSize(gWindow, &width, &height);
+  if (gFullScreen || SDL_GetWindowBordersSize(gWindow, &top, &left, &bottom, &right) != 0)
+    top = left = bottom = right = 0;
+  return x < -left || y < -top || x >= width + right || y >= height + bottom;
 }
 
 // A mouse event at window pixel (x, y) of `windowId`, in client coordinates.
+// `outside`: off the window (the main window: its rectangle with the frame).
 void PlaceMouse(Uint32 windowId, int32_t x, int32_t y, Event* event) {
   event->window = WindowOf(windowId);
-  if (event->window == kMainWindow) ClientFromWindow(&x, &y);
+  if (event->window == kMainWindow) {
+    event->outside = OffMainWindow(x, y);
+    ClientFromWindow(&x, &y);
+  } else {
+    int32_t width = 0, height = 0;
+    if (event->window != kForeignWindow) SDL_GetWindowSize(gTargets[event->window].window, &width, &height);
+    event->outside = x < 0 || y < 0 || x >= width || y >= height;
+  }
   event->width = x;
   event->height = y;
-  int32_t width = 0, height = 0;
-  if (event->window == kMainWindow) {
-    ClientExtent(&width, &height);
-  } else if (event->window != kForeignWindow) {
-    SDL_GetWindowSize(gTargets[event->window].window, &width, &height);
-  }
-  bool hidden =
-      event->window == kMainWindow && (!gWindow || !(SDL_GetWindowFlags(gWindow) & SDL_WINDOW_SHOWN));
-  event->outside = hidden || x < 0 || y < 0 || x >= width || y >= height;
 }
 
 EventKind WindowEventKind(const SDL_WindowEvent& e, Event* event) {

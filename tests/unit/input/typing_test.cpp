@@ -1,7 +1,7 @@
 // Keys typed on a real display reach the script: a held key through getkey
 // in either numbering, typed text (Japanese included) through the character
-// ring as Shift-JIS. Runs the runtime under the X display the test command
-// starts and types with xdotool; skipped without either.
+// ring as Shift-JIS, then clicks and the wheel through getpoint. Runs the runtime under the X display the
+// test command starts and types with xdotool; skipped without either.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -22,9 +22,10 @@ using namespace std::chrono_literals;
 constexpr char kScript[] = R"(#include "natives.h"
 char keys[256];
 char text[256];
+int point[4];
 int main()
 {
-    int t, n, c, index;
+    int t, n, c, index, wheel;
     index = ini_geti("Test", "Index", 0);
     log_out("ready");
     for (t = 0; t < 20000 && !(keys[index] & 0x80); t++) {
@@ -53,6 +54,16 @@ int main()
     }
     text[n] = 0;
     log_out("typed %s", text);
+    log_out("click");
+    wheel = 0;
+    for (t = 0; t < 20000; t++) {
+        getpoint(point);
+        wheel += point[2];
+        if ((point[3] & 0x1000000) && !(point[3] & 7) && wheel)
+            break;
+        sleep(1);
+    }
+    log_out("point %d %d %d %d", point[0], point[1], wheel, point[3]);
     return 0;
 }
 )";
@@ -120,6 +131,12 @@ TEST_P(Typing, KeysAndTextReachTheScript) {
   ASSERT_TRUE(WaitFor("typed Hi, qavz! \xE3\x81\x82"));  // shown as UTF-8 again
   std::string lines = test::ReadFile(out);
   EXPECT_NE(lines.find("byte -126\nbyte -96\n"), std::string::npos) << lines;
+  // A double click and a wheel notch away from the user: both presses and
+  // the double click stay flagged until acknowledged, no button is held.
+  ASSERT_TRUE(WaitFor("click"));
+  ASSERT_TRUE(
+      Shell("xdotool mousemove --window " + window + " 100 50 click --repeat 2 --delay 80 1 click 4"));
+  EXPECT_TRUE(WaitFor("point 100 50 120 " + std::to_string(0x10000 | 0x1000000))) << test::ReadFile(out);
 }
 
 INSTANTIATE_TEST_SUITE_P(InputKey, Typing,
