@@ -1,15 +1,15 @@
 /* The bundled demo title. It opens a 640 x 480 window, runs a few pieces of
    work on two script threads and reports them through the debug log (shown
-   on standard output when headless or with DebugMode on), then bounces
-   balls over a background with the sprite system for half of "Frames"
-   frames of section [Demo] of the configuration (90 when absent), then
-   plays a small game: catch the stars, dodge the comets, with the
-   keyboard, a game pad or the mouse. It ends on Esc, or once nobody has
-   played for "Frames" frames (the game plays itself meanwhile); the window
-   stays open, showing the last frame, until it is closed. Headless, the
-   runtime ends with the program. The game runs while no other script
-   thread runs: with several running, each thread gives the processor away
-   after every slice. */
+   on standard output when headless or with DebugMode on), starts MIDI
+   music and two sound effects, bounces balls over a background with the
+   sprite system for half of "Frames" frames of section [Demo] of the
+   configuration (90 when absent), then plays a small game: catch the stars
+   (a coin sounds), dodge the comets (a hit sounds), with the keyboard, a
+   game pad or the mouse. It ends on Esc, or once nobody has played for
+   "Frames" frames (the game plays itself meanwhile); the window stays open,
+   showing the last frame, until it is closed. Headless, the runtime ends
+   with the program. The game runs while no other script thread runs: with
+   several running, each thread gives the processor away after every slice. */
 // expect: qavz demo: starting
 // expect: primes below 10000: 1229
 // expect: fib(20) = 6765
@@ -367,6 +367,7 @@ void move_player(int p, int *in)
     for (i = 0; i < STARS; i++)
         if (near(px[p], py[p], sx[i], sy[i], PLAYER_R + STAR_R)) {
             score[p] += 10;
+            snd_play(2, 0);
             place_star(i);
             if (score[p] % 50 == 0 && comets < COMETS)
                 place_comet(comets++);
@@ -378,6 +379,7 @@ void move_player(int p, int *in)
     for (i = 0; i < comets; i++)
         if (near(px[p], py[p], cx[i], cy[i], PLAYER_R + COMET_R)) {
             lives[p]--;
+            snd_play(1, 0);
             safe[p] = 120;
             place_comet(i);
         }
