@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "vm/arena.h"
 
@@ -26,6 +27,14 @@ bool CompileScript(const char* path, Addr dest, uint32_t capacity, uint32_t* cod
 // the current directory (Shift held), `echo` adds the source lines (Ctrl).
 bool CheckSourceFile(const char* path, bool listing, bool echo,
                      CompileMessages messages = CompileMessages::kDefault);
+
+// How compile messages reach standard error: the system's own form, or GNU
+// form (file:line:column: error: TEXT [gloss]) for editors, which then goes
+// to standard error after every compile, beside any error box. Paths below
+// `startDir` are shown relative to it.
+enum class MessageForm { kClassic, kGnu };
+void SetMessageForm(MessageForm form, const std::string& startDir);
+MessageForm CurrentMessageForm();
 
 // The messages of the last compile in UTF-8 (empty when none were gathered).
 const char* LastCompileMessages();

@@ -104,6 +104,8 @@ static int TopLine() { return FrameTop >= 0 ? Frames[FrameTop].line : 0; }
 
 void MissingToken(const char* what) {
   Message("%s(%d) : %s がありません\n", MessageText(TopPath()), TopLine(), what);
+  std::string token = std::strcmp(what, "識別子") == 0 ? "an identifier" : what;
+  GnuNote("warning", std::string(what) + " がありません", token + " expected", true);
 }
 
 // Appends the source line with tabs widened to multiples of 4 and a caret
@@ -130,10 +132,12 @@ static void AppendSourceLine() {
   marks[m] = 0;
   Message("%s\n", MessageText(widened));
   Message("%s^\n", marks);
+  GnuLines(std::string(MessageText(widened)) + "\n" + marks + "^\n");
 }
 
 [[noreturn]] void Fail(int code) {
   Message("%s(%d) : %s。\n", MessageText(TopPath()), TopLine(), MessageErrorText(code));
+  GnuNote("error", MessageErrorText(code), GlossText(code), true);
   if (TopLine() != 0) AppendSourceLine();
   throw CompileAbort{};
 }
@@ -162,10 +166,18 @@ static std::string BoxText(const std::string& text) {
 
 // Headless runs and command-line checks have no box: the text goes whole to
 // standard error. Otherwise it is shown once through the error box, as text
-// (a '%' in a path is no format).
-void ShowErrorText(const std::string& text, int mode) {
-  if (text.empty() || mode == 2) return;
-  if (mode == 1 || Headless()) {
+// (a '%' in a path is no format). Messages in GNU form go to standard error
+// in every case, in place of the system's form there.
+void ShowErrorText(const std::string& text, const std::string& gnuText, int mode) {
+  if (mode == 2) return;
+  bool toStderr = mode == 1 || Headless();
+  if (!gnuText.empty()) {
+    std::fputs(gnuText.c_str(), stderr);
+    std::fflush(stderr);
+    if (toStderr) return;
+  }
+  if (text.empty()) return;
+  if (toStderr) {
     std::fputs(text.c_str(), stderr);
     std::fflush(stderr);
   } else {

@@ -80,8 +80,9 @@ bool CompileProgram() {
 }
 
 int Compile(const char* path, Addr dest, uint32_t capacity, uint32_t* codeSize, uint32_t* dataSize,
-            CompileMessages messages, std::string* text) {
+            CompileMessages messages, std::string* text, std::string* gnuText) {
   ResetDiagnostics(TheConfig().error > 0 || Headless() || messages != CompileMessages::kDefault);
+  ResetGnuText();
   if (ListingSwitch) OpenListing(path);
   OutAddr = dest;
   OutCapacity = dest ? capacity : 0;
@@ -102,6 +103,7 @@ int Compile(const char* path, Addr dest, uint32_t capacity, uint32_t* codeSize, 
   std::free(Work);
   Work = nullptr;
   *text = TakeErrorText();
+  *gnuText = TakeGnuText();
   CloseListing();
   return result;
 }
@@ -120,15 +122,15 @@ int Entry(CompileRequest& request) {
 bool CompileScript(const char* path, Addr dest, uint32_t capacity, uint32_t* codeSize, uint32_t* dataSize,
                    CompileMessages messages) {
   uint32_t code = 0, data = 0;
-  std::string text;
+  std::string text, gnuText;
   int result;
   {
     std::lock_guard<std::mutex> lock(compiler::CompileMutex);
-    result = compiler::Compile(path ? path : "", dest, capacity, &code, &data, messages, &text);
+    result = compiler::Compile(path ? path : "", dest, capacity, &code, &data, messages, &text, &gnuText);
   }
   // Shown outside the lock: the error box may wait for the window thread,
   // which may itself be about to compile a dropped file.
-  compiler::ShowErrorText(text, int(messages));
+  compiler::ShowErrorText(text, gnuText, int(messages));
   if (codeSize) *codeSize = code;
   if (dataSize) *dataSize = data;
   return result >= 1;

@@ -76,8 +76,19 @@ void Message(const char* format, ...) __attribute__((format(printf, 1, 2)));
 const char* MessageText(const char* sjis, int length = -1);
 void ResetDiagnostics(bool collect);
 std::string TakeErrorText();
-void ShowErrorText(const std::string& text, int mode);  // mode: CompileMessages as int
-extern bool BetweenDeclarations;                        // end of file here is the normal end
+// mode: CompileMessages as int; `gnuText` is the GNU form, empty when off.
+void ShowErrorText(const std::string& text, const std::string& gnuText, int mode);
+extern bool BetweenDeclarations;  // end of file here is the normal end
+
+// ---- messages in GNU form (gnu_form.cpp) ----------------------------------
+bool GnuFormOn();
+const char* GlossText(int code);
+void ResetGnuText();
+// file[:line:column]: KIND: TEXT [GLOSS] at the top frame's place (UTF-8 text).
+void GnuNote(const char* kind, const std::string& text, const std::string& gloss, bool located);
+// Lines shown under the last message as they stand (the source and caret).
+void GnuLines(const std::string& lines);
+std::string TakeGnuText();
 
 // ---- characters and source reader (source_reader.cpp) ---------------------
 enum CharClass : uint8_t {

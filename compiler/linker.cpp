@@ -87,10 +87,14 @@ bool Link() {
         if (OutAddr) ExpectForeignTarget(OutAddr, address, image, generation);
       } else {
         Message("%s 関数は定義されていません。\n", MessageText(e.name));
+        GnuNote("error", std::string(MessageText(e.name)) + " 関数は定義されていません",
+                std::string("function ") + MessageText(e.name) + " is not defined", false);
         failed = true;
       }
     } else if (e.kind == kSymLabelUsed) {
       Message("%s ラベルは定義されていません。\n", MessageText(e.name));
+      GnuNote("error", std::string(MessageText(e.name)) + " ラベルは定義されていません",
+              std::string("label ") + MessageText(e.name) + " is not defined", false);
       failed = true;
     }
   }

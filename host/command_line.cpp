@@ -14,10 +14,11 @@ namespace fs = std::filesystem;
 const char kUsageText[] =
     "usage: qavz TITLE                  run a title: GAME.EXE, GAME.cfg or its folder\n"
     "       qavz run [--headless] [--result] [--config FILE.cfg] [--timeout MS]\n"
-    "                [--snapshot FILE.png] FILE.c\n"
-    "       qavz check FILE.c\n"
+    "                [--snapshot FILE.png] [--messages=gnu|classic] FILE.c\n"
+    "       qavz check [--messages=gnu|classic] FILE.c\n"
     "       qavz listing [--echo] FILE.c\n"
-    "       qavz pack [--follow] DIR | unpack FILE.bin [DIR] | compress IN OUT | expand IN OUT\n"
+    "       qavz pack [--follow] [--names utf8|cp932] DIR | unpack [--names utf8|cp932] FILE.bin [DIR]\n"
+    "       qavz compress IN OUT | expand IN OUT\n"
     "       qavz --help | --version\n";
 
 namespace {
@@ -59,6 +60,11 @@ bool ParseNumber(const char* text, int64_t& out) {
   return true;
 }
 
+void SetMessages(CommandLine& line, const char* value) {
+  line.messages = value;
+  if (line.messages != "gnu" && line.messages != "classic") line.error = "--messages takes gnu or classic";
+}
+
 // Options of the commands that take FILE.c, each for one command.
 struct Option {
   const char* name;
@@ -77,6 +83,9 @@ constexpr Option kOptions[] = {
      }},
     {"--snapshot", Command::kRun, true, [](CommandLine& l, const char* v) { l.snapshot = v; }},
     {"--echo", Command::kListing, false, [](CommandLine& l, const char*) { l.echo = true; }},
+    {"--messages", Command::kRun, true, SetMessages},
+    {"--messages", Command::kCheck, true, SetMessages},
+    {"--messages", Command::kListing, true, SetMessages},
 };
 
 const Option* FindOption(const std::string& name, Command command) {
@@ -92,7 +101,11 @@ CommandLine ParseScriptCommand(int argc, const char* const* argv, Command comman
   for (int i = 2; i < argc && line.error.empty(); ++i) {
     std::string a = argv[i];
     const Option* option = FindOption(a, command);
-    if (option && (!option->takesValue || i + 1 < argc)) {
+    size_t equals = a.find('=');
+    const Option* joined = equals == std::string::npos ? nullptr : FindOption(a.substr(0, equals), command);
+    if (joined && joined->takesValue) {  // --option=value
+      joined->apply(line, argv[i] + equals + 1);
+    } else if (option && (!option->takesValue || i + 1 < argc)) {
       option->apply(line, option->takesValue ? argv[++i] : nullptr);
     } else if (a.size() > 1 && a[0] == '-') {
       line.error = (option ? a + " needs a value" : "unknown option " + a);
@@ -166,6 +179,19 @@ std::string ResolveTitle(const std::string& argument, std::string& error) {
     return {};
   }
   return HasExtension(path, ".cfg") ? ExecutableFor(absolute) : absolute.string();
+}
+
+bool WantGnuMessages(const std::string& option, bool stderrIsTerminal, const char* lcAll,
+                     const char* lcMessages, const char* lang) {
+  if (!option.empty()) return option == "gnu";
+  if (!stderrIsTerminal) return false;
+  const char* locale = "";
+  for (const char* value : {lcAll, lcMessages, lang})
+    if (value && *value) {
+      locale = value;
+      break;
+    }
+  return std::strncmp(locale, "ja", 2) != 0;
 }
 
 CommandLine ParseCommandLine(int argc, const char* const* argv, const std::string& argv0Path) {

@@ -16,7 +16,8 @@ struct CommandLine {
   std::string snapshot;    // kRun: --snapshot, the PNG file for the last frame
   bool headless = false;   // kRun: --headless
   bool printResult = false;
-  bool echo = false;  // kListing: --echo
+  bool echo = false;     // kListing: --echo
+  std::string messages;  // --messages=gnu|classic; empty: by the terminal and locale
   int64_t timeoutMs = -1;
   int toolArgument = 0;  // kArchiveTool: argv index of the tool's verb
   std::string error;     // kUsage: what is wrong (empty: nothing was given)
@@ -31,5 +32,11 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, const std::strin
 std::string ResolveTitle(const std::string& argument, std::string& error);
 
 extern const char kUsageText[];
+
+// GNU-form compiler messages: asked for by --messages, or by default when
+// standard error is a terminal and the locale (LC_ALL, LC_MESSAGES, LANG,
+// the first one set) is not Japanese.
+bool WantGnuMessages(const std::string& option, bool stderrIsTerminal, const char* lcAll,
+                     const char* lcMessages, const char* lang);
 
 }  // namespace qavz

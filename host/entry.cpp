@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "compiler/command_line.h"
+#include "compiler/compiler.h"
 #include "core/config.h"
 #include "files/archive_tools.h"
 #include "host/command_line.h"
@@ -56,11 +57,21 @@ int RunTitle(const CommandLine& line) {
   return RunRuntime(DerivePaths(line.title), options);
 }
 
+// Chosen before anything compiles; paths in messages are shown relative to
+// the folder qavz was started in.
+void ChooseMessageForm(const CommandLine& line) {
+  bool gnu = WantGnuMessages(line.messages, platform::StandardErrorIsTerminal(), std::getenv("LC_ALL"),
+                             std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+  std::error_code ec;
+  SetMessageForm(gnu ? MessageForm::kGnu : MessageForm::kClassic, std::filesystem::current_path(ec).string());
+}
+
 }  // namespace
 
 int RunProcess(int argc, char** argv) {
   ConnectSubsystems();
   CommandLine line = ParseCommandLine(argc, argv, platform::PathAsStarted(argc > 0 ? argv[0] : nullptr));
+  ChooseMessageForm(line);
   switch (line.command) {
     case Command::kHelp:
       std::fputs(kUsageText, stdout);

@@ -35,4 +35,6 @@ void ExitNow(int status) {
   _exit(status);
 }
 
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
 }  // namespace qavz::platform

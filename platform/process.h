@@ -15,4 +15,7 @@ std::string PathAsStarted(const char* argv0);
 // could not stop (they may hold locks the normal exit would wait for).
 [[noreturn]] void ExitNow(int status);
 
+// True when standard error is a terminal (someone reads it as it comes).
+bool StandardErrorIsTerminal();
+
 }  // namespace qavz::platform

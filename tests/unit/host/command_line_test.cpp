@@ -103,3 +103,41 @@ TEST(CommandLine, MistakesGiveUsage) {
 
 }  // namespace
 }  // namespace qavz
+
+namespace qavz {
+namespace {
+
+TEST(CommandLine, MessagesFormTakesGnuOrClassicInEitherSpelling) {
+  EXPECT_EQ(Parse({"check", "--messages=gnu", "x.c"}).messages, "gnu");
+  EXPECT_EQ(Parse({"run", "--messages", "classic", "x.c"}).messages, "classic");
+  EXPECT_EQ(Parse({"listing", "x.c", "--messages=gnu"}).messages, "gnu");
+  EXPECT_EQ(Parse({"check", "--messages=emacs", "x.c"}).command, Command::kUsage);
+  EXPECT_EQ(Parse({"check", "x.c"}).messages, "");
+}
+
+struct FormCase {
+  const char* option;
+  bool terminal;
+  const char *lcAll, *lcMessages, *lang;
+  bool gnu;
+};
+
+class MessageFormChoice : public ::testing::TestWithParam<FormCase> {};
+
+TEST_P(MessageFormChoice, OptionFirstThenTerminalAndLocale) {
+  const FormCase& c = GetParam();
+  EXPECT_EQ(WantGnuMessages(c.option, c.terminal, c.lcAll, c.lcMessages, c.lang), c.gnu);
+}
+
+INSTANTIATE_TEST_SUITE_P(CommandLine, MessageFormChoice,
+                         ::testing::Values(FormCase{"", true, nullptr, nullptr, "en_GB.UTF-8", true},
+                                           FormCase{"", false, nullptr, nullptr, "en_GB.UTF-8", false},
+                                           FormCase{"", true, nullptr, nullptr, "ja_JP.UTF-8", false},
+                                           FormCase{"", true, "C.UTF-8", nullptr, "ja_JP.UTF-8", true},
+                                           FormCase{"", true, "", "ja_JP.eucJP", "en_US", false},
+                                           FormCase{"", true, nullptr, nullptr, nullptr, true},
+                                           FormCase{"gnu", false, nullptr, nullptr, "ja_JP.UTF-8", true},
+                                           FormCase{"classic", true, nullptr, nullptr, "C", false}));
+
+}  // namespace
+}  // namespace qavz
