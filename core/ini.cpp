@@ -9,6 +9,7 @@
 #include <iterator>
 #include <vector>
 
+#include "core/save_folder.h"
 #include "platform/replace_file.h"
 
 namespace qavz {
@@ -126,7 +127,7 @@ std::string LineEnd(const std::vector<std::string>& lines) {
 
 bool IniRead(const std::string& file, const std::string& section, const std::string& key,
              std::string& value) {
-  std::vector<std::string> lines = SplitLines(ReadBytes(file));
+  std::vector<std::string> lines = SplitLines(ReadBytes(ReadPlace(file)));
   SectionRange r = FindSection(lines, section);
   size_t at = FindKey(lines, r, key);
   if (at == lines.size()) return false;
@@ -157,7 +158,7 @@ int32_t IniGetInt(const std::string& file, const std::string& section, const std
 
 bool IniWriteString(const std::string& file, const std::string& section, const std::string& key,
                     const std::string& value) {
-  std::vector<std::string> lines = SplitLines(ReadBytes(file));
+  std::vector<std::string> lines = SplitLines(ReadBytes(ReadPlace(file)));
   std::string eol = LineEnd(lines);
   SectionRange r = FindSection(lines, section);
   size_t at = FindKey(lines, r, key);
@@ -183,7 +184,7 @@ bool IniWriteString(const std::string& file, const std::string& section, const s
   }
   std::string bytes;
   for (const std::string& line : lines) bytes += line;
-  return platform::ReplaceFile(file, bytes);
+  return platform::ReplaceFile(WritePlace(file), bytes);
 }
 
 }  // namespace qavz

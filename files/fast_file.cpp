@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/report_error.h"
+#include "core/save_folder.h"
 #include "files/exp_file.h"
 #include "files/messages.h"
 #include "files/pack_archive.h"
@@ -33,7 +34,7 @@ void Report(const char* format, const char* path) {
 // Opens an existing regular file for reading (a directory, FIFO or device
 // does not open).
 std::FILE* OpenForReading(const std::string& titlePath) {
-  return platform::OpenRegularFile(platform::MapPath(titlePath));
+  return platform::OpenRegularFile(ReadPlace(platform::MapPath(titlePath)));
 }
 
 uint64_t DiskSize(std::FILE* f) {

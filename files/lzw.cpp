@@ -5,6 +5,7 @@
 #include <new>
 
 #include "core/report_error.h"
+#include "core/save_folder.h"
 #include "files/exp_file.h"
 #include "files/messages.h"
 #include "platform/path_map.h"
@@ -20,7 +21,7 @@ BitWriter::~BitWriter() {
 }
 
 bool BitWriter::Create(const char* path) {
-  if (!file_.Begin(platform::MapPath(path))) {
+  if (!file_.Begin(WritePlace(platform::MapPath(path)))) {
     ReportError(kLevelData, msg::kCreateFailed, platform::ToUtf8(path).c_str());
     return false;
   }

@@ -5,10 +5,12 @@
 // open stay open until the process ends.
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <unordered_map>
 
+#include "core/save_folder.h"
 #include "files/files_state.h"
 #include "files/special_folders.h"
 #include "files/system_file.h"
@@ -72,9 +74,21 @@ std::string FileNamePart(const std::string& name) {
   return at == std::string::npos ? name : name.substr(at + 1);
 }
 
+// Where a file opened in `hostMode` is: reads look in the save folder first;
+// writes go there, and a file opened to be changed ("a", "r+") starts as a
+// copy of the title's own.
+std::string TitlePlace(const std::string& host, const std::string& hostMode) {
+  if (hostMode[0] == 'r' && hostMode.find('+') == std::string::npos) return ReadPlace(host);
+  std::string place = WritePlace(host);
+  std::error_code ec;
+  if (place != host && hostMode[0] != 'w' && !std::filesystem::exists(place, ec))
+    std::filesystem::copy_file(host, place, ec);
+  return place;
+}
+
 // Opens `name`, or else the file of that name in the Windows directory.
 std::FILE* OpenWithFallback(const std::string& name, const std::string& hostMode) {
-  std::FILE* f = std::fopen(platform::MapPath(name).c_str(), hostMode.c_str());
+  std::FILE* f = std::fopen(TitlePlace(platform::MapPath(name), hostMode).c_str(), hostMode.c_str());
   if (f) return f;
   std::string windows = WindowsDirectory();
   if (windows.empty()) return nullptr;
@@ -195,7 +209,7 @@ int32_t Native_sysfile(Addr args) {
   if (size < 0 || !TheArena().Span(block, uint32_t(size))) return 0;
   if (!TheArena().ReadString(nameAddr, name, 259)) return 0;
   gSystemFile = SystemFileMirror{name, block, uint32_t(size)};
-  BindSystemFile(platform::MapPath(name), block, uint32_t(size));
+  BindSystemFile(WritePlace(platform::MapPath(name)), block, uint32_t(size));
   std::FILE* f = OpenWithFallback(name, "rb");
   if (!f) return 0;
   std::fread(TheArena().Span(block, uint32_t(size)), uint32_t(size), 1, f);
@@ -210,6 +224,7 @@ int32_t Native_sysio(Addr args) {
   uint8_t* data = TheArena().Span(b.block, b.size);
   if (!data) return 0;
   std::string path = platform::MapPath(b.name);
+  path = write ? WritePlace(path) : ReadPlace(path);
   // A save replaces the file whole, so a run killed mid-write leaves the
   // previous save rather than an empty or torn one.
   if (write) return platform::ReplaceFile(path, data, b.size) ? 1 : 0;

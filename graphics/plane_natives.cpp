@@ -8,6 +8,7 @@
 
 #include "core/data_files.h"
 #include "core/report_error.h"
+#include "core/save_folder.h"
 #include "graphics/bitmap_file.h"
 #include "graphics/messages.h"
 #include "graphics/pages.h"
@@ -167,7 +168,7 @@ int32_t Native_gsave(Addr args) {
   // Written whole to a temporary file that replaces the old one only once
   // every byte is on disk.
   // A directory in the file's place cannot be created over.
-  std::string host = platform::MapPath(name);
+  std::string host = WritePlace(platform::MapPath(name));
   std::error_code error;
   platform::FileReplacement out;
   if (std::filesystem::is_directory(host, error) || !out.Begin(host)) {

@@ -8,6 +8,7 @@
 
 #include "compiler/compiler.h"
 #include "core/report_error.h"
+#include "core/save_folder.h"
 #include "host/display_mode.h"
 #include "host/main_window.h"
 #include "host/message_queue.h"
@@ -104,6 +105,9 @@ int RunCommandStatus(bool timedOut, bool printResult) {
 int RunRuntime(const TitlePaths& paths, const RunOptions& options) {
   // Derived paths (step 1) come in; the mutex and class names are fixed (2).
   ThePaths() = paths;
+  // A folder the title cannot write sends its saves to the user's data
+  // directory; chosen before the configuration, which may have a copy there.
+  ChooseSaveFolder(paths.baseDir, paths.name);
   // No display means headless, unless QAVZ_VIDEO asked for a driver by name:
   // that one starts or the run fails with its reason.
   const char* video = std::getenv("QAVZ_VIDEO");

@@ -180,4 +180,8 @@ std::FILE* OpenRegularFile(const std::string& hostPath) {
   return f;
 }
 
+bool CanWriteFolder(const std::string& hostPath) {
+  return access(hostPath.empty() ? "." : hostPath.c_str(), W_OK | X_OK) == 0;
+}
+
 }  // namespace qavz::platform

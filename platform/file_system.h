@@ -42,6 +42,10 @@ bool SetReadOnly(const std::string& hostPath, bool readOnly);
 // Sets the times given (nullptr keeps one). False on failure.
 bool SetFileTimes(const std::string& hostPath, const Timestamp* access, const Timestamp* write);
 
+// True when files can be made in the folder (permissions and a writable
+// file system).
+bool CanWriteFolder(const std::string& hostPath);
+
 // Broken-down local time, Windows order of fields.
 struct LocalDate {
   uint16_t year, month, dayOfWeek, day, hour, minute, second, millisecond;
