@@ -12,6 +12,7 @@
 #include "files/pack_archive.h"
 #include "platform/file_system.h"
 #include "platform/replace_file.h"
+#include "platform/text_encoding.h"
 
 namespace qavz {
 
@@ -44,6 +45,10 @@ void Put32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) out[at + i] = uint8_t(v >> (8 * i));
 }
 
+// How names are spelt on disk: as the archive's bytes (code page 932), or
+// in UTF-8 (converted to and from code page 932 in the archive).
+enum class DiskNames { kCp932, kUtf8 };
+
 struct Member {
   std::string name;  // '\' between parts
   fs::path file;
@@ -66,13 +71,19 @@ bool Revisits(const fs::path& dir, const std::vector<fs::path>& ancestors) {
 // below it. Names come from the entries themselves, never from where a link
 // leads. A symbolic link is skipped with a warning, or with `follow` taken
 // under its own name (a link back to a folder above it is skipped).
-bool Collect(const fs::path& dir, const std::string& prefix, bool follow, std::vector<fs::path>& ancestors,
-             std::vector<Member>& members, std::string& error) {
+bool Collect(const fs::path& dir, const std::string& prefix, bool follow, DiskNames names,
+             std::vector<fs::path>& ancestors, std::vector<Member>& members, std::string& error) {
   std::error_code ec;
   ancestors.push_back(dir);
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
     const fs::path& path = it->path();
-    std::string name = prefix + path.filename().string();
+    std::string own = path.filename().string();
+    std::string archived = names == DiskNames::kUtf8 ? platform::ToShiftJisExactly(own) : own;
+    if (archived.empty()) {
+      error = path.string() + ": the name is not UTF-8 text that code page 932 can spell";
+      return false;
+    }
+    std::string name = prefix + archived;
     bool link = it->is_symlink(ec);
     if (link && !follow) {
       Warn("pack", "skipping symbolic link " + path.string() + " (--follow stores what it leads to)");
@@ -89,7 +100,7 @@ bool Collect(const fs::path& dir, const std::string& prefix, bool follow, std::v
         Warn("pack", "skipping symbolic link " + path.string() + ", which leads back to a folder above it");
         continue;
       }
-      if (!Collect(path, name + "\\", follow, ancestors, members, error)) return false;
+      if (!Collect(path, name + "\\", follow, names, ancestors, members, error)) return false;
     } else if (fs::is_regular_file(status)) {
       members.push_back({name, path, it->file_size(statusError)});
       if (statusError) ec = statusError;
@@ -102,7 +113,7 @@ bool Collect(const fs::path& dir, const std::string& prefix, bool follow, std::v
 
 // pack [--follow] DIR: every plain file under DIR becomes a member named by
 // its path below DIR, sorted the way the lookup searches.
-int Pack(const std::string& dirArg, bool follow) {
+int Pack(const std::string& dirArg, bool follow, DiskNames names) {
   std::string dir = dirArg;
   while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
   std::error_code ec;
@@ -110,7 +121,7 @@ int Pack(const std::string& dirArg, bool follow) {
   std::vector<Member> members;
   std::vector<fs::path> ancestors;
   std::string error;
-  if (!Collect(dir, "", follow, ancestors, members, error)) return Fail("pack", error);
+  if (!Collect(dir, "", follow, names, ancestors, members, error)) return Fail("pack", error);
   std::vector<std::string> parts;
   for (const Member& m : members) {
     if (m.name.size() >= kPackNameSize) return Fail("pack", "member name longer than 31 bytes: " + m.name);
@@ -164,7 +175,7 @@ const char* Refusal(platform::TreeWriter::Result result) {
 // Members are written below the output folder and never through a symbolic
 // link in it; a member that would be is refused with a message, the others
 // are still written, and the status is then 1.
-int Unpack(const std::string& file, const std::string& dirArg) {
+int Unpack(const std::string& file, const std::string& dirArg, DiskNames names) {
   std::vector<uint8_t> archive;
   if (!ReadWhole(file, archive)) return Fail("unpack", "cannot read " + file);
   int32_t count = 0;
@@ -195,6 +206,8 @@ int Unpack(const std::string& file, const std::string& dirArg) {
       return Fail("unpack", "bad member name in entry " + std::to_string(i));
     if (uint64_t(offset) + size > archive.size())
       return Fail("unpack", "member " + name + " runs past the end of the archive");
+    if (names == DiskNames::kUtf8)
+      for (std::string& part : parts) part = platform::ToUtf8(part);
     size_t at = 0;
     platform::TreeWriter::Result result = tree.Write(parts, archive.data() + offset, size, at);
     if (result != platform::TreeWriter::Result::kWritten) {
@@ -240,11 +253,33 @@ int Expand(const std::string& in, const std::string& out) {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: qavz pack [--follow] DIR\n"
-               "       qavz unpack FILE.bin [DIR]\n"
+               "usage: qavz pack [--follow] [--names utf8|cp932] DIR\n"
+               "       qavz unpack [--names utf8|cp932] FILE.bin [DIR]\n"
                "       qavz compress IN OUT\n"
                "       qavz expand IN OUT\n");
   return 2;
+}
+
+// The options of pack and unpack, in any order among the operands; false
+// for one that is unknown or lacks its value.
+bool ReadOptions(int argc, char** argv, bool& follow, DiskNames& names, std::vector<std::string>& operands) {
+  std::string verb = argv[0];
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    std::string value = a.rfind("--names=", 0) == 0 ? a.substr(8) : "";
+    if (a == "--names" && i + 1 < argc) value = argv[++i];
+    if (a == "--follow" && verb == "pack") {
+      follow = true;
+    } else if (a == "--names" || a.rfind("--names=", 0) == 0) {
+      if (value != "utf8" && value != "cp932") return false;
+      names = value == "utf8" ? DiskNames::kUtf8 : DiskNames::kCp932;
+    } else if (a.size() > 1 && a[0] == '-') {
+      return false;
+    } else {
+      operands.push_back(a);
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -253,9 +288,14 @@ int RunArchiveTool(int argc, char** argv) {
   if (argc < 1 || !argv || !argv[0]) return Usage();
   std::string verb = argv[0];
   try {
-    if (verb == "pack" && argc == 2) return Pack(argv[1], false);
-    if (verb == "pack" && argc == 3 && std::string(argv[1]) == "--follow") return Pack(argv[2], true);
-    if (verb == "unpack" && (argc == 2 || argc == 3)) return Unpack(argv[1], argc == 3 ? argv[2] : "");
+    bool follow = false;
+    DiskNames names = DiskNames::kCp932;
+    std::vector<std::string> operands;
+    bool named = verb == "pack" || verb == "unpack";
+    if (named && !ReadOptions(argc, argv, follow, names, operands)) return Usage();
+    size_t n = operands.size();
+    if (verb == "pack" && n == 1) return Pack(operands[0], follow, names);
+    if (verb == "unpack" && (n == 1 || n == 2)) return Unpack(operands[0], n == 2 ? operands[1] : "", names);
     if (verb == "compress" && argc == 3) return Compress(argv[1], argv[2]);
     if (verb == "expand" && argc == 3) return Expand(argv[1], argv[2]);
   } catch (const std::exception& e) {

@@ -1,6 +1,8 @@
 // Authors' tools on the command line:
-//   qavz pack [--follow] DIR   writes DIR.bin from the files under DIR
-//   qavz unpack FILE.bin [DIR] writes the members under DIR (FILE without .bin)
+//   qavz pack [--follow] [--names utf8|cp932] DIR   writes DIR.bin from the files under DIR
+//   qavz unpack [--names utf8|cp932] FILE.bin [DIR] writes the members under DIR
+//                                  (FILE without .bin); --names utf8: names on disk
+//                                  are UTF-8, code page 932 in the archive
 //   qavz compress IN OUT       writes OUT as a compressed data file
 //   qavz expand IN OUT         writes the expanded bytes of a compressed file
 #pragma once

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <vector>
 
@@ -16,11 +17,12 @@ namespace {
 bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 // Backslashes become slashes, except a trail byte of a double-byte
-// character (such as the second byte of "表", 0x95 0x5C).
+// character (such as the second byte of "表", 0x95 0x5C) in a Shift-JIS path.
 std::string Slashes(const std::string& path) {
   std::string out = path;
+  bool utf8 = IsUtf8(path);  // no byte of a UTF-8 character is a backslash
   for (size_t i = 0; i < out.size(); ++i) {
-    if (IsLeadByte(uint8_t(out[i])) && i + 1 < out.size()) {
+    if (!utf8 && IsLeadByte(uint8_t(out[i])) && i + 1 < out.size()) {
       ++i;
     } else if (out[i] == '\\') {
       out[i] = '/';
@@ -45,19 +47,37 @@ bool SameIgnoringCase(const std::string& a, const char* b) {
   return i == a.size() && !b[i];
 }
 
-// The entries of `dir` that `name` may stand for: the same name in another
-// letter case, or the name in UTF-8 (a Shift-JIS name whose file was
-// unpacked on Linux).
-std::vector<std::string> MatchingEntries(const std::string& dir, const std::string& name) {
-  std::vector<std::string> found;
-  std::string utf8 = ToUtf8(name);
+// The other spelling of `name`: UTF-8 for a Shift-JIS name, code page 932
+// for a UTF-8 one; empty for ASCII or where there is none.
+std::string OtherEncoding(const std::string& name) {
+  bool ascii = true;
+  for (char c : name) ascii = ascii && uint8_t(c) < 0x80;
+  if (ascii) return {};
+  return IsUtf8(name) ? ToShiftJisExactly(name) : ToUtf8(name);
+}
+
+// One entry a component may stand for, and how it was matched.
+struct Option {
+  std::string name;
+  PathMatch match;
+};
+
+// The entries of `dir` that `name` may stand for other than itself: the
+// same name in another letter case, then the name in the other encoding.
+void MatchingEntries(const std::string& dir, const std::string& name, std::vector<Option>& options) {
+  std::string other = OtherEncoding(name);
   DIR* d = opendir(dir.empty() ? "." : dir.c_str());
-  if (!d) return found;
-  while (dirent* e = readdir(d))
-    if (SameIgnoringCase(name, e->d_name) || (utf8 != name && SameIgnoringCase(utf8, e->d_name)))
-      found.push_back(e->d_name);
+  if (!d) return;
+  std::vector<Option> encoded;
+  while (dirent* e = readdir(d)) {
+    if (name == e->d_name) continue;
+    if (SameIgnoringCase(name, e->d_name))
+      options.push_back({e->d_name, PathMatch::kCase});
+    else if (!other.empty() && SameIgnoringCase(other, e->d_name))
+      encoded.push_back({e->d_name, PathMatch::kEncoding});
+  }
   closedir(d);
-  return found;
+  options.insert(options.end(), encoded.begin(), encoded.end());
 }
 
 std::string Join(const std::vector<std::string>& parts, size_t from) {
@@ -100,6 +120,7 @@ struct Candidate {
   std::string path;
   dev_t device;
   ino_t inode;
+  PathMatch match;  // the worst match on the way
 };
 
 // Candidates kept per component: several folders differing only in case
@@ -109,12 +130,11 @@ constexpr size_t kMaxCandidates = 16;
 std::atomic<uint64_t> gListings{0};
 
 // The entries of `dir` that `part` may stand for: the exact spelling first.
-std::vector<std::string> Options(const std::string& dir, const std::string& part) {
-  std::vector<std::string> options;
-  if (Exists(Child(dir, part))) options.push_back(part);
+std::vector<Option> Options(const std::string& dir, const std::string& part) {
+  std::vector<Option> options;
+  if (Exists(Child(dir, part))) options.push_back({part, PathMatch::kExact});
   gListings.fetch_add(1, std::memory_order_relaxed);
-  for (const std::string& entry : MatchingEntries(dir, part))
-    if (entry != part) options.push_back(entry);
+  MatchingEntries(dir, part, options);
   return options;
 }
 
@@ -128,30 +148,41 @@ std::vector<std::string> Options(const std::string& dir, const std::string& part
 // exists wins; the components after it keep their spelling (a file or folder
 // about to be created).
 std::string MapPath(const std::string& windowsPath) {
+  PathMatch ignored;
+  return MapPath(windowsPath, ignored);
+}
+
+std::string MapPath(const std::string& windowsPath, PathMatch& match) {
   std::string path = Slashes(windowsPath);
+  match = PathMatch::kExact;
   if (path.empty() || Exists(path)) return path;
   bool absolute = path[0] == '/';
   std::vector<std::string> parts = Components(path, absolute);
   std::string root = absolute ? "/" : "";
   size_t i = 0;
   for (; i < parts.size() && parts[i] == ".."; ++i) root = Child(root, "..");
-  std::vector<Candidate> level = {{root, 0, 0}};
+  std::vector<Candidate> level = {{root, 0, 0, PathMatch::kExact}};
   for (; i < parts.size(); ++i) {
     std::vector<Candidate> next;
     for (const Candidate& c : level) {
-      for (const std::string& option : Options(c.path, parts[i])) {
-        std::string child = Child(c.path, option);
+      for (const Option& option : Options(c.path, parts[i])) {
+        std::string child = Child(c.path, option.name);
         struct stat st;
         if (stat(child.c_str(), &st) != 0 && lstat(child.c_str(), &st) != 0) continue;
         bool seen = false;
         for (const Candidate& n : next) seen = seen || (n.device == st.st_dev && n.inode == st.st_ino);
-        if (!seen && next.size() < kMaxCandidates) next.push_back({child, st.st_dev, st.st_ino});
+        PathMatch how = std::max(c.match, option.match);
+        if (!seen && next.size() < kMaxCandidates) next.push_back({child, st.st_dev, st.st_ino, how});
       }
     }
     if (next.empty()) break;
+    // A spelling in another letter case beats one in another encoding.
+    std::stable_sort(next.begin(), next.end(),
+                     [](const Candidate& a, const Candidate& b) { return a.match < b.match; });
     level = std::move(next);
   }
   std::string mapped = level[0].path;
+  match = i == parts.size() ? level[0].match : PathMatch::kMissing;
   if (i == parts.size()) return mapped.empty() ? "." : mapped;
   return Child(mapped, Join(parts, i));
 }

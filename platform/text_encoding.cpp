@@ -61,6 +61,21 @@ std::string ToUtf8(const std::string& shiftJis) {
   return out;
 }
 
+std::string ToShiftJisExactly(const std::string& utf8) {
+  if (!IsUtf8(utf8)) return {};
+  iconv_t cd = iconv_open("CP932", "UTF-8");
+  if (cd == iconv_t(-1)) return {};
+  std::string out(utf8.size() + 4, '\0');
+  char* in = const_cast<char*>(utf8.data());
+  char* dst = out.data();
+  size_t inLeft = utf8.size(), dstLeft = out.size();
+  size_t r = iconv(cd, &in, &inLeft, &dst, &dstLeft);
+  iconv_close(cd);
+  if (r == size_t(-1) || inLeft != 0) return {};
+  out.resize(out.size() - dstLeft);
+  return out;
+}
+
 namespace {
 
 // One iconv call per code; false when iconv has no character for it.

@@ -15,6 +15,10 @@ std::string ToUtf8(const std::string& shiftJis);
 // has no Shift-JIS form, or a malformed sequence, becomes '?'.
 std::string ToShiftJis(const std::string& utf8);
 
+// UTF-8 to code page 932 for names that must match exactly: empty when
+// `utf8` is not well-formed or holds a character code page 932 lacks.
+std::string ToShiftJisExactly(const std::string& utf8);
+
 // The code point of a code page 932 character: a single byte, or lead byte x
 // 256 + trail byte. 0 for a code that names no character (an unassigned
 // pair, a lead byte alone, a trail byte outside 0x40..0xFC). Thread-safe;

@@ -249,3 +249,50 @@ TEST_F(ArchiveTools, CompressAndExpandRoundTrip) {
 
 }  // namespace
 }  // namespace qavz
+
+namespace qavz {
+namespace {
+
+struct NamesCase {
+  const char* name;
+  std::vector<std::string> options;
+  std::string onDisk;  // the file unpacked, the folder packed
+};
+void PrintTo(const NamesCase& c, std::ostream* os) { *os << c.name; }
+
+class ArchiveNames : public test::FilesTest, public testing::WithParamInterface<NamesCase> {};
+
+// "ソフト\表.txt" in the archive is code page 932 (both with 0x5C trail
+// bytes); --names utf8 spells it in UTF-8 on disk and back.
+const std::string kMemberSjis = "\x83\x5C\x83\x74\x83\x67\\\x95\x5C.txt";
+
+TEST_P(ArchiveNames, UnpackAndPackBackToTheSameMember) {
+  test::WriteFile("n.bin", Archive({{kMemberSjis, "7"}}));
+  std::vector<std::string> unpack = {"unpack"};
+  for (const std::string& o : GetParam().options) unpack.push_back(o);
+  unpack.push_back("n.bin");
+  unpack.push_back("out");
+  ASSERT_EQ(Tool(unpack), 0);
+  EXPECT_EQ(Text("out/" + GetParam().onDisk), "7");
+  std::vector<std::string> pack = {"pack"};
+  for (const std::string& o : GetParam().options) pack.push_back(o);
+  pack.push_back("out");
+  ASSERT_EQ(Tool(pack), 0);
+  EXPECT_EQ(MemberNames("out.bin"), std::vector<std::string>{kMemberSjis});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ArchiveTools, ArchiveNames,
+    testing::Values(NamesCase{"Default", {}, "\x83\x5C\x83\x74\x83\x67/\x95\x5C.txt"},
+                    NamesCase{"Cp932", {"--names", "cp932"}, "\x83\x5C\x83\x74\x83\x67/\x95\x5C.txt"},
+                    NamesCase{"Utf8", {"--names=utf8"}, "ソフト/表.txt"}),
+    [](const testing::TestParamInfo<NamesCase>& info) { return std::string(info.param.name); });
+
+TEST_F(ArchiveTools, PackRefusesANameCodePage932CannotSpell) {
+  test::WriteFile("e/\xF0\x9F\x98\x80.txt", "x");
+  EXPECT_EQ(Tool({"pack", "--names", "utf8", "e"}), 1);
+  EXPECT_EQ(Tool({"pack", "--names", "latin1", "e"}), 2);
+}
+
+}  // namespace
+}  // namespace qavz
