@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "vm/arena.h"
 
@@ -35,6 +36,10 @@ bool CheckSourceFile(const char* path, bool listing, bool echo,
 enum class MessageForm { kClassic, kGnu };
 void SetMessageForm(MessageForm form, const std::string& startDir);
 MessageForm CurrentMessageForm();
+
+// The sources the last compile opened (the main file first, then each
+// include as the compile reached it), as paths it opened them by.
+std::vector<std::string> LastCompileSources();
 
 // The messages of the last compile in UTF-8 (empty when none were gathered).
 const char* LastCompileMessages();

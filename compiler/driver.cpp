@@ -22,6 +22,7 @@ int MainFunction = -1;
 namespace {
 
 std::mutex CompileMutex;  // compiles never overlap
+std::vector<std::string> LastSources;
 
 // The include directory is the path up to its last separator; a Linux path
 // with slashes is split the same way as a Windows one with backslashes.
@@ -104,6 +105,7 @@ int Compile(const char* path, Addr dest, uint32_t capacity, uint32_t* codeSize, 
   Work = nullptr;
   *text = TakeErrorText();
   *gnuText = TakeGnuText();
+  LastSources = SourcesRead;
   CloseListing();
   return result;
 }
@@ -143,6 +145,11 @@ bool CheckSourceFile(const char* path, bool listing, bool echo, CompileMessages 
   bool ok = CompileScript(path, 0, 0, &code, &data, messages);
   compiler::ListingSwitch = compiler::EchoSwitch = false;
   return ok;
+}
+
+std::vector<std::string> LastCompileSources() {
+  std::lock_guard<std::mutex> lock(compiler::CompileMutex);
+  return compiler::LastSources;
 }
 
 void InstallCompiler() { SetCompilerEntry(compiler::Entry); }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "vm/arena.h"
 #include "vm/opcodes.h"
@@ -111,7 +112,8 @@ struct SourceFrame {
   int line;
 };
 extern SourceFrame Frames[kFrameCount];
-extern int FrameTop;  // index of the top frame, -1 before the main file
+extern std::vector<std::string> SourcesRead;  // every source the compile opened, in order
+extern int FrameTop;                          // index of the top frame, -1 before the main file
 extern char LineBuffer[kLineBytes];
 extern const char* ReadPtr;  // next character of the line or macro body
 extern int Ch;               // current character, kEndOfSource after the end

@@ -9,6 +9,7 @@ namespace qavz::compiler {
 
 uint8_t CharClasses[256];
 SourceFrame Frames[kFrameCount];
+std::vector<std::string> SourcesRead;
 int FrameTop = -1;
 char LineBuffer[kLineBytes];
 const char* ReadPtr = LineBuffer;
@@ -86,6 +87,7 @@ void OpenSource(const char* name, size_t n) {
   std::memcpy(f.path + (dir < kPathBytes ? dir : kPathBytes - 1), name, keep);
   f.path[dir + keep < kPathBytes ? dir + keep : kPathBytes - 1] = 0;
   if (!fits) Fail(kErrOpen);
+  SourcesRead.push_back(f.path);
   int err = LoadSourceFile(f.path, &f.text, &f.size);
   if (err) Fail(err);
   MacroBudget += 32ull * f.size;
@@ -127,6 +129,7 @@ void BuildCharClasses() {
 }
 
 void ResetReader() {
+  SourcesRead.clear();
   FrameTop = -1;
   LineBuffer[0] = 0;
   ReadPtr = LineBuffer;

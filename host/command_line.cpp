@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/config.h"
+#include "host/tool_commands.h"
 
 namespace qavz {
 
@@ -207,6 +208,11 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, const std::strin
   std::string first = argv[1];
   for (const Subcommand& sub : kSubcommands)
     if (first == sub.word) return sub.parse(argc, argv);
+  if (FindToolCommand(first)) {
+    line.command = Command::kTool;
+    line.toolArgument = 1;
+    return line;
+  }
   if (first.size() > 1 && first[0] == '-') {
     line.error = "unknown option " + first;
   } else if (argc > 2) {

@@ -6,7 +6,7 @@
 
 namespace qavz {
 
-enum class Command { kTitle, kRun, kCheck, kListing, kArchiveTool, kHelp, kVersion, kUsage };
+enum class Command { kTitle, kRun, kCheck, kListing, kArchiveTool, kTool, kHelp, kVersion, kUsage };
 
 struct CommandLine {
   Command command = Command::kUsage;
@@ -19,7 +19,7 @@ struct CommandLine {
   bool echo = false;     // kListing: --echo
   std::string messages;  // --messages=gnu|classic; empty: by the terminal and locale
   int64_t timeoutMs = -1;
-  int toolArgument = 0;  // kArchiveTool: argv index of the tool's verb
+  int toolArgument = 0;  // kArchiveTool, kTool: argv index of the tool's verb
   std::string error;     // kUsage: what is wrong (empty: nothing was given)
 };
 

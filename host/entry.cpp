@@ -13,6 +13,7 @@
 #include "host/runtime.h"
 #include "host/script_threads.h"
 #include "host/subsystems.h"
+#include "host/tool_commands.h"
 #include "platform/process.h"
 #include "platform/signals.h"
 
@@ -75,6 +76,7 @@ int RunProcess(int argc, char** argv) {
   switch (line.command) {
     case Command::kHelp:
       std::fputs(kUsageText, stdout);
+      std::fputs(ToolUsageLines().c_str(), stdout);
       return 0;
     case Command::kVersion:
       std::printf("qavz %s\n", QAVZ_VERSION);
@@ -82,6 +84,7 @@ int RunProcess(int argc, char** argv) {
     case Command::kUsage:
       if (!line.error.empty()) std::fprintf(stderr, "qavz: %s\n", line.error.c_str());
       std::fputs(kUsageText, stderr);
+      std::fputs(ToolUsageLines().c_str(), stderr);
       return kStatusUsage;
     case Command::kCheck:
       return RunCheckCommand(line.script);
@@ -89,6 +92,9 @@ int RunProcess(int argc, char** argv) {
       return RunListingCommand(line.script, line.echo);
     case Command::kArchiveTool:
       return RunArchiveTool(argc - line.toolArgument, argv + line.toolArgument);
+    case Command::kTool:
+      return FindToolCommand(argv[line.toolArgument])
+          ->run(argc - line.toolArgument, argv + line.toolArgument);
     case Command::kRun:
     case Command::kTitle:
       break;

@@ -1,0 +1,266 @@
+// qavz doctor TITLE: compiles every program of a title and says, in one
+// report, what stands between it and a good run on this machine: natives
+// this build lacks, data files that are missing or found only by another
+// spelling, fonts, and where saves go. Exit status 0 when the title should
+// run, 1 when it should not, 2 for a bad command line.
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "compiler/compiler.h"
+#include "core/config.h"
+#include "core/data_files.h"
+#include "core/report_error.h"
+#include "core/save_folder.h"
+#include "graphics/font_slots.h"
+#include "host/command_line.h"
+#include "host/native_table.h"
+#include "host/tool_commands.h"
+#include "platform/file_system.h"
+#include "platform/fonts.h"
+#include "platform/path_map.h"
+#include "platform/process.h"
+#include "platform/text_encoding.h"
+#include "tools/commands/source_scan.h"
+
+namespace qavz::tools {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Natives this build has only as placeholders (generated at configure time
+// from the QAVZ_UNBUILT_NATIVE lines of */unbuilt_natives.cpp).
+const char* const kUnbuiltNatives[] = {
+#include "unbuilt_natives.inc"
+    nullptr};
+
+// Where a native takes a file the title reads: the argument's position.
+struct FileArgument {
+  const char* native;
+  int argument;
+};
+constexpr FileArgument kReadArguments[] = {
+    {"jump", 0},      {"call", 0},       {"gload", 1},     {"dload", 3}, {"midi_load", 0},
+    {"snd_load", 1},  {"media_open", 0}, {"pack_open", 0}, {"mload", 0}, {"fopen", 0},
+    {"file_copy", 0}, {"file_move", 0},  {"file_size", 0},
+};
+
+// Japanese Windows face every title draws in unless it says otherwise.
+const char kDefaultFace[] = "\x82\x6c\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4e";  // ＭＳ ゴシック
+
+std::string Utf8(const std::string& sjis) { return platform::ToUtf8(sjis); }
+
+bool IsReadArgument(const Literal& literal) {
+  for (const FileArgument& a : kReadArguments)
+    if (literal.callee == a.native && literal.argument == a.argument)
+      // fopen reads only in modes "r" and "r+".
+      return literal.callee != "fopen" || (!literal.nextLiteral.empty() && literal.nextLiteral[0] == 'r');
+  return false;
+}
+
+bool IsUnbuilt(const std::string& name) {
+  for (const char* const* n = kUnbuiltNatives; *n; ++n)
+    if (name == *n) return true;
+  return false;
+}
+
+bool IsNative(const std::string& name) {
+  for (const NativeEntry& e : kNativeTable)
+    if (name == e.name) return true;
+  return false;
+}
+
+struct Report {
+  std::vector<std::string> programs, natives, files, fonts, saves;
+  int problems = 0;
+
+  void Add(std::vector<std::string>& section, bool problem, const std::string& line) {
+    section.push_back(std::string(problem ? "  ! " : "    ") + line);
+    problems += problem;
+  }
+};
+
+// One program: compiled as the runtime compiles it; every source it read is
+// scanned. Programs named by call and jump join the queue.
+struct Survey {
+  std::vector<std::string> queue;
+  std::set<std::string> seenPrograms, seenSources;
+  std::set<std::string> called;
+  std::vector<std::pair<std::string, Literal>> literals;  // source, literal
+};
+
+void CompileProgram(const std::string& program, Survey& survey, Report& report) {
+  bool ok = CheckSourceFile(program.c_str(), false, false, CompileMessages::kCollectOnly);
+  std::string messages = LastCompileMessages();
+  std::vector<std::string> sources = LastCompileSources();
+  if (ok) {
+    report.Add(report.programs, false,
+               Utf8(program) + ": compiles (" + std::to_string(sources.size()) + " sources)");
+  } else {
+    std::string first = messages.substr(0, messages.find('\n'));
+    report.Add(report.programs, true, Utf8(program) + ": does not compile: " + first);
+  }
+  for (const std::string& source : sources) {
+    if (!survey.seenSources.insert(source).second) continue;
+    std::vector<uint8_t> bytes;
+    if (LoadDataFile(source.c_str(), bytes) != DataFileResult::kOk) continue;
+    SourceFacts facts = ScanSource(std::string(bytes.begin(), bytes.end()));
+    survey.called.insert(facts.called.begin(), facts.called.end());
+    for (Literal& literal : facts.literals) {
+      if ((literal.callee == "call" || literal.callee == "jump") && literal.argument == 0 &&
+          survey.seenPrograms.insert(literal.text).second)
+        survey.queue.push_back(literal.text);
+      survey.literals.emplace_back(source, std::move(literal));
+    }
+  }
+}
+
+void CheckNatives(const Survey& survey, Report& report) {
+  for (const std::string& name : survey.called)
+    if (IsNative(name) && IsUnbuilt(name))
+      report.Add(report.natives, true, name + ": not built in this qavz");
+  if (report.natives.empty()) report.natives.push_back("    every native the title calls is built");
+}
+
+// A file the title names: found as written, by letter case, in another
+// encoding, inside a pack archive, or not at all. Only a file a native
+// reads makes the title fail; other names are noted.
+void CheckFile(const std::string& source, const Literal& literal, Report& report) {
+  platform::PathMatch match;
+  std::string host = platform::MapPath(literal.text, match);
+  std::string where = Utf8(source) + ":" + std::to_string(literal.line) + ": \"" + Utf8(literal.text) + "\"";
+  bool read = IsReadArgument(literal);
+  switch (match) {
+    case platform::PathMatch::kExact:
+      return;
+    case platform::PathMatch::kCase:
+      return report.Add(report.files, false, where + " found only in another letter case: " + Utf8(host));
+    case platform::PathMatch::kEncoding:
+      return report.Add(report.files, false, where + " found only under another encoding: " + Utf8(host));
+    case platform::PathMatch::kMissing:
+      break;
+  }
+  std::vector<uint8_t> bytes;
+  if (LoadDataFile(literal.text.c_str(), bytes) == DataFileResult::kOk) return;  // in a pack archive
+  report.Add(report.files, read, where + (read ? " is missing" : " not found (the title may make it)"));
+}
+
+void CheckFiles(const Survey& survey, Report& report) {
+  std::set<std::string> seen;
+  for (const auto& [source, literal] : survey.literals) {
+    bool written = literal.callee == "gsave" || literal.callee == "pack_save" ||
+                   literal.callee == "sysfile" || (literal.callee == "fopen" && !IsReadArgument(literal));
+    if (written || !(IsReadArgument(literal) || LooksLikeFileName(literal.text))) continue;
+    if (!seen.insert(literal.text).second) continue;
+    CheckFile(source, literal, report);
+  }
+  if (report.files.empty()) report.files.push_back("    every file the title names is where it says");
+}
+
+void CheckFace(const std::string& face, Report& report) {
+  platform::FontFile file;
+  std::string name = Utf8(face);
+  if (ConfiguredFontFile(face, file)) {
+    std::error_code ec;
+    bool there = fs::exists(file.path, ec);
+    return report.Add(report.fonts, !there,
+                      name + ": " + file.path + (there ? " (the title's own)" : " is missing"));
+  }
+  if (!platform::FindFontFile(name, false, false, file))
+    return report.Add(report.fonts, true, name + ": no Japanese font is installed (fonts-ipafont)");
+  report.Add(report.fonts, false, name + ": " + file.path);
+}
+
+void CheckFonts(const Survey& survey, Report& report) {
+  std::set<std::string> faces = {kDefaultFace};
+  for (const auto& [source, literal] : survey.literals) {
+    platform::FontFile ignored;
+    if (platform::IsJapaneseWindowsFace(Utf8(literal.text)) || ConfiguredFontFile(literal.text, ignored))
+      faces.insert(literal.text);
+  }
+  for (const std::string& face : faces) CheckFace(face, report);
+}
+
+void CheckSaves(const TitlePaths& paths, Report& report) {
+  const std::string& folder = SaveFolder();
+  if (folder.empty()) return report.Add(report.saves, false, "written beside the title, in " + paths.baseDir);
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  bool writable = !ec && platform::CanWriteFolder(folder);
+  report.Add(report.saves, !writable,
+             "the title's folder cannot be written: saves go to " + folder +
+                 (writable ? "" : ", which cannot be made"));
+}
+
+void Print(const char* heading, const std::vector<std::string>& lines) {
+  std::printf("%s\n", heading);
+  for (const std::string& line : lines) std::printf("%s\n", line.c_str());
+}
+
+// A line on a terminal that says which program is compiling; large titles
+// take a while.
+void Progress(size_t done, size_t total, const std::string& program) {
+  if (!platform::StandardErrorIsTerminal()) return;
+  std::fprintf(stderr, "\r\033[Kcompiling %zu/%zu %s", done, total, Utf8(program).c_str());
+  std::fflush(stderr);
+}
+
+int RunDoctor(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: qavz doctor TITLE\n");
+    return 2;
+  }
+  std::string error;
+  std::string executable = ResolveTitle(argv[1], error);
+  if (executable.empty()) {
+    std::fprintf(stderr, "qavz doctor: %s\n", error.c_str());
+    return 2;
+  }
+  TitlePaths paths = DerivePaths(executable);
+  ThePaths() = paths;
+  ChooseSaveFolder(paths.baseDir, paths.name);
+  TheConfig() = ReadConfig(paths.configFile, CpuHasMmxCached());
+  SetErrorLevel(0);  // the report says it all; no boxes
+  std::error_code ec;
+  fs::current_path(paths.baseDir, ec);
+  std::string main = platform::MapPath(MainScriptPath(TheConfig(), paths.name));
+
+  Report report;
+  Survey survey;
+  survey.queue.push_back(main);
+  survey.seenPrograms.insert(main);
+  for (size_t i = 0; i < survey.queue.size(); ++i) {
+    Progress(i + 1, survey.queue.size(), survey.queue[i]);
+    std::string program = survey.queue[i];
+    CompileProgram(program, survey, report);
+  }
+  if (platform::StandardErrorIsTerminal()) std::fputs("\r\033[K", stderr);
+  CheckNatives(survey, report);
+  CheckFiles(survey, report);
+  CheckFonts(survey, report);
+  CheckSaves(paths, report);
+
+  std::printf("qavz doctor: %s (%s)\n", Utf8(paths.name).c_str(), paths.configFile.c_str());
+  Print("programs:", report.programs);
+  Print("natives:", report.natives);
+  Print("files:", report.files);
+  Print("fonts:", report.fonts);
+  Print("saves:", report.saves);
+  if (report.problems == 0) {
+    std::printf("the title should run\n");
+    return 0;
+  }
+  std::printf("%d problem%s (marked !): the title will not run as it should\n", report.problems,
+              report.problems == 1 ? "" : "s");
+  return 1;
+}
+
+const ToolCommand kDoctor = {"doctor", "doctor TITLE", RunDoctor};
+const bool kRegistered = (RegisterToolCommand(&kDoctor), true);
+
+}  // namespace
+
+}  // namespace qavz::tools
