@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 const char kUsageText[] =
     "usage: qavz TITLE                  run a title: GAME.EXE, GAME.cfg or its folder\n"
-    "       qavz run [--headless] [--result] [--config FILE.cfg] [--timeout MS]\n"
+    "       qavz run [--headless] [--result] [--watch] [--config FILE.cfg] [--timeout MS]\n"
     "                [--snapshot FILE.png] [--messages=gnu|classic] FILE.c\n"
     "       qavz check [--messages=gnu|classic] FILE.c\n"
     "       qavz listing [--echo] FILE.c\n"
@@ -77,6 +77,7 @@ struct Option {
 constexpr Option kOptions[] = {
     {"--headless", Command::kRun, false, [](CommandLine& l, const char*) { l.headless = true; }},
     {"--result", Command::kRun, false, [](CommandLine& l, const char*) { l.printResult = true; }},
+    {"--watch", Command::kRun, false, [](CommandLine& l, const char*) { l.watch = true; }},
     {"--config", Command::kRun, true, [](CommandLine& l, const char* v) { l.configFile = v; }},
     {"--timeout", Command::kRun, true,
      [](CommandLine& l, const char* v) {

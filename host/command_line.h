@@ -15,6 +15,7 @@ struct CommandLine {
   std::string configFile;  // kRun: --config
   std::string snapshot;    // kRun: --snapshot, the PNG file for the last frame
   bool headless = false;   // kRun: --headless
+  bool watch = false;      // kRun: --watch
   bool printResult = false;
   bool echo = false;     // kListing: --echo
   std::string messages;  // --messages=gnu|classic; empty: by the terminal and locale

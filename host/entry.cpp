@@ -49,6 +49,7 @@ int RunScript(const CommandLine& line) {
   options.printResult = line.printResult;
   options.timeoutMs = line.timeoutMs;
   options.snapshot = line.snapshot.empty() ? "" : AbsolutePath(line.snapshot);
+  options.watch = line.watch;
   return RunRuntime(paths, options);
 }
 
@@ -61,7 +62,10 @@ int RunTitle(const CommandLine& line) {
 // Chosen before anything compiles; paths in messages are shown relative to
 // the folder qavz was started in.
 void ChooseMessageForm(const CommandLine& line) {
-  bool gnu = WantGnuMessages(line.messages, platform::StandardErrorIsTerminal(), std::getenv("LC_ALL"),
+  // Watching streams compile errors to the terminal: in GNU form unless
+  // the classic one was asked for.
+  bool gnu = (line.watch && line.messages.empty()) ||
+             WantGnuMessages(line.messages, platform::StandardErrorIsTerminal(), std::getenv("LC_ALL"),
                              std::getenv("LC_MESSAGES"), std::getenv("LANG"));
   std::error_code ec;
   SetMessageForm(gnu ? MessageForm::kGnu : MessageForm::kClassic, std::filesystem::current_path(ec).string());

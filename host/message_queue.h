@@ -29,6 +29,7 @@ enum MessageId : uint32_t {
   kMsgDebugClear = 0x8004,
   kMsgVideoPaint = 0x8005,  // media video: paint what its pictures changed
   kMsgWindowCall = 0x8006,  // a subsystem's work for the window thread (`call`)
+  kMsgRestart = 0x8007,     // `qavz run --watch`: a source changed
 };
 
 struct Message {

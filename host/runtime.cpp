@@ -13,6 +13,7 @@
 #include "host/main_window.h"
 #include "host/message_queue.h"
 #include "host/script_threads.h"
+#include "host/source_watch.h"
 #include "host/window_view.h"
 #include "platform/instance_lock.h"
 #include "platform/path_map.h"
@@ -151,7 +152,10 @@ int RunRuntime(const TitlePaths& paths, const RunOptions& options) {
   }
   ObserveStep("message loop");  // 10
   bool timedOut = false;
-  int code = RunMessageLoop(LoopOptions{options.exitWhenEnded || Headless(), options.timeoutMs}, timedOut);
+  if (options.watch) StartWatching();
+  bool endWithThreads = (options.exitWhenEnded || Headless()) && !options.watch;
+  int code = RunMessageLoop(LoopOptions{endWithThreads, options.timeoutMs}, timedOut);
+  StopWatching();
   bool snapshotFailed = !options.snapshot.empty() && !WriteSnapshot(options.snapshot);
 
   CloseWindowThread();  // 11

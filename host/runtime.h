@@ -15,6 +15,7 @@ struct RunOptions {
   bool printResult = false;    // `qavz run --result`
   int64_t timeoutMs = -1;      // `qavz run --timeout`; -1 none
   std::string snapshot;        // `qavz run --snapshot`: PNG of the last frame
+  bool watch = false;          // `qavz run --watch`: restart on a source change, never end
 };
 
 // Exit statuses of `qavz run`.

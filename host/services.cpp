@@ -16,6 +16,7 @@
 #include "core/service_hooks.h"
 #include "core/service_request.h"
 #include "files/system_file.h"
+#include "host/source_watch.h"
 #include "vm/interpreter.h"
 #include "vm/native_dispatch.h"
 #include "vm/native_table.h"
@@ -237,6 +238,7 @@ void LoadMainProgram(const char* path) {
   if (!path || !*path) return;
   const Config& config = TheConfig();
   MachineContext* context = LoadProgram(path, config.programSize, config.stackSize);
+  NoteCompiledSources();
   if (!context) {
     MarkCompileFailed();
     return;

@@ -10,6 +10,7 @@
 #include "host/runtime.h"
 #include "host/script_threads.h"
 #include "host/services.h"
+#include "host/source_watch.h"
 #include "host/video_window.h"
 #include "host/window_view.h"
 #include "platform/text_encoding.h"
@@ -76,6 +77,7 @@ int32_t OnErrorBox(const Message& message) { return ShowBoxOnThisThread(message.
 int32_t OnWindowCall(const Message& message) {
   return message.call ? message.call(message.wParam, message.lParam) : 0;
 }
+int32_t OnRestart(const Message&) { return OnRestartMessage(); }
 
 struct MessageRow {
   uint32_t id;
@@ -92,6 +94,7 @@ constexpr MessageRow kHostMessages[] = {
     {kMsgDebugClear, OnDebugClear},         // log_clear: empty the debug output
     {kMsgVideoPaint, OnVideoPaintMessage},  // media video: paint its new picture
     {kMsgWindowCall, OnWindowCall},         // cursor natives: work on the window
+    {kMsgRestart, OnRestart},               // run --watch: a source changed
 };
 
 }  // namespace
