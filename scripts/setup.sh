@@ -44,6 +44,7 @@ packages=(
   tcc                    # benchmarks
   imagemagick            # interop
   python3-pil            # interop
+  lintian                # packaging
 )
 missing=()
 for p in "${packages[@]}"; do
