@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 namespace qavz::platform {
 
@@ -36,5 +37,27 @@ void ExitNow(int status) {
 }
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+std::string ExecutableFile() {
+  std::error_code error;
+  fs::path self = fs::read_symlink("/proc/self/exe", error);
+  return error ? std::string() : self.string();
+}
+
+std::vector<std::string> LoadedLibraries() {
+  std::vector<std::string> libraries;
+  std::ifstream maps("/proc/self/maps");
+  std::string line;
+  while (std::getline(maps, line)) {
+    size_t slash = line.find('/');
+    if (slash == std::string::npos) continue;
+    std::string path = line.substr(slash);
+    if (path.find(".so") == std::string::npos) continue;
+    bool seen = false;
+    for (const std::string& l : libraries) seen = seen || l == path;
+    if (!seen) libraries.push_back(path);
+  }
+  return libraries;
+}
 
 }  // namespace qavz::platform

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace qavz::platform {
 
@@ -14,6 +15,13 @@ std::string PathAsStarted(const char* argv0);
 // running exit handlers or destructors: for a process that has threads it
 // could not stop (they may hold locks the normal exit would wait for).
 [[noreturn]] void ExitNow(int status);
+
+// The running executable's own file (symbolic links resolved); empty when
+// it cannot be found.
+std::string ExecutableFile();
+
+// The shared libraries the process has loaded, by path, each once.
+std::vector<std::string> LoadedLibraries();
 
 // True when standard error is a terminal (someone reads it as it comes).
 bool StandardErrorIsTerminal();

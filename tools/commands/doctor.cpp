@@ -5,17 +5,13 @@
 // run, 1 when it should not, 2 for a bad command line.
 #include <cstdio>
 #include <filesystem>
-#include <set>
 #include <string>
 #include <vector>
 
-#include "compiler/compiler.h"
 #include "core/config.h"
 #include "core/data_files.h"
-#include "core/report_error.h"
 #include "core/save_folder.h"
 #include "graphics/font_slots.h"
-#include "host/command_line.h"
 #include "host/native_table.h"
 #include "host/tool_commands.h"
 #include "platform/file_system.h"
@@ -24,6 +20,7 @@
 #include "platform/process.h"
 #include "platform/text_encoding.h"
 #include "tools/commands/source_scan.h"
+#include "tools/commands/title_survey.h"
 
 namespace qavz::tools {
 
@@ -47,9 +44,6 @@ constexpr FileArgument kReadArguments[] = {
     {"snd_load", 1},  {"media_open", 0}, {"pack_open", 0}, {"mload", 0}, {"fopen", 0},
     {"file_copy", 0}, {"file_move", 0},  {"file_size", 0},
 };
-
-// Japanese Windows face every title draws in unless it says otherwise.
-const char kDefaultFace[] = "\x82\x6c\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4e";  // ＭＳ ゴシック
 
 std::string Utf8(const std::string& sjis) { return platform::ToUtf8(sjis); }
 
@@ -83,42 +77,19 @@ struct Report {
   }
 };
 
-// One program: compiled as the runtime compiles it; every source it read is
-// scanned. Programs named by call and jump join the queue.
-struct Survey {
-  std::vector<std::string> queue;
-  std::set<std::string> seenPrograms, seenSources;
-  std::set<std::string> called;
-  std::vector<std::pair<std::string, Literal>> literals;  // source, literal
-};
-
-void CompileProgram(const std::string& program, Survey& survey, Report& report) {
-  bool ok = CheckSourceFile(program.c_str(), false, false, CompileMessages::kCollectOnly);
-  std::string messages = LastCompileMessages();
-  std::vector<std::string> sources = LastCompileSources();
-  if (ok) {
-    report.Add(report.programs, false,
-               Utf8(program) + ": compiles (" + std::to_string(sources.size()) + " sources)");
-  } else {
-    std::string first = messages.substr(0, messages.find('\n'));
-    report.Add(report.programs, true, Utf8(program) + ": does not compile: " + first);
-  }
-  for (const std::string& source : sources) {
-    if (!survey.seenSources.insert(source).second) continue;
-    std::vector<uint8_t> bytes;
-    if (LoadDataFile(source.c_str(), bytes) != DataFileResult::kOk) continue;
-    SourceFacts facts = ScanSource(std::string(bytes.begin(), bytes.end()));
-    survey.called.insert(facts.called.begin(), facts.called.end());
-    for (Literal& literal : facts.literals) {
-      if ((literal.callee == "call" || literal.callee == "jump") && literal.argument == 0 &&
-          survey.seenPrograms.insert(literal.text).second)
-        survey.queue.push_back(literal.text);
-      survey.literals.emplace_back(source, std::move(literal));
+void ReportPrograms(const TitleSurvey& survey, Report& report) {
+  for (const CompiledProgram& p : survey.programs) {
+    if (p.ok) {
+      report.Add(report.programs, false,
+                 Utf8(p.path) + ": compiles (" + std::to_string(p.sources) + " sources)");
+    } else {
+      report.Add(report.programs, true,
+                 Utf8(p.path) + ": does not compile: " + p.messages.substr(0, p.messages.find('\n')));
     }
   }
 }
 
-void CheckNatives(const Survey& survey, Report& report) {
+void CheckNatives(const TitleSurvey& survey, Report& report) {
   for (const std::string& name : survey.called)
     if (IsNative(name) && IsUnbuilt(name))
       report.Add(report.natives, true, name + ": not built in this qavz");
@@ -148,7 +119,7 @@ void CheckFile(const std::string& source, const Literal& literal, Report& report
   report.Add(report.files, read, where + (read ? " is missing" : " not found (the title may make it)"));
 }
 
-void CheckFiles(const Survey& survey, Report& report) {
+void CheckFiles(const TitleSurvey& survey, Report& report) {
   std::set<std::string> seen;
   for (const auto& [source, literal] : survey.literals) {
     bool written = literal.callee == "gsave" || literal.callee == "pack_save" ||
@@ -174,14 +145,8 @@ void CheckFace(const std::string& face, Report& report) {
   report.Add(report.fonts, false, name + ": " + file.path);
 }
 
-void CheckFonts(const Survey& survey, Report& report) {
-  std::set<std::string> faces = {kDefaultFace};
-  for (const auto& [source, literal] : survey.literals) {
-    platform::FontFile ignored;
-    if (platform::IsJapaneseWindowsFace(Utf8(literal.text)) || ConfiguredFontFile(literal.text, ignored))
-      faces.insert(literal.text);
-  }
-  for (const std::string& face : faces) CheckFace(face, report);
+void CheckFonts(const TitleSurvey& survey, Report& report) {
+  for (const std::string& face : NeededFaces(survey)) CheckFace(face, report);
 }
 
 void CheckSaves(const TitlePaths& paths, Report& report) {
@@ -214,30 +179,15 @@ int RunDoctor(int argc, char** argv) {
     return 2;
   }
   std::string error;
-  std::string executable = ResolveTitle(argv[1], error);
-  if (executable.empty()) {
+  TitlePaths paths;
+  if (!OpenTitle(argv[1], paths, error)) {
     std::fprintf(stderr, "qavz doctor: %s\n", error.c_str());
     return 2;
   }
-  TitlePaths paths = DerivePaths(executable);
-  ThePaths() = paths;
-  ChooseSaveFolder(paths.baseDir, paths.name);
-  TheConfig() = ReadConfig(paths.configFile, CpuHasMmxCached());
-  SetErrorLevel(0);  // the report says it all; no boxes
-  std::error_code ec;
-  fs::current_path(paths.baseDir, ec);
-  std::string main = platform::MapPath(MainScriptPath(TheConfig(), paths.name));
-
-  Report report;
-  Survey survey;
-  survey.queue.push_back(main);
-  survey.seenPrograms.insert(main);
-  for (size_t i = 0; i < survey.queue.size(); ++i) {
-    Progress(i + 1, survey.queue.size(), survey.queue[i]);
-    std::string program = survey.queue[i];
-    CompileProgram(program, survey, report);
-  }
+  TitleSurvey survey = SurveyTitle(paths, Progress);
   if (platform::StandardErrorIsTerminal()) std::fputs("\r\033[K", stderr);
+  Report report;
+  ReportPrograms(survey, report);
   CheckNatives(survey, report);
   CheckFiles(survey, report);
   CheckFonts(survey, report);
