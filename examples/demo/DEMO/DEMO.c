@@ -3,13 +3,16 @@
    on standard output when headless or with DebugMode on), starts MIDI
    music and two sound effects, bounces balls over a background with the
    sprite system for half of "Frames" frames of section [Demo] of the
-   configuration (90 when absent), then plays a small game: catch the stars
-   (a coin sounds), dodge the comets (a hit sounds), with the keyboard, a
-   game pad or the mouse. It ends on Esc, or once nobody has played for
-   "Frames" frames (the game plays itself meanwhile); the window stays open,
-   showing the last frame, until it is closed. Headless, the runtime ends
-   with the program. The game runs while no other script thread runs: with
-   several running, each thread gives the processor away after every slice. */
+   configuration (90 when absent), fades them out with two image filters,
+   then plays a small game: catch the stars (a coin sounds and the screen
+   ripples), dodge the comets (a hit sounds), with the keyboard, a game pad
+   or the mouse; a lost game whirls away (effects.h). Two copies can play it
+   together over TCP ("Port" and "Join" of [Demo], link.h). It ends on Esc,
+   or once nobody has played for "Frames" frames (the game plays itself
+   meanwhile); the window stays open, showing the last frame, until it is
+   closed. Headless, the runtime ends with the program. The game runs while
+   no other script thread runs: with several running, each thread gives the
+   processor away after every slice. */
 // expect: qavz demo: starting
 // expect: primes below 10000: 1229
 // expect: fib(20) = 6765
@@ -17,6 +20,8 @@
 // expect: worker thread: sum of squares below 1000 = 332833500
 // expect: qavz demo: music and sound effects
 // expect: sprites: 8 balls, sp_count 8, last ball drawn 1
+// expect: scene change: the balls faded out through blur and monotone
+// expect: game: 90 frames, 3 stars caught, 90 shown through effects
 // expect: qavz demo: done
 // result: 1229
 #include "natives.h"
@@ -54,11 +59,14 @@ char sieve[10000];
 int worker_done;
 int worker_sum;
 
-/* Plane 0, the page the window shows: width, height, depth, the address of
-   pixel (0, 0) and the step from one row to the next one down. */
+/* The plane the game draws on (the canvas of effects.h): width, height,
+   depth, the address of pixel (0, 0) and the step from one row to the next
+   one down. */
 int page[5];
 
-/* Writes one pixel of the page straight into its memory. */
+#include "effects.h"
+
+/* Writes one pixel of the canvas straight into its memory. */
 void put_pixel(int x, int y, int rgb)
 {
     char *p;
@@ -98,7 +106,7 @@ void box(int left, int top, int right, int bottom, int rgb)
     r[1] = top;
     r[2] = right;
     r[3] = bottom;
-    gfill(0, r, rgb);
+    gfill(canvas, r, rgb);
 }
 
 char font[44];
@@ -123,10 +131,10 @@ void make_fonts()
 void draw_captions(int t)
 {
     font_use(1);
-    gtext(0, 40 + (sin(t * 10) * 60 >> 16), page[1] - 56, 0xFF,
+    gtext(canvas, 40 + (sin(t * 10) * 60 >> 16), page[1] - 56, 0xFF,
           "qavz \x82\xCC\x90\xA2\x8A\x45\x82\xD6\x82\xE6\x82\xA4\x82\xB1\x82\xBB");
     font_use(2);
-    gtext(0, 40, page[1] - 140, 0xFF, "\x93\xFA\x96\x7B\x8C\xEA\x82\xCC\x95\xB6\x8E\x9A");
+    gtext(canvas, 40, page[1] - 140, 0xFF, "\x93\xFA\x96\x7B\x8C\xEA\x82\xCC\x95\xB6\x8E\x9A");
     font_use(0);
 }
 
@@ -143,7 +151,7 @@ void draw_background(int t)
     cy = page[1] / 2;
     for (i = 0; i < 24; i++) {
         a = t * 3 + i * 2048 / 24;
-        gline(0, cx, cy, cx + (cos(a) * 300 >> 16), cy + (sin(a) * 300 >> 16), 0x403828);
+        gline(canvas, cx, cy, cx + (cos(a) * 300 >> 16), cy + (sin(a) * 300 >> 16), 0x403828);
     }
 }
 
@@ -185,9 +193,8 @@ void draw_number(int x, int y, int n, int rgb)
 }
 
 /* The game: catch the stars, dodge the comets. Positions are in 1/16
-   pixels. The players' arrays leave room for a second player whose input
-   comes from elsewhere; player_input() is where a player's wishes come
-   from. */
+   pixels. player_input() is where this computer's player's wishes come
+   from; a second player's come from another copy (link.h). */
 #define MAX_PLAYERS 2
 #define STARS 5
 #define COMETS 8
@@ -210,6 +217,7 @@ int px[MAX_PLAYERS], py[MAX_PLAYERS], lives[MAX_PLAYERS], score[MAX_PLAYERS], sa
 int sx[STARS], sy[STARS];
 int cx[COMETS], cy[COMETS], cvx[COMETS], cvy[COMETS];
 int comets;
+int caught;    /* stars caught, all games together */
 int keymode;   /* the configuration's "Input": key numbers are scan codes */
 int point[4];  /* the pointer: x, y, wheel, flags */
 int last_x, last_y;
@@ -225,6 +233,9 @@ int held(char *keys, int which)
         return keys[scan_keys[which]] & 0x80;
     return keys[vk_keys[which]] & 0x80;
 }
+
+/* Two copies playing together. */
+#include "link.h"
 
 int clamp(int v, int low, int high)
 {
@@ -367,7 +378,9 @@ void move_player(int p, int *in)
     for (i = 0; i < STARS; i++)
         if (near(px[p], py[p], sx[i], sy[i], PLAYER_R + STAR_R)) {
             score[p] += 10;
+            caught++;
             snd_play(2, 0);
+            drop(sx[i] / UNIT, sy[i] / UNIT, 40, 60);
             place_star(i);
             if (score[p] % 50 == 0 && comets < COMETS)
                 place_comet(comets++);
@@ -407,14 +420,14 @@ void draw_game(int t, int paused, int attract)
     for (i = 0; i < STARS; i++) {
         x = sx[i] / UNIT;
         y = sy[i] / UNIT;
-        gline(0, x - STAR_R, y, x + STAR_R, y, 0xFFF060);
-        gline(0, x, y - STAR_R, x, y + STAR_R, 0xFFF060);
+        gline(canvas, x - STAR_R, y, x + STAR_R, y, 0xFFF060);
+        gline(canvas, x, y - STAR_R, x, y + STAR_R, 0xFFF060);
         box(x - 3, y - 3, x + 4, y + 4, 0xFFFFC0);
     }
     for (i = 0; i < comets; i++) {
         x = cx[i] / UNIT;
         y = cy[i] / UNIT;
-        gline(0, x, y, x - cvx[i] * 6 / UNIT, y - cvy[i] * 6 / UNIT, 0xC04020);
+        gline(canvas, x, y, x - cvx[i] * 6 / UNIT, y - cvy[i] * 6 / UNIT, 0xC04020);
         box(x - COMET_R, y - COMET_R, x + COMET_R, y + COMET_R, 0xFF3018);
     }
     for (p = 0; p < players; p++) {
@@ -433,15 +446,44 @@ void draw_game(int t, int paused, int attract)
     }
 }
 
+int all_out()
+{
+    int p;
+    for (p = 0; p < players; p++)
+        if (lives[p] > 0)
+            return 0;
+    return 1;
+}
+
+/* A line of text over the background, shown at once. */
+void show_banner(char *text)
+{
+    draw_background(0);
+    font_use(1);
+    gtext(canvas, 40, page[1] / 2 - 14, 0xFF, text);
+    font_use(0);
+    present();
+    update(0);
+}
+
+/* Sleeps out the rest of the frame: 16 ms from the last call, about 60
+   frames a second however long the frame's work took. */
+void next_frame()
+{
+    int rest;
+    rest = 16 - getcount(0);
+    if (rest > 0)
+        sleep(rest);
+    setcount(0, 0);
+}
+
 /* Plays until Esc, or until nobody has touched anything for `idle_limit`
    frames (about 60 a second; meanwhile the game plays itself). After a game
-   is lost a new one starts. Returns the frames played. Without a page there
-   is nothing to draw on. */
+   is lost it whirls away and a new one starts. Returns the frames played. */
 int game(int idle_limit)
 {
-    int t, idle, paused, over, p, in[4];
-    if (!ginfo(0, page) || page[3] == 0)
-        return 0;
+    int t, idle, paused, over, p, touched, shown, in[MAX_PLAYERS * 4];
+    int *mine, *theirs;
     make_fonts();
     keymode = ini_geti("General", "Input", 0);
     srand(2024);
@@ -450,31 +492,57 @@ int game(int idle_limit)
     getpoint(0);
     last_x = point[0];
     last_y = point[1];
-    players = 1;
+    if (networked) {
+        show_banner(me ? "Joining the other copy..." : "Waiting for the other copy (Esc: play alone)");
+        link_wait(me ? 10 : 60);
+    }
+    players = linked ? 2 : 1;
+    for (p = 0; p < MAX_PLAYERS * 4; p++)
+        in[p] = 0;
     new_game();
-    idle = paused = over = 0;
+    drop(page[0] / 2, page[1] / 2, 160, 240);
+    /* Each player's input: 4 ints from in + 4 * player. */
+    mine = in + me * 4;
+    theirs = in + (1 - me) * 4;
+    idle = paused = over = shown = 0;
+    setcount(0, 0);
     for (t = 0; idle < idle_limit; t++) {
-        player_input(0, in);
-        if (in[IN_BUTTONS] & IN_QUIT)
+        player_input(me, mine);
+        if (!mine[IN_TOUCHED])
+            autopilot(me, mine);
+        /* At the first frame the other copy may still be bouncing balls. */
+        if (linked && !exchange(t, mine, theirs, t == 0 ? 30000 : 5000))
+            link_lost(theirs);
+        if (mine[IN_BUTTONS] & IN_QUIT)
             break;
-        if (in[IN_BUTTONS] & IN_PAUSE)
-            paused = !paused;
-        idle = in[IN_TOUCHED] ? 0 : idle + 1;
-        if (!in[IN_TOUCHED])
-            autopilot(0, in);
+        touched = 0;
+        for (p = 0; p < players; p++) {
+            if (in[p * 4 + IN_BUTTONS] & IN_PAUSE)
+                paused = !paused;
+            touched |= in[p * 4 + IN_TOUCHED];
+        }
+        idle = touched ? 0 : idle + 1;
         if (!paused) {
             for (p = 0; p < players; p++)
-                move_player(p, in);
+                move_player(p, in + p * 4);
             move_comets();
-            if (lives[0] <= 0 && ++over > 120) {
+            if (all_out() && ++over > 120) {
                 new_game();
                 over = 0;
+                drop(page[0] / 2, page[1] / 2, 160, 240);
             }
+            twist = over / 6;
         }
         draw_game(t, paused, idle > 60);
+        shown += present();
         update(0);
-        sleep(16);
+        next_frame();
     }
+    if (linked)
+        link_close();
+    if (sent > 0)
+        link_report();
+    log_out("game: %d frames, %d stars caught, %d shown through effects", t, caught, shown);
     return t;
 }
 
@@ -598,6 +666,7 @@ int main()
     int primes, waited, frames;
 
     log_out("qavz demo: starting");
+    link_open();
     if (thd_begin(worker, 1000, 0, 0) < 0)
         log_out("could not start the worker thread");
 
@@ -615,7 +684,11 @@ int main()
     play_sounds();
     frames = ini_geti("Demo", "Frames", 90);
     bounce(frames / 2);
-    game(frames);
+    if (make_canvas()) {
+        if (fade_out())
+            log_out("scene change: the balls faded out through blur and monotone");
+        game(frames);
+    }
 
     log_out("qavz demo: done");
     return primes;
