@@ -11,6 +11,7 @@
 #include "core/ini.h"
 #include "host/pause.h"
 #include "host/services.h"
+#include "host/window_menu.h"
 #include "host/window_view.h"
 #include "platform/clock.h"
 #include "platform/video.h"
@@ -85,12 +86,12 @@ void ReleaseDisplayModeObject() {
 int SwitchDisplayMode(bool fullScreen) {
   if (!gDisplayModeObject) return 0;
   if (fullScreen == gFullScreen.load()) return 1;
-  // The script's menu bar is hidden in full screen and shown again in the
-  // window once the menu natives exist; until then there is none.
+  MenuBeforeDisplaySwitch(fullScreen);
   PauseEverything();
   RunBeforeDisplaySwitch();
   platform::SleepMilliseconds(gSettleMs);
   ChangeMode(fullScreen);
+  MenuAfterDisplaySwitch();
   platform::SleepMilliseconds(gSettleMs);
   RunAfterDisplaySwitch();
   ResumeEverything();

@@ -4,6 +4,8 @@
 
 #include "host/debug_window.h"
 #include "host/services.h"
+#include "host/window_menu.h"
+#include "host/window_system.h"
 #include "host/window_view.h"
 #include "platform/text_encoding.h"
 #include "platform/video.h"
@@ -26,6 +28,8 @@ bool CreateMainWindow(const Config& config) {
   platform::WindowFrame(platform::kMainWindow) = {};
   ResetWindowView(config.width, config.height);
   if (!platform::Video().createWindow(spec)) return false;
+  ResetWindowMenu();
+  ConfigureMessageBoxes();
   if (config.debugMode != 0) CreateDebugWindow();
   // For extension libraries: no module handle here, the window's X11 id.
   SetHostHandles(0, platform::Video().systemWindow());

@@ -30,6 +30,15 @@ enum MessageId : uint32_t {
   kMsgVideoPaint = 0x8005,  // media video: paint what its pictures changed
   kMsgWindowCall = 0x8006,  // a subsystem's work for the window thread (`call`)
   kMsgRestart = 0x8007,     // `qavz run --watch`: a source changed
+  // The system natives' window work: menu_build, menu_draw, caption (text),
+  // mbox (wParam the type, text the caption, a NUL and the text), setrgn
+  // (the rectangles waiting in window_system.cpp) and setdrag.
+  kMsgInstallMenu = 0x8008,
+  kMsgDrawMenuBar = 0x8009,
+  kMsgCaption = 0x800A,
+  kMsgMessageBox = 0x800B,
+  kMsgWindowShape = 0x800C,
+  kMsgDragArea = 0x800D,
 };
 
 struct Message {

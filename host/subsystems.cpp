@@ -6,6 +6,7 @@
 #include "host/native_table.h"
 #include "host/services.h"
 #include "host/video_window.h"
+#include "host/window_system.h"
 #include "host/window_view.h"
 #include "input/input_devices.h"
 #include "net/session.h"
@@ -29,6 +30,7 @@ void ConnectSubsystems() noexcept {
   SetNetworkWaitPump([] {
     if (OnMainThread()) PumpMainMessages();
   });
+  InstallWindowSystem();
 }
 
 }  // namespace qavz

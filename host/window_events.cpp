@@ -14,6 +14,7 @@
 #include "host/main_window.h"
 #include "host/pause.h"
 #include "host/script_threads.h"
+#include "host/window_menu.h"
 #include "host/window_view.h"
 #include "input/input_devices.h"
 #include "input/key_table.h"
@@ -113,6 +114,9 @@ void HandleKeyedEvent(const Event& event) {
     HandleDebugWindowEvent(event);
     return;
   }
+  // The menu bar sees keys and the mouse first; what it takes is not the
+  // program's.
+  if (MenuTakesEvent(event)) return;
   switch (event.kind) {
     case EventKind::kClose:
       SendMainMessage(Message{kMsgClose, 0, 0, {}});
@@ -127,6 +131,7 @@ void HandleKeyedEvent(const Event& event) {
     case EventKind::kResized:
       RecordClientSize(event.width, event.height);
       NotifyVideoAreaChanged();  // the media window follows the client area
+      MenuClientResized();
       PaintWholeWindow();
       break;
     case EventKind::kMaximized:

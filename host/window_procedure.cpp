@@ -12,6 +12,7 @@
 #include "host/services.h"
 #include "host/source_watch.h"
 #include "host/video_window.h"
+#include "host/window_system.h"
 #include "host/window_view.h"
 #include "platform/text_encoding.h"
 #include "platform/video.h"
@@ -65,7 +66,7 @@ int32_t OnRaiseWindow(const Message&) {
 // must not lose its message or stop the run: it goes to standard error and the
 // debug output instead, and counts as OK.
 int ShowBoxOnThisThread(const char* utf8Text) {
-  int result = platform::Video().messageBox(kErrorCaption, utf8Text);
+  int result = platform::Video().messageBox(kErrorCaption, utf8Text, 0);
   if (result >= 0) return result;
   if (!Headless() && !std::getenv("QAVZ_LOG")) std::fprintf(stderr, "%s\n", utf8Text);
   PostMainMessage(Message{kMsgDebugLine, 0, 0, utf8Text});
@@ -95,6 +96,12 @@ constexpr MessageRow kHostMessages[] = {
     {kMsgVideoPaint, OnVideoPaintMessage},  // media video: paint its new picture
     {kMsgWindowCall, OnWindowCall},         // cursor natives: work on the window
     {kMsgRestart, OnRestart},               // run --watch: a source changed
+    {kMsgInstallMenu, OnInstallMenu},       // menu_build: the new menu on the window
+    {kMsgDrawMenuBar, OnDrawMenuBar},       // menu_draw: the bar drawn again
+    {kMsgCaption, OnCaption},               // caption: the window's title
+    {kMsgMessageBox, OnMessageBox},         // mbox: a box owned by the window
+    {kMsgWindowShape, OnWindowShape},       // setrgn: the window's outline
+    {kMsgDragArea, OnDragArea},             // setdrag: the colour that drags the window
 };
 
 }  // namespace

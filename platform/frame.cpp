@@ -26,6 +26,11 @@ Frame& WindowFrame(int32_t window) {
   return frames[uint32_t(window) < uint32_t(kWindowCount) ? window : kMainWindow];
 }
 
+Frame& MenuLayer() {
+  static Frame layer;
+  return layer;
+}
+
 FrameBox FullScreenBox(int32_t frameWidth, int32_t frameHeight, int32_t screenWidth, int32_t screenHeight,
                        FullScreenScale scale) {
   if (scale == FullScreenScale::kStretch || frameWidth <= 0 || frameHeight <= 0)

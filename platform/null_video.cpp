@@ -1,6 +1,6 @@
 // The null video driver: windows that exist only in memory, frames kept
-// there, events that come only from other threads, and a message box that
-// answers OK at once.
+// there, events that come only from other threads, and message boxes that
+// answer at once (their default button, or the answer a test set).
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -9,6 +9,7 @@
 #include <iterator>
 #include <mutex>
 
+#include "platform/message_box.h"
 #include "platform/video.h"
 
 namespace qavz::platform {
@@ -29,6 +30,8 @@ struct NullState {
   bool debugShown = false;
   NullPresentRecord presented[kWindowCount];
   NullCursorRecord cursor;
+  NullWindowRecord window;
+  int boxAnswer = 0;
 };
 
 NullState& S() {
@@ -81,6 +84,7 @@ bool CreateWindow(const WindowSpec& spec) {
     S().fullScreen = false;
     S().presented[kMainWindow] = {};
     S().cursor = {};
+    S().window = NullWindowRecord{spec.caption};
     S().scripted.push_back(OfKind(EventKind::kExposed));
   }
   S().changed.notify_one();
@@ -111,6 +115,7 @@ uint32_t SystemWindow() { return 0; }
 void SetCaption(const char* utf8) {
   std::lock_guard lock(S().mutex);
   S().spec.caption = utf8;
+  S().window.caption = utf8;
 }
 
 void RestoreAndRaise() {}
@@ -165,7 +170,38 @@ void Wake() {
   S().changed.notify_one();
 }
 
-int MessageBox(const char*, const char*) { return 1; }
+int MessageBox(const char*, const char*, unsigned type) {
+  int answer;
+  {
+    std::lock_guard lock(S().mutex);
+    answer = S().boxAnswer;
+  }
+  if (answer != 0) return answer;
+  BoxSpec box = StandardBox("", "", type);
+  return box.buttons[size_t(box.defaultButton)].result;
+}
+
+void SetMenuRows(int32_t rows) {
+  std::lock_guard lock(S().mutex);
+  S().window.menuRows = rows;
+}
+
+void PresentMenuLayer(const FrameBox& used) {
+  std::lock_guard lock(S().mutex);
+  S().window.menuLayerUsed = used;
+  ++S().window.menuLayerPresents;
+}
+
+void SetDragTest(bool (*test)(int32_t, int32_t)) {
+  std::lock_guard lock(S().mutex);
+  S().window.dragTest = test;
+}
+
+void SetShape(const std::vector<FrameBox>* rectangles) {
+  std::lock_guard lock(S().mutex);
+  S().window.shaped = rectangles != nullptr;
+  S().window.shape = rectangles ? *rectangles : std::vector<FrameBox>{};
+}
 
 void PresentFrame(int32_t window, const FramePresent& present) {
   if (uint32_t(window) >= uint32_t(kWindowCount)) return;
@@ -261,6 +297,16 @@ NullPresentRecord NullPresented(int32_t window) {
   return uint32_t(window) < uint32_t(kWindowCount) ? S().presented[window] : NullPresentRecord{};
 }
 
+NullWindowRecord NullWindow() {
+  std::lock_guard lock(S().mutex);
+  return S().window;
+}
+
+void SetNullBoxAnswer(int result) {
+  std::lock_guard lock(S().mutex);
+  S().boxAnswer = result;
+}
+
 extern const VideoDriver kNullVideo = {
     .name = "null",
     .available = Available,
@@ -293,6 +339,10 @@ extern const VideoDriver kNullVideo = {
     .captureMouse = CaptureMouse,
     .lockKeys = [] { return uint8_t(0); },
     .keyboardLayout = Layout,
+    .setMenuRows = SetMenuRows,
+    .presentMenuLayer = PresentMenuLayer,
+    .setDragTest = SetDragTest,
+    .setShape = SetShape,
 };
 
 }  // namespace qavz::platform

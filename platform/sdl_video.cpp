@@ -1,9 +1,14 @@
 // The SDL video driver: the main window and the debug output window, each
 // with a renderer and a streaming texture that its frame is uploaded into,
-// SDL's event queue and SDL's message box. Every call but Wake runs on the
-// main thread, which owns the windows.
+// SDL's event queue and the runtime's message box. The main window also
+// shows the menu layer over its frame, grows by the menu rows, lets the
+// program's drag colour move it (SDL's hit test) and takes its outline from
+// the X shape extension. Every call but Wake runs on the main thread, which
+// owns the windows.
 #include <SDL.h>
 #include <SDL_syswm.h>
+// After SDL_syswm.h, which brings in Xlib.
+#include <X11/extensions/shape.h>
 
 #include <algorithm>
 #include <atomic>
@@ -28,6 +33,9 @@ struct Target {
   int textureWidth = 0;
   int textureHeight = 0;
   FramePlacement placement = FramePlacement::kOneToOne;
+  SDL_Texture* layer = nullptr;  // the main window's menu layer
+  int layerWidth = 0;
+  int layerHeight = 0;
 };
 
 Target gTargets[kWindowCount];
@@ -35,7 +43,13 @@ SDL_Window*& gWindow = gTargets[kMainWindow].window;
 
 bool gFullScreen = false;
 FullScreenScale gScale = FullScreenScale::kFit;
-int gSavedX = 0, gSavedY = 0, gSavedWidth = 0, gSavedHeight = 0;  // the window before full screen
+int gSavedX = 0, gSavedY = 0, gSavedWidth = 0, gSavedHeight = 0;  // the client area before full screen
+int gMinWidth = 0, gMinHeight = 0;                                // the smallest client area
+int32_t gMenuRows = 0;
+FrameBox gLayerUsed;  // the part of the menu layer shown; empty for none
+bool (*gDragTest)(int32_t x, int32_t y) = nullptr;
+bool gShaped = false;
+std::vector<FrameBox> gShape;  // client rectangles
 
 std::vector<std::string> gDropped;  // files of the drop in progress
 SDL_Cursor* gArrow = nullptr;       // the arrow, made when first asked for
@@ -84,6 +98,7 @@ bool Init() {
 }
 
 void DestroyTarget(Target& target) {
+  if (target.layer) SDL_DestroyTexture(target.layer);
   if (target.texture) SDL_DestroyTexture(target.texture);
   if (target.renderer) SDL_DestroyRenderer(target.renderer);
   if (target.window) SDL_DestroyWindow(target.window);
@@ -98,6 +113,11 @@ void DestroyWindow() {
   DestroyTarget(gTargets[kMainWindow]);
   gFullScreen = false;
   gDropped.clear();
+  gMenuRows = 0;
+  gLayerUsed = {};
+  gDragTest = nullptr;
+  gShaped = false;
+  gShape.clear();
 }
 
 void Quit() {
@@ -130,6 +150,8 @@ bool CreateWindow(const WindowSpec& spec) {
   // Without a renderer the window stays black; it still works as a window.
   // A renderer may make the window anew, so the size limit comes after it.
   AttachRenderer(target);
+  gMinWidth = spec.minWidth;
+  gMinHeight = spec.minHeight;
   if (spec.minWidth > 0 && spec.minHeight > 0)
     SDL_SetWindowMinimumSize(target.window, spec.minWidth, spec.minHeight);
   SDL_ShowWindow(target.window);
@@ -170,9 +192,12 @@ bool DebugWindowShown() {
 
 bool WindowExists() { return gWindow != nullptr; }
 
+// The window less the menu rows above the client area.
 void ClientSize(int* width, int* height) {
   *width = *height = 0;
-  if (gWindow) SDL_GetWindowSize(gWindow, width, height);
+  if (!gWindow) return;
+  SDL_GetWindowSize(gWindow, width, height);
+  if (!gFullScreen) *height = std::max(*height - gMenuRows, 0);
 }
 
 bool DesktopMode(int* width, int* height, int* bitsPerPixel) {
@@ -205,10 +230,68 @@ void Unmaximize() {
   if (gWindow && (SDL_GetWindowFlags(gWindow) & SDL_WINDOW_MAXIMIZED)) SDL_RestoreWindow(gWindow);
 }
 
-// Back to the window at the place and size it had before full screen.
+// Where the main window's frame and menu layer land: in full screen the
+// box the frame is scaled into (the menu layer shares it), in a window its
+// pixels one to one.
+FrameBox ScreenBox() {
+  const Frame& frame = WindowFrame(kMainWindow);
+  int outWidth = 0, outHeight = 0;
+  SDL_GetRendererOutputSize(gTargets[kMainWindow].renderer, &outWidth, &outHeight);
+  return FullScreenBox(frame.width, frame.height, outWidth, outHeight, gScale);
+}
+
+// A point or edge of the layer (menu rows and client area) in the window.
+int32_t LayerToWindow(int64_t v, int64_t boxFrom, int64_t boxSize, int64_t frameSize) {
+  if (!gFullScreen || frameSize <= 0) return int32_t(v);
+  return int32_t(boxFrom + v * boxSize / frameSize);
+}
+
+// A window point in client coordinates (y < 0 on the menu rows), and back.
+void ClientFromWindow(int32_t* x, int32_t* y);
+void WindowFromClient(int32_t* x, int32_t* y);
+
+// The program's outline on the X window: its client rectangles below the
+// menu rows, scaled with the frame in full screen; no outline, the whole
+// window. Other windowing systems keep their rectangle.
+void ApplyShape() {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!gWindow || !SDL_GetWindowWMInfo(gWindow, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  Display* display = info.info.x11.display;
+  ::Window window = info.info.x11.window;
+  int eventBase, errorBase;
+  if (!XShapeQueryExtension(display, &eventBase, &errorBase)) return;
+  if (!gShaped) {
+    XShapeCombineMask(display, window, ShapeBounding, 0, 0, 0, ShapeSet);
+    XFlush(display);
+    return;
+  }
+  const Frame& frame = WindowFrame(kMainWindow);
+  FrameBox box = gFullScreen ? ScreenBox() : FrameBox{};
+  std::vector<XRectangle> rectangles;
+  rectangles.reserve(gShape.size());
+  auto clamp = [](int64_t v) { return std::clamp<int64_t>(v, -32768, 32767); };
+  for (const FrameBox& r : gShape) {
+    int64_t left = LayerToWindow(r.left, box.left, box.right - box.left, frame.width);
+    int64_t right = LayerToWindow(r.right, box.left, box.right - box.left, frame.width);
+    int64_t top = LayerToWindow(int64_t(r.top) + gMenuRows, box.top, box.bottom - box.top, frame.height);
+    int64_t bottom =
+        LayerToWindow(int64_t(r.bottom) + gMenuRows, box.top, box.bottom - box.top, frame.height);
+    left = clamp(left), top = clamp(top), right = clamp(right), bottom = clamp(bottom);
+    if (left >= right || top >= bottom) continue;
+    rectangles.push_back(
+        XRectangle{short(left), short(top), (unsigned short)(right - left), (unsigned short)(bottom - top)});
+  }
+  XShapeCombineRectangles(display, window, ShapeBounding, 0, 0, rectangles.data(), int(rectangles.size()),
+                          ShapeSet, Unsorted);
+  XFlush(display);
+}
+
+// Back to the window at the place and client size it had before full
+// screen, with the menu rows it has now.
 void LeaveFullScreen() {
   SDL_SetWindowFullscreen(gWindow, 0);
-  SDL_SetWindowSize(gWindow, gSavedWidth, gSavedHeight);
+  SDL_SetWindowSize(gWindow, gSavedWidth, gSavedHeight + gMenuRows);
   SDL_SetWindowPosition(gWindow, gSavedX, gSavedY);
   gFullScreen = false;
 }
@@ -219,7 +302,7 @@ bool SetFullScreen(bool on, FullScreenScale scale) {
   if (on == gFullScreen) return true;
   if (on) {
     SDL_GetWindowPosition(gWindow, &gSavedX, &gSavedY);
-    SDL_GetWindowSize(gWindow, &gSavedWidth, &gSavedHeight);
+    ClientSize(&gSavedWidth, &gSavedHeight);
     if (SDL_SetWindowFullscreen(gWindow, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
       LeaveFullScreen();
       SDL_RaiseWindow(gWindow);
@@ -229,6 +312,7 @@ bool SetFullScreen(bool on, FullScreenScale scale) {
   } else {
     LeaveFullScreen();
   }
+  ApplyShape();
   SDL_RaiseWindow(gWindow);
   return true;
 }
@@ -259,16 +343,62 @@ void Upload(Target& target, const Frame& frame, FrameBox box) {
   SDL_UpdateTexture(target.texture, &rect, first, frame.width * 4);
 }
 
-// Where the frame lands in the renderer's output.
-SDL_Rect Destination(const Target& target, const Frame& frame, int32_t window) {
+// Where the frame lands in the renderer's output, and the part of it shown:
+// below the menu rows in a window; in full screen scaled into the screen
+// and moved down under the menu rows, its bottom rows cut off.
+void Placement(const Target& target, const Frame& frame, int32_t window, SDL_Rect* source,
+               SDL_Rect* destination) {
   int outWidth = 0, outHeight = 0;
   SDL_GetRendererOutputSize(target.renderer, &outWidth, &outHeight);
+  *source = SDL_Rect{0, 0, frame.width, frame.height};
+  int32_t rows = window == kMainWindow ? gMenuRows : 0;
   if (window == kMainWindow && gFullScreen) {
-    FrameBox box = FullScreenBox(frame.width, frame.height, outWidth, outHeight, gScale);
-    return SDL_Rect{box.left, box.top, box.right - box.left, box.bottom - box.top};
+    FrameBox box = ScreenBox();
+    int32_t shift = int32_t(int64_t(rows) * (box.bottom - box.top) / frame.height);
+    source->h = std::max(frame.height - rows, 0);
+    *destination = SDL_Rect{box.left, box.top + shift, box.right - box.left, box.bottom - box.top - shift};
+  } else if (target.placement == FramePlacement::kStretch) {
+    *destination = SDL_Rect{0, rows, outWidth, std::max(outHeight - rows, 0)};
+  } else {
+    *destination = SDL_Rect{0, rows, frame.width, frame.height};
   }
-  if (target.placement == FramePlacement::kStretch) return SDL_Rect{0, 0, outWidth, outHeight};
-  return SDL_Rect{0, 0, frame.width, frame.height};
+}
+
+// The used part of the menu layer over the window.
+void DrawMenuLayer(const Target& target) {
+  if (!target.layer || gLayerUsed.left >= gLayerUsed.right || gLayerUsed.top >= gLayerUsed.bottom) return;
+  const Frame& frame = WindowFrame(kMainWindow);
+  FrameBox box = gFullScreen ? ScreenBox() : FrameBox{};
+  SDL_Rect source{gLayerUsed.left, gLayerUsed.top, gLayerUsed.right - gLayerUsed.left,
+                  gLayerUsed.bottom - gLayerUsed.top};
+  int32_t left = LayerToWindow(gLayerUsed.left, box.left, box.right - box.left, frame.width);
+  int32_t right = LayerToWindow(gLayerUsed.right, box.left, box.right - box.left, frame.width);
+  int32_t top = LayerToWindow(gLayerUsed.top, box.top, box.bottom - box.top, frame.height);
+  int32_t bottom = LayerToWindow(gLayerUsed.bottom, box.top, box.bottom - box.top, frame.height);
+  SDL_Rect destination{left, top, right - left, bottom - top};
+  SDL_RenderCopy(target.renderer, target.layer, &source, &destination);
+}
+
+// Draws the window anew from its textures: the frame, black round it, and
+// for the main window the menu layer on top.
+void Compose(int32_t window) {
+  Target& target = gTargets[window];
+  const Frame& frame = WindowFrame(window);
+  if (!target.renderer) return;
+  int outWidth = 0, outHeight = 0;
+  SDL_GetRendererOutputSize(target.renderer, &outWidth, &outHeight);
+  SDL_Rect source{}, destination{0, 0, 0, 0};
+  if (target.texture && frame.width > 0) Placement(target, frame, window, &source, &destination);
+  // Black round the frame where it does not cover the whole window.
+  if (destination.x > 0 || destination.y > 0 || destination.x + destination.w < outWidth ||
+      destination.y + destination.h < outHeight) {
+    SDL_SetRenderDrawColor(target.renderer, 0, 0, 0, 255);
+    SDL_RenderClear(target.renderer);
+  }
+  if (target.texture && source.w > 0 && source.h > 0)
+    SDL_RenderCopy(target.renderer, target.texture, &source, &destination);
+  if (window == kMainWindow) DrawMenuLayer(target);
+  SDL_RenderPresent(target.renderer);
 }
 
 void PresentFrame(int32_t window, const FramePresent& present) {
@@ -281,17 +411,71 @@ void PresentFrame(int32_t window, const FramePresent& present) {
   if (!ok) return;
   Upload(target, frame, all ? FrameBox{0, 0, frame.width, frame.height} : present.changed);
   target.placement = present.placement;
-  SDL_Rect destination = Destination(target, frame, window);
-  // Black round the frame where it does not cover the whole window.
-  int outWidth = 0, outHeight = 0;
-  SDL_GetRendererOutputSize(target.renderer, &outWidth, &outHeight);
-  if (destination.x > 0 || destination.y > 0 || destination.x + destination.w < outWidth ||
-      destination.y + destination.h < outHeight) {
-    SDL_SetRenderDrawColor(target.renderer, 0, 0, 0, 255);
-    SDL_RenderClear(target.renderer);
+  Compose(window);
+}
+
+// The menu rows: the window grows or shrinks by them, the client area stays.
+void SetMenuRows(int32_t rows) {
+  rows = std::max(rows, 0);
+  if (rows == gMenuRows) return;
+  int32_t delta = rows - gMenuRows;
+  gMenuRows = rows;
+  if (!gWindow) return;
+  if (!gFullScreen) {
+    int width = 0, height = 0;
+    SDL_GetWindowSize(gWindow, &width, &height);
+    if (gMinWidth > 0 && gMinHeight > 0) SDL_SetWindowMinimumSize(gWindow, gMinWidth, gMinHeight + rows);
+    SDL_SetWindowSize(gWindow, width, height + delta);
   }
-  SDL_RenderCopy(target.renderer, target.texture, nullptr, &destination);
-  SDL_RenderPresent(target.renderer);
+  ApplyShape();
+  Compose(kMainWindow);
+}
+
+void PresentMenuLayer(const FrameBox& used) {
+  Target& target = gTargets[kMainWindow];
+  const Frame& layer = MenuLayer();
+  gLayerUsed = {};
+  if (target.renderer && layer.width > 0 && layer.height > 0 && used.left < used.right &&
+      used.top < used.bottom) {
+    if (!target.layer || target.layerWidth != layer.width || target.layerHeight != layer.height) {
+      if (target.layer) SDL_DestroyTexture(target.layer);
+      target.layer = SDL_CreateTexture(target.renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                       layer.width, layer.height);
+      target.layerWidth = target.layer ? layer.width : 0;
+      target.layerHeight = target.layer ? layer.height : 0;
+      if (target.layer) SDL_SetTextureBlendMode(target.layer, SDL_BLENDMODE_BLEND);
+    }
+    if (target.layer) {
+      FrameBox box{std::max(used.left, 0), std::max(used.top, 0), std::min(used.right, layer.width),
+                   std::min(used.bottom, layer.height)};
+      if (box.left < box.right && box.top < box.bottom) {
+        SDL_Rect rect{box.left, box.top, box.right - box.left, box.bottom - box.top};
+        const uint32_t* first =
+            layer.pixels.data() + size_t(box.top) * size_t(layer.width) + size_t(box.left);
+        SDL_UpdateTexture(target.layer, &rect, first, layer.width * 4);
+        gLayerUsed = box;
+      }
+    }
+  }
+  Compose(kMainWindow);
+}
+
+SDL_HitTestResult HitTest(SDL_Window*, const SDL_Point* area, void*) {
+  if (!gDragTest || gFullScreen) return SDL_HITTEST_NORMAL;
+  int32_t x = area->x, y = area->y;
+  ClientFromWindow(&x, &y);
+  return y >= 0 && gDragTest(x, y) ? SDL_HITTEST_DRAGGABLE : SDL_HITTEST_NORMAL;
+}
+
+void SetDragTest(bool (*test)(int32_t x, int32_t y)) {
+  gDragTest = test;
+  if (gWindow) SDL_SetWindowHitTest(gWindow, test ? HitTest : nullptr, nullptr);
+}
+
+void SetShape(const std::vector<FrameBox>* rectangles) {
+  gShaped = rectangles != nullptr;
+  gShape = rectangles ? *rectangles : std::vector<FrameBox>{};
+  ApplyShape();
 }
 
 // Which of our windows an event is for: 0 (no window has the keyboard)
@@ -330,16 +514,21 @@ FrameBox PictureBox() {
 
 int32_t FloorDiv(int64_t a, int64_t b) { return int32_t(a >= 0 ? a / b : -((-a + b - 1) / b)); }
 
+// The menu rows lie above the client area: in a window's pixels, in full
+// screen in the frame's (the picture moves down under them).
 void ClientFromWindow(int32_t* x, int32_t* y) {
-  if (!gFullScreen) return;
-  const Frame& frame = WindowFrame(kMainWindow);
-  FrameBox box = PictureBox();
-  int32_t w = std::max(box.right - box.left, 1), h = std::max(box.bottom - box.top, 1);
-  *x = FloorDiv(int64_t(*x - box.left) * std::max(frame.width, 1), w);
-  *y = FloorDiv(int64_t(*y - box.top) * std::max(frame.height, 1), h);
+  if (gFullScreen) {
+    const Frame& frame = WindowFrame(kMainWindow);
+    FrameBox box = PictureBox();
+    int32_t w = std::max(box.right - box.left, 1), h = std::max(box.bottom - box.top, 1);
+    *x = FloorDiv(int64_t(*x - box.left) * std::max(frame.width, 1), w);
+    *y = FloorDiv(int64_t(*y - box.top) * std::max(frame.height, 1), h);
+  }
+  *y -= gMenuRows;
 }
 
 void WindowFromClient(int32_t* x, int32_t* y) {
+  *y += gMenuRows;
   if (!gFullScreen) return;
   const Frame& frame = WindowFrame(kMainWindow);
   FrameBox box = PictureBox();
@@ -389,6 +578,7 @@ EventKind WindowEventKind(const SDL_WindowEvent& e, Event* event) {
     case SDL_WINDOWEVENT_SIZE_CHANGED:
       event->width = e.data1;
       event->height = e.data2;
+      if (event->window == kMainWindow && !gFullScreen) event->height = std::max(e.data2 - gMenuRows, 0);
       return EventKind::kResized;
     default:
       return EventKind::kNone;
@@ -503,8 +693,8 @@ void Wake() {
   SDL_PushEvent(&e);
 }
 
-int MessageBox(const char* utf8Caption, const char* utf8Text) {
-  return ShowMessageBox(StandardBox(utf8Caption, utf8Text, 0), gWindow);
+int MessageBox(const char* utf8Caption, const char* utf8Text, unsigned type) {
+  return ShowMessageBox(StandardBox(utf8Caption, utf8Text, type), gWindow);
 }
 
 void SetCursor(PointerShape shape) {
@@ -616,6 +806,10 @@ extern const VideoDriver kSdlVideo = {
     .captureMouse = CaptureMouse,
     .lockKeys = LockKeys,
     .keyboardLayout = Layout,
+    .setMenuRows = SetMenuRows,
+    .presentMenuLayer = PresentMenuLayer,
+    .setDragTest = SetDragTest,
+    .setShape = SetShape,
 };
 
 }  // namespace qavz::platform

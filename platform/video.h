@@ -77,8 +77,11 @@ enum : uint8_t {
 
 struct Event {
   EventKind kind = EventKind::kNone;
-  int32_t width = 0;   // kResized; x of mouse events (client coordinates)
-  int32_t height = 0;  // kResized; y of mouse events
+  int32_t width = 0;  // kResized; x of mouse events (client coordinates)
+  // kResized; y of mouse events. The main window's client area lies below
+  // the menu rows (y < 0 is on the menu bar); in full screen its pixels are
+  // those of the frame.
+  int32_t height = 0;
   int32_t window = kMainWindow;
   // kKeyDown, kKeyUp: virtual-key code (the host fills it from `scancode`
   // when that is set); kMouseDown, kMouseUp: button.
@@ -122,6 +125,12 @@ struct Frame {
 };
 // The frame of a window; the window thread writes it and then presents it.
 Frame& WindowFrame(int32_t window);
+
+// The main window's menu layer: ARGB pixels (alpha in the top byte, 0 where
+// nothing is drawn) over the menu rows and the client area below them, one
+// to one in a window and scaled with the frame in full screen. The window
+// thread writes it and then presents it.
+Frame& MenuLayer();
 
 struct FrameBox {
   int32_t left = 0, top = 0, right = 0, bottom = 0;  // right and bottom exclusive
@@ -174,9 +183,9 @@ struct VideoDriver {
   // Waits at most timeoutMs (-1: no limit) for one event; false on timeout.
   bool (*waitEvent)(Event* event, int timeoutMs);
   void (*wake)();  // thread-safe: ends a waitEvent with kWake
-  // Modal box with an OK button owned by the window: 1 (OK) when shown and
-  // closed, -1 when it cannot be shown.
-  int (*messageBox)(const char* utf8Caption, const char* utf8Text);
+  // Modal box owned by the window with the buttons of a Windows box type
+  // (StandardBox): the chosen button's result, -1 when it cannot be shown.
+  int (*messageBox)(const char* utf8Caption, const char* utf8Text, unsigned type);
   // Shows WindowFrame(window) after `present.changed` of it was written.
   void (*presentFrame)(int32_t window, const FramePresent& present);
   // The debug output window: created hidden, beside the main window.
@@ -199,6 +208,20 @@ struct VideoDriver {
   void (*captureMouse)(bool on);
   uint8_t (*lockKeys)();  // kLock* bits on now
   KeyboardLayout (*keyboardLayout)();
+
+  // The menu bar, outline and dragging, on the window thread.
+  // Rows above the client area for the menu bar (0: none). In a window the
+  // window grows by them and the client area keeps its size; in full screen
+  // they cover the top of the screen and the frame moves down under them.
+  void (*setMenuRows)(int32_t rows);
+  // Shows `used` of MenuLayer() over the window (an empty box shows none).
+  void (*presentMenuLayer)(const FrameBox& used);
+  // A left press at a client point for which `test` is true moves the
+  // window instead of reaching the program (null: no such points).
+  void (*setDragTest)(bool (*test)(int32_t x, int32_t y));
+  // The window's outline: the union of client rectangles (null: the whole
+  // window again).
+  void (*setShape)(const std::vector<FrameBox>* rectangles);
 };
 
 // Picks the driver: `name` when given, else the first available one;
@@ -236,5 +259,19 @@ struct NullCursorRecord {
   uint8_t buttons = 0;  // held, from kMouseDown and kMouseUp events taken
 };
 NullCursorRecord NullCursor();
+// The rest of the null main window, for tests.
+struct NullWindowRecord {
+  std::string caption;
+  int32_t menuRows = 0;
+  FrameBox menuLayerUsed;
+  uint64_t menuLayerPresents = 0;
+  bool shaped = false;
+  std::vector<FrameBox> shape;
+  bool (*dragTest)(int32_t x, int32_t y) = nullptr;
+};
+NullWindowRecord NullWindow();
+// What the null driver's message boxes answer: `result`, or (0) the box's
+// default button.
+void SetNullBoxAnswer(int result);
 
 }  // namespace qavz::platform

@@ -34,6 +34,27 @@ MenuItem* Find(Menu& menu, int32_t id, Menu** holder, size_t* position) {
 
 }  // namespace
 
+MenuItem CommandItem(int32_t id, std::string text) {
+  MenuItem item;
+  item.id = id;
+  item.text = std::move(text);
+  return item;
+}
+
+MenuItem SeparatorItem() {
+  MenuItem item;
+  item.kind = MenuItemKind::kSeparator;
+  item.text.push_back('-');
+  return item;
+}
+
+MenuItem PopupItem(int32_t id, std::string text, std::shared_ptr<Menu> sub) {
+  MenuItem item = CommandItem(id, std::move(text));
+  item.kind = MenuItemKind::kPopup;
+  item.sub = std::move(sub);
+  return item;
+}
+
 std::mutex& MenuLock() noexcept {
   static std::mutex lock;
   return lock;

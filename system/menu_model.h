@@ -40,6 +40,10 @@ struct Menu {
   std::vector<MenuItem> items;
 };
 
+MenuItem CommandItem(int32_t id, std::string text);
+MenuItem SeparatorItem();
+MenuItem PopupItem(int32_t id, std::string text, std::shared_ptr<Menu> sub);
+
 // Held around every read or change of built menus' items.
 std::mutex& MenuLock() noexcept;
 

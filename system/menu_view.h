@@ -66,6 +66,8 @@ class MenuView {
   bool Covers(int32_t x, int32_t y) const;
   // Leaves tracking without a command.
   void Close();
+  // The bar drawn again from the items' states (menu_draw).
+  void Refresh() { dirty_ = true; }
 
   // The command chosen since the last call, if any.
   bool TakeCommand(int32_t* id);

@@ -136,8 +136,8 @@ TEST_F(MenuNatives, LongTextIsCutAtSixtyThreeBytes) {
 TEST(MenuModel, FindByCommandPrefersItemsInsidePopups) {
   Menu root;
   auto sub = std::make_shared<Menu>();
-  sub->items.push_back(MenuItem{.id = 7, .text = "inner"});
-  root.items.push_back(MenuItem{.id = 7, .kind = MenuItemKind::kPopup, .text = "popup", .sub = sub});
+  sub->items.push_back(CommandItem(7, "inner"));
+  root.items.push_back(PopupItem(7, "popup", sub));
   Menu* holder = nullptr;
   EXPECT_EQ(FindByCommand(root, 7, &holder)->text, "inner");
   EXPECT_EQ(holder, sub.get());
@@ -149,10 +149,13 @@ TEST(MenuModel, FindByCommandPrefersItemsInsidePopups) {
 
 TEST(MenuModel, RadioRangeNeedsOneMenu) {
   Menu root;
-  for (int32_t id : {1, 2, 3}) root.items.push_back(MenuItem{.id = id, .checked = true});
+  for (int32_t id : {1, 2, 3}) {
+    root.items.push_back(CommandItem(id, "x"));
+    root.items.back().checked = true;
+  }
   auto sub = std::make_shared<Menu>();
-  sub->items.push_back(MenuItem{.id = 4});
-  root.items.push_back(MenuItem{.id = 9, .kind = MenuItemKind::kPopup, .sub = sub});
+  sub->items.push_back(CommandItem(4, "x"));
+  root.items.push_back(PopupItem(9, "x", sub));
   EXPECT_FALSE(CheckRadioRange(root, 1, 4, 2)) << "first and last in different menus";
   EXPECT_TRUE(root.items[0].checked);
   EXPECT_TRUE(CheckRadioRange(root, 3, 1, 1)) << "the range by position, either way round";

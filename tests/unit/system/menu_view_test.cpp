@@ -27,13 +27,15 @@ const MenuFont kFixed = {
 };
 
 MenuItem Item(int32_t id, const std::string& text, bool greyed = false) {
-  return MenuItem{.id = id, .greyed = greyed, .text = text};
+  MenuItem item = CommandItem(id, text);
+  item.greyed = greyed;
+  return item;
 }
-MenuItem Separator() { return MenuItem{.kind = MenuItemKind::kSeparator, .text = "-"}; }
+MenuItem Separator() { return SeparatorItem(); }
 MenuItem Popup(int32_t id, const std::string& text, std::vector<MenuItem> items) {
   auto sub = std::make_shared<Menu>();
   sub->items = std::move(items);
-  return MenuItem{.id = id, .kind = MenuItemKind::kPopup, .text = text, .sub = sub};
+  return PopupItem(id, text, sub);
 }
 
 int gOpened = 0;
