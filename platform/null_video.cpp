@@ -84,7 +84,8 @@ bool CreateWindow(const WindowSpec& spec) {
     S().fullScreen = false;
     S().presented[kMainWindow] = {};
     S().cursor = {};
-    S().window = NullWindowRecord{spec.caption};
+    S().window = NullWindowRecord{};
+    S().window.caption = spec.caption;
     S().scripted.push_back(OfKind(EventKind::kExposed));
   }
   S().changed.notify_one();
