@@ -39,6 +39,7 @@ class Title {
     std::filesystem::current_path(cwd_, ignored);
   }
   std::string Path(const std::string& name) const { return dir_ / name; }
+  const std::string& Dir() const { return dir_.path(); }
   void Write(const std::string& name, const std::string& bytes) const { WriteFile(Path(name), bytes); }
   // Runs GAME with `config` (lines of [General] and after) and `body`.
   TitleRun Run(const std::string& config, const std::string& body) {
