@@ -266,9 +266,20 @@ int RunBox(SDL_Window* window, SDL_Renderer* renderer, SDL_Texture* texture, Can
 }  // namespace
 
 BoxSpec StandardBox(const std::string& caption, const std::string& text, unsigned type) {
-  enum { kOk = 1, kCancel = 2, kAbort = 3, kRetry = 4, kIgnore = 5, kYes = 6, kNo = 7 };
+  enum {
+    kOk = 1,
+    kCancel = 2,
+    kAbort = 3,
+    kRetry = 4,
+    kIgnore = 5,
+    kYes = 6,
+    kNo = 7,
+    kTryAgain = 10,
+    kContinue = 11
+  };
   const BoxButton ok{"OK", kOk}, cancel{"キャンセル", kCancel}, abort{"中止(&A)", kAbort},
-      retry{"再試行(&R)", kRetry}, ignore{"無視(&I)", kIgnore}, yes{"はい(&Y)", kYes}, no{"いいえ(&N)", kNo};
+      retry{"再試行(&R)", kRetry}, ignore{"無視(&I)", kIgnore}, yes{"はい(&Y)", kYes}, no{"いいえ(&N)", kNo},
+      tryAgain{"再実行(&T)", kTryAgain}, resume{"続行(&C)", kContinue};
   BoxSpec spec{caption, text, {}, 0, kOk};
   switch (type & 0xF) {
     case 1:
@@ -285,6 +296,9 @@ BoxSpec StandardBox(const std::string& caption, const std::string& text, unsigne
       break;
     case 5:
       spec.buttons = {retry, cancel}, spec.closeResult = kCancel;
+      break;
+    case 6:
+      spec.buttons = {cancel, tryAgain, resume}, spec.closeResult = kCancel;
       break;
     default:
       spec.buttons = {ok};

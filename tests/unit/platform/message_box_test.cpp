@@ -32,6 +32,7 @@ INSTANTIATE_TEST_SUITE_P(Types, StandardBoxes,
                          testing::Values(BoxCase{0, {1}, 1, 0}, BoxCase{1, {1, 2}, 2, 0},
                                          BoxCase{2, {3, 4, 5}, 3, 0}, BoxCase{3, {6, 7, 2}, 2, 0},
                                          BoxCase{4, {6, 7}, 7, 0}, BoxCase{5, {4, 2}, 2, 0},
+                                         BoxCase{6, {2, 10, 11}, 2, 0},
                                          BoxCase{0x104, {6, 7}, 7, 1},  // second button as default
                                          BoxCase{0x200, {1}, 1, 0}));   // no third button: the last
 
@@ -41,7 +42,7 @@ TEST(BoxFont, TheJapaneseFaceCoversTheRuntimesTexts) {
   for (const char* text :
        {"QAV ERROR : Error", "プログラム領域をオーバーしました", "定義されていない文字列です。",
         "LoadPlane : 画像ファイルの読み込みに失敗しました。", "キャンセル", "はい(&Y)", "いいえ(&N)",
-        "中止(&A)", "再試行(&R)", "無視(&I)"})
+        "中止(&A)", "再試行(&R)", "無視(&I)", "再実行(&T)", "続行(&C)"})
     EXPECT_TRUE(FontCoversText(text)) << text;
 }
 
