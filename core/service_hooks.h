@@ -39,8 +39,9 @@ void PauseDevices(bool pause);  // sound, MIDI, CD and media on (de)activation
 // net: close all connections.
 void CloseAllConnections();
 
-// system: DLL table.
+// system: DLL table; the menu table and the last menu command.
 void ResetDllTable();
 void UnloadAllDlls();
+void ResetMenuTable();
 
 }  // namespace qavz

@@ -204,6 +204,7 @@ void StartServices() {
   // NativeLock is a process-wide mutex: nothing to create.
   gSubclassed.store(true);
   ResetDllTable();
+  ResetMenuTable();
   CreatePalette();
   ResetFontState();
   ClosePackFiles();

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <string>
 
+#include "core/service_hooks.h"
 #include "core/system_link.h"
 #include "system/menu_nodes.h"
 #include "system/menus.h"
@@ -38,6 +39,13 @@ std::shared_ptr<Menu> LatestBuiltMenu() {
 }
 
 void RecordMenuCommand(int32_t id) noexcept { gLastCommand.store(id); }
+
+// A new run starts with only the root and no command waiting (the restart
+// command itself included). The window keeps showing the bar it has.
+void ResetMenuTable() {
+  ResetMenuNodes();
+  gLastCommand.store(0);
+}
 
 // menu_init(): only the root remains.
 int32_t Native_menu_init(Addr) {
