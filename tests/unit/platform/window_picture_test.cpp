@@ -87,7 +87,9 @@ class WindowPicture : public testing::Test {
   // Runs the title in this process while `user` looks at it from another
   // thread; the window closes when `user` returns.
   void Run(const std::string& config, const std::string& body, const std::function<void()>& user) {
-    WriteFile(dir / "PIC.cfg", "[General]\nMultipleRunning=1\nDepth=24\n" + config);
+    // Pause off: another test's window on the same display may take the
+    // focus, and a paused title would never draw.
+    WriteFile(dir / "PIC.cfg", "[General]\nMultipleRunning=1\nPause=0\nDepth=24\n" + config);
     WriteFile(dir / "PIC/natives.h", ReadFile(QAVZ_SOURCE_DIR "/include/natives.h"));
     WriteFile(dir / "PIC/PIC.c", "#include \"natives.h\"\n" + body);
     std::thread looker([&] {
