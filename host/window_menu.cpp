@@ -108,6 +108,12 @@ void AutoHideOnMove(int32_t layerY) {
     Hide();
 }
 
+// Keys as a window's menu gets them: either Alt is the one Alt key.
+uint8_t MenuKey(uint8_t key) {
+  constexpr uint8_t kVkLeftAlt = 0xA4, kVkRightAlt = 0xA5;
+  return key == kVkLeftAlt || key == kVkRightAlt ? uint8_t(platform::kVkMenu) : key;
+}
+
 // The command the view reports, if any, after it took an event.
 void DispatchCommand() {
   int32_t id;
@@ -145,16 +151,17 @@ int32_t RedrawMenuBar() {
 bool MenuTakesEvent(const Event& event) {
   MenuView& view = View();
   int32_t y = event.height + view.BarHeight();  // layer coordinates
+  uint8_t key = MenuKey(event.key);
   bool taken = false;
   switch (event.kind) {
     case EventKind::kKeyDown:
       // The key that opens the menu brings the auto-hidden menu back first.
-      if (gHidden && AutoHide() && (event.key == platform::kVkMenu || (event.modifiers & platform::kModAlt)))
+      if (gHidden && AutoHide() && (key == platform::kVkMenu || (event.modifiers & platform::kModAlt)))
         Show();
-      taken = view.KeyDown(event.key, event.modifiers);
+      taken = view.KeyDown(key, event.modifiers);
       break;
     case EventKind::kKeyUp:
-      taken = view.KeyUp(event.key, event.modifiers);
+      taken = view.KeyUp(key, event.modifiers);
       break;
     case EventKind::kMouseDown:
       taken = view.MouseDown(event.width, y, event.key);
