@@ -26,6 +26,7 @@
 #include "host/runtime.h"
 #include "host/script_threads.h"
 #include "tests/support/temp_files.h"
+#include "tests/support/wait_for.h"
 
 namespace qavz {
 namespace {
@@ -55,14 +56,7 @@ void Observe(const char* step) {
 
 int IgnoreXErrors(::Display*, XErrorEvent*) { return 0; }
 
-template <typename Done>
-bool WaitFor(Done done, std::chrono::milliseconds limit = 10s) {
-  for (auto end = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < end;) {
-    if (done()) return true;
-    std::this_thread::sleep_for(20ms);
-  }
-  return done();
-}
+using test::WaitFor;
 
 class WindowPicture : public testing::Test {
  protected:

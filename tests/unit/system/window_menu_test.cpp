@@ -9,6 +9,7 @@
 
 #include "host/display_mode.h"
 #include "platform/video.h"
+#include "tests/support/wait_for.h"
 #include "title_run.h"
 
 namespace qavz {
@@ -18,14 +19,7 @@ using namespace std::chrono_literals;
 using platform::Event;
 using platform::EventKind;
 
-template <typename Done>
-bool WaitFor(Done done, std::chrono::milliseconds limit = 10s) {
-  for (auto end = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < end;) {
-    if (done()) return true;
-    std::this_thread::sleep_for(10ms);
-  }
-  return done();
-}
+using test::WaitFor;
 
 void Key(EventKind kind, uint8_t key, uint8_t modifiers, uint16_t scancode = 0) {
   Event e;

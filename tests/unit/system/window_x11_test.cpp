@@ -22,6 +22,7 @@
 #include "host/message_queue.h"
 #include "host/runtime.h"
 #include "tests/support/temp_files.h"
+#include "tests/support/wait_for.h"
 
 namespace qavz {
 namespace {
@@ -30,14 +31,7 @@ using namespace std::chrono_literals;
 
 int IgnoreXErrors(::Display*, XErrorEvent*) { return 0; }
 
-template <typename Done>
-bool WaitFor(Done done, std::chrono::milliseconds limit = 10s) {
-  for (auto end = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < end;) {
-    if (done()) return true;
-    std::this_thread::sleep_for(20ms);
-  }
-  return done();
-}
+using test::WaitFor;
 
 class WindowX11 : public testing::Test {
  protected:
