@@ -40,6 +40,7 @@ packages=(
   libclang-rt-14-dev     # fuzzing
   ffmpeg                 # tests
   ncompress              # benchmarks
+  libasmjit-dev          # translator
   lua5.4                 # benchmarks
   tcc                    # benchmarks
   imagemagick            # interop

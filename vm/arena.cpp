@@ -143,10 +143,34 @@ bool Arena::Free(Addr block) noexcept {
   uint32_t size = it->second, pages = PagesFor(size), first = block >> kPageShift;
   impl_->blocks.erase(it);
   impl_->liveBytes -= size;
-  for (uint32_t p = 0; p < pages; ++p) pages_[first + p].store(0, std::memory_order_release);
+  for (uint32_t p = 0; p < pages; ++p)
+    if (pages_[first + p].exchange(0, std::memory_order_acq_rel) == kCodePage) codePages_.fetch_sub(1);
+  freeCount_.fetch_add(1, std::memory_order_acq_rel);
   platform::DecommitPages(base_ + block, size_t(pages) << kPageShift);
   impl_->Quarantine(first, pages + kGuardPages);
   return true;
+}
+
+void Arena::MarkCodePages(Addr a, uint32_t n, bool code) noexcept {
+  if (n == 0) return;
+  std::lock_guard lock(impl_->mutex);
+  uint64_t last = uint64_t(a) + n - 1;
+  if (last > 0xFFFFFFFFu) last = 0xFFFFFFFFu;
+  for (uint32_t p = a >> kPageShift; p <= uint32_t(last >> kPageShift); ++p) {
+    uint8_t want = code ? kCodePage : 1, have = pages_[p].load(std::memory_order_relaxed);
+    if (have == 0 || have == want) continue;
+    pages_[p].store(want, std::memory_order_release);
+    codePages_.fetch_add(code ? 1 : -1);
+  }
+}
+
+void Arena::NoteWrite(Addr a, uint32_t n) noexcept {
+  uint64_t last = uint64_t(a) + (n ? n : 1) - 1;
+  for (uint32_t p = a >> kPageShift; p <= uint32_t(last >> kPageShift); ++p)
+    if (pages_[p].load(std::memory_order_relaxed) == kCodePage) {
+      if (CodeWriteHook hook = codeWriteHook_.load()) hook(a, n ? n : 1);
+      return;
+    }
 }
 
 uint32_t Arena::BlockSize(Addr block) const noexcept {
@@ -196,7 +220,7 @@ bool Arena::ReadString(Addr a, std::string& out, uint32_t max) const noexcept {
 }
 
 bool Arena::WriteString(Addr a, const char* s, size_t len) noexcept {
-  if (len >= 0xFFFFFFFFu || !Live(a, uint32_t(len + 1))) return false;
+  if (len >= 0xFFFFFFFFu || !LiveForWrite(a, uint32_t(len + 1))) return false;
   std::memcpy(base_ + a, s, len);
   base_[a + len] = 0;
   return true;

@@ -54,8 +54,9 @@ class Arena {
   // Number of live bytes from `a` up to the first dead page (0 if `a` is dead).
   uint32_t LiveExtent(Addr a) const noexcept;
 
-  // Host pointer for [a, a + n) or nullptr when any of it is not live.
-  uint8_t* Span(Addr a, uint32_t n) noexcept { return Live(a, n) ? base_ + a : nullptr; }
+  // Host pointer for [a, a + n) or nullptr when any of it is not live. The
+  // writable span counts as a write for translated code (MarkCodePages).
+  uint8_t* Span(Addr a, uint32_t n) noexcept { return LiveForWrite(a, n) ? base_ + a : nullptr; }
   const uint8_t* Span(Addr a, uint32_t n) const noexcept { return Live(a, n) ? base_ + a : nullptr; }
 
   // Typed accessors; false (and nothing touched) when the bytes are not live.
@@ -67,7 +68,7 @@ class Arena {
   }
   template <typename T>
   bool Write(Addr a, T value) noexcept {
-    if (!Live(a, sizeof(T))) return false;
+    if (!LiveForWrite(a, sizeof(T))) return false;
     std::memcpy(base_ + a, &value, sizeof(T));
     return true;
   }
@@ -98,6 +99,18 @@ class Arena {
 
   // Bytes in live blocks (for tests and leak checks).
   uint64_t LiveBytes() const noexcept;
+  // Counts Free calls: a range found live stays live while it is unchanged.
+  uint64_t FreeCount() const noexcept { return freeCount_.load(std::memory_order_acquire); }
+
+  // Pages holding translated code carry page map value 2 (still live). A
+  // write through Span, Write or WriteString that touches such a page calls
+  // the hook with the range, so the translation of what was written can be
+  // dropped; the machine's own stores check the value themselves.
+  static constexpr uint8_t kCodePage = 2;
+  using CodeWriteHook = void (*)(Addr a, uint32_t n) noexcept;
+  void SetCodeWriteHook(CodeWriteHook hook) noexcept { codeWriteHook_.store(hook); }
+  // Marks (or unmarks) the live pages of [a, a + n) as holding code.
+  void MarkCodePages(Addr a, uint32_t n, bool code) noexcept;
 
   Arena();
   ~Arena();
@@ -105,7 +118,18 @@ class Arena {
   Arena& operator=(const Arena&) = delete;
 
  private:
+  // Live(), and for pages marked as code, the hook.
+  bool LiveForWrite(Addr a, uint32_t n) noexcept {
+    if (!Live(a, n)) return false;
+    if (codePages_.load(std::memory_order_relaxed) != 0) NoteWrite(a, n);
+    return true;
+  }
+  void NoteWrite(Addr a, uint32_t n) noexcept;
+
   struct Impl;
+  std::atomic<uint64_t> freeCount_{0};
+  std::atomic<int64_t> codePages_{0};  // pages marked kCodePage
+  std::atomic<CodeWriteHook> codeWriteHook_{nullptr};
   uint8_t* base_ = nullptr;
   std::atomic<uint8_t>* pages_ = nullptr;
   Impl* impl_ = nullptr;

@@ -5,6 +5,7 @@
 
 #include "vm/interpreter_loop.h"
 #include "vm/native_dispatch.h"
+#include "vm/translator.h"
 
 namespace qavz {
 
@@ -60,6 +61,13 @@ const char* FaultMessage(FaultKind kind) noexcept {
   return kFaultMessages[unsigned(kind) > kFaultOpcode ? kFaultOpcode : kind];
 }
 
-int RunSlice(MachineContext* context) { return RunSliceLoop<true, true>(context); }
+// Translated code runs longer slices while the application is active (it
+// reads StopFlag at back-edges, calls and returns); an inactive one keeps
+// the interpreter's 255 instructions, so its pacing stays as it was.
+int RunSlice(MachineContext* context) {
+  if (!AnyTranslation()) return RunSliceLoop<true, true>(context);
+  bool active = ActiveFlag().load(std::memory_order_relaxed) != 0;
+  return RunTranslated(context, active ? kTranslatedSliceSteps : 255, false);
+}
 
 }  // namespace qavz

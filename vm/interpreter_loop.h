@@ -19,6 +19,10 @@ namespace qavz {
 // The handler `trap` calls (SetTrapHandler).
 extern std::atomic<TrapHandler> CurrentTrapHandler;
 
+// Tells the translator that [a, a + n) of a page holding translated code was
+// written (vm/translator.h).
+void NoteCodeWrite(Addr a, uint32_t n) noexcept;
+
 namespace slice {
 
 inline uint32_t Ld32(const uint8_t* m, uint32_t a) {
@@ -67,18 +71,26 @@ inline bool OpenCodeWindow(const Arena& arena, const uint8_t* mem, uint32_t pc, 
 // load, store and fetch asks the page map first (one byte per 4 KiB page);
 // an access that would cross into a page it has not checked takes the slow
 // exact test instead.
+//
+// `steps` bounds the instructions run (255 for a slice; the translated
+// code's driver runs the interpreter for fewer). `*ended`, when given, says
+// whether the slice ended by itself (trap, fault, a state change, StopFlag)
+// rather than by running out of steps.
 template <bool kChecked, bool kThreaded>
 #if defined(__GNUC__) && !defined(__clang__)
 // Keep one dispatch jump per handler: merged tails defeat the branch
 // predictor that threaded dispatch is for.
 __attribute__((optimize("no-crossjumping", "no-gcse")))
 #endif
-int RunSliceLoop(MachineContext* c) {
+int RunSliceLoop(MachineContext* c, int steps = 255, bool* ended = nullptr) {
 #ifndef QAVZ_INTERPRETER_VARIANTS
   static_assert(kChecked && kThreaded, "the other variants are built only into the benchmarks");
 #endif
   using namespace slice;
   std::atomic<int32_t>& stop = StopFlag();
+  bool endedHere = true;
+  if (!ended) ended = &endedHere;
+  *ended = true;
   if (stop.load(std::memory_order_relaxed) || c->state != kRunning) return kNoFault;
 
   Arena& arena = TheArena();
@@ -100,7 +112,7 @@ int RunSliceLoop(MachineContext* c) {
   (void)pages;
   uint32_t pc = c->pc;
   uint8_t eq = c->eq, lt = c->lt, ltu = c->ltu;
-  int count = 256;
+  int count = steps + 1;
   const uint8_t* p = nullptr;
   uint8_t op = 0;
   uint32_t codeLo = 0, codeSpan = 0;  // fetch window, opened by the first fetch
@@ -170,12 +182,21 @@ int RunSliceLoop(MachineContext* c) {
     std::memcpy(&v_, mem + a_, width);          \
     r[dreg] = int32_t(v_);                      \
   } while (0)
+// A store into a page holding translated code (page map value above 1)
+// tells the translator, which drops the translation of what was written.
+#define NOTE_WRITE(a, n)                                                                 \
+  if (kChecked && __builtin_expect(uint32_t(a) - stackLo >= stackWindow, 1) &&           \
+      __builtin_expect((pages[(a) >> 12].load(std::memory_order_relaxed) |               \
+                        pages[((a) + (n)-1) >> 12].load(std::memory_order_relaxed)) > 1, \
+                       0))                                                               \
+    NoteCodeWrite((a), (n));
 #define STORE(addr, width, type, value)         \
   do {                                          \
     uint32_t a_ = uint32_t(addr);               \
     if (!LIVE(a_, width)) FAULT(kFaultProgram); \
     type v_ = type(value);                      \
     std::memcpy(mem + a_, &v_, width);          \
+    NOTE_WRITE(a_, width);                      \
   } while (0)
 #define ZERO_TEST(addr, width, type)            \
   do {                                          \
@@ -204,6 +225,7 @@ int RunSliceLoop(MachineContext* c) {
     std::memcpy(&old_, mem + a_, width);        \
     type new_ = type(old_ + (delta));           \
     std::memcpy(mem + a_, &new_, width);        \
+    NOTE_WRITE(a_, width);                      \
     r[d_] = int32_t((pre) ? new_ : old_);       \
   } while (0)
 #define BRANCH(cond) pc = (cond) ? uint32_t(IMM) : pc + 5;
@@ -471,6 +493,7 @@ top:
       if (!LIVE(a, 4)) FAULT(kFaultProgram);
       uint32_t v = Ld32(mem, a) + step;
       St32(mem, a, v);
+      NOTE_WRITE(a, 4);
       r[d] = int32_t(v);
       NEXT;
     }
@@ -482,6 +505,7 @@ top:
       if (!LIVE(a, 4)) FAULT(kFaultProgram);
       uint32_t v = Ld32(mem, a);
       St32(mem, a, v + step);
+      NOTE_WRITE(a, 4);
       r[d] = int32_t(v);
       NEXT;
     }
@@ -717,6 +741,7 @@ done:
   std::memcpy(c->r, r, sizeof r);
   c->pc = pc;
   c->eq = eq, c->lt = lt, c->ltu = ltu;
+  *ended = count != 0;
   return kNoFault;
 
 #undef LIVE
@@ -734,6 +759,7 @@ done:
 #undef POP
 #undef LOAD
 #undef STORE
+#undef NOTE_WRITE
 #undef ZERO_TEST
 #undef COMPARE
 #undef INCDEC

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "vm/foreign_calls.h"
+#include "vm/translator.h"
 
 namespace qavz {
 
@@ -86,6 +87,7 @@ int FreeContext(MachineContext* context) {
     arena.Write<int32_t>(context->refCountAddr, count);
     if (count <= 0 && context->refCountAddr == context->imageBase + context->programSize) {
       ForgetImage(context->imageBase);
+      DropTranslation(context->imageBase);
       FreeBlockOfSize(context->imageBase, uint64_t(context->programSize) + 4);
     }
   }
@@ -121,6 +123,7 @@ MachineContext* LoadProgram(const char* sourcePath, uint32_t programSize, uint32
     FreeContext(c);
     return nullptr;
   }
+  TranslateImage(c->imageBase, emit.codeSize, programSize);
   return c;
 }
 
