@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "compiler/compiler.h"
+#include "core/ini.h"
 #include "core/report_error.h"
 #include "core/save_folder.h"
 #include "host/display_mode.h"
@@ -19,6 +20,7 @@
 #include "platform/path_map.h"
 #include "platform/replace_file.h"
 #include "platform/video.h"
+#include "vm/translator.h"
 
 namespace qavz {
 
@@ -118,6 +120,8 @@ int RunRuntime(const TitlePaths& paths, const RunOptions& options) {
   TheConfig() = ReadConfig(paths.configFile, CpuHasMmxCached());
   const Config& config = TheConfig();
   SetErrorLevel(config.error);
+  // Our own key: 0 runs every program in the interpreter.
+  SetTranslationEnabled(IniGetInt(paths.configFile, "qavz", "Translate", 1) != 0);
   for (const std::string& warning : config.warnings) ReportConfigWarning(paths.configFile, warning);
   if (ThePaths().mainScript.empty()) ThePaths().mainScript = MainScriptPath(config, paths.name);  // 4
 

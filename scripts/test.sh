@@ -22,6 +22,8 @@ fi
 
 export ASAN_OPTIONS=detect_leaks=0
 ctest --test-dir build --output-on-failure -j2
+# The script tests and examples once more in the interpreter alone.
+QAVZ_TRANSLATE=0 ctest --test-dir build --output-on-failure -j2 -L script
 ctest --test-dir build-asan --output-on-failure -j2
 
 # Script threads share plain flags on purpose; ThreadSanitizer checks how.

@@ -217,7 +217,6 @@ int RunTranslated(MachineContext* c, int steps, bool exactSteps) {
       steps = run.budget;
       if (run.reason == jit::kExitStop) break;
       if (run.reason == jit::kExitJump) continue;
-      if (run.reason == jit::kExitBudget && !exactSteps) break;
       interpret = run.reason == jit::kExitStep ? 1 : steps;
     } else if (entry < 0) {
       interpret = -entry;  // up to the next block start

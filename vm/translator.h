@@ -34,11 +34,12 @@ bool AnyTranslation() noexcept;
 // StopFlag is also read at back-edges, calls and returns.
 constexpr int kTranslatedSliceSteps = 1 << 16;
 
-// Runs at most `steps` instructions of the context, in translated code
-// where the image has some and in the interpreter elsewhere; returns the
-// fault kind as RunSlice does. With `exactSteps` the count is exact (as
-// RunSliceLoop(c, steps) runs); otherwise the run may stop at the start of a
-// block that would overrun the count.
+// Runs `steps` instructions of the context (fewer when a trap, a fault, a
+// state change or StopFlag ends the slice), in translated code where the
+// image has some and in the interpreter elsewhere; returns the fault kind as
+// RunSlice does. Code without a translation gets an interpreter slice of at
+// most 255 instructions, which ends the run unless `exactSteps` asks for
+// every step, as RunSliceLoop(c, steps) would run them.
 int RunTranslated(MachineContext* context, int steps, bool exactSteps);
 
 }  // namespace qavz

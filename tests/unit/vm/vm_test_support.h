@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -12,8 +13,16 @@
 #include "vm/assembler.h"
 #include "vm/interpreter.h"
 #include "vm/machine_context.h"
+#include "vm/translator.h"
 
 namespace qavz::test {
+
+// QAVZ_TEST_TRANSLATE=1 runs the machine tests on translated images, with
+// the application inactive so that slices keep their 255 instructions.
+inline bool TranslateInTests() {
+  const char* v = std::getenv("QAVZ_TEST_TRANSLATE");
+  return v && v[0] == '1';
+}
 
 inline std::vector<std::string>& Reports() {
   static std::vector<std::string> reports;
@@ -35,8 +44,10 @@ class MachineTest : public ::testing::Test {
     SetErrorBox(&CaptureBox);
     Reports().clear();
     TheConfig().debugMode = 0;
+    if (TranslateInTests()) ActiveFlag().store(0);
   }
   void TearDown() override {
+    ActiveFlag().store(1);
     for (MachineContext* c : contexts_) FreeContext(c);
     StopFlag().store(0);
     SetErrorLevel(0);
@@ -47,6 +58,10 @@ class MachineTest : public ::testing::Test {
     MachineContext* c = AssembleContext(text, stackSize, &error, programSize);
     EXPECT_NE(c, nullptr) << error;
     if (c) contexts_.push_back(c);
+    AssembledProgram program;
+    if (c && TranslateInTests() && Assemble(text, c->imageBase, c->programSize, program, error)) {
+      EXPECT_TRUE(TranslateImage(c->imageBase, uint32_t(program.code.size()), c->programSize));
+    }
     return c;
   }
   // Slices until the context ends or StopFlag is set, reporting a fault as
