@@ -211,6 +211,7 @@ int RunTranslated(MachineContext* c, int steps, bool exactSteps) {
     if (entry > 0) {
       run.eq = c->eq, run.lt = c->lt, run.ltu = c->ltu;
       run.budget = steps;
+      run.foreign = t->base != c->imageBase;
       t->enter(&run, t->code + entry);
       c->eq = run.eq, c->lt = run.lt, c->ltu = run.ltu;
       c->pc = run.exitPc;

@@ -275,6 +275,7 @@ class Emitter {
   x86::Mem Memory(uint32_t i, const Access& acc, uint32_t size);
   void FrameCheck(uint32_t i);
   void Push(uint32_t i, const x86::Gpd* reg, int32_t imm);
+  void ForeignCheck(uint32_t i);
   void Flags(bool eqOnly);
   void Branch(uint32_t i, bool fused);
   void Arith(uint32_t i);
@@ -347,7 +348,10 @@ void Emitter::FindBlocks() {
       blockOf_[j] = int32_t(blocks_.size());
       ++j;
     } while (j < n && !leader_[j] && !EndsBlock(insns_[j - 1].op) &&
-             insns_[j].off == insns_[j - 1].off + insns_[j - 1].len);
+             insns_[j].off == insns_[j - 1].off + insns_[j - 1].len &&
+             insns_[j].off >> Arena::kPageShift == insns_[i].off >> Arena::kPageShift);
+    // Every instruction starts in the block's first page (the last may
+    // reach into the next): a write to either page drops the block's entry.
     b.count = j - i;
     b.firstPage = insns_[i].off >> Arena::kPageShift;
     const Insn& last = insns_[j - 1];
@@ -479,6 +483,13 @@ x86::Mem Emitter::Memory(uint32_t i, const Access& acc, uint32_t size) {
   }
   a_.bind(resume);
   return x86::ptr(x86::rbx, x86::rax, 0, 0, size);
+}
+
+// Code running for a context of another image: its calls are checked
+// against what that image's linker bound, so the interpreter makes them.
+void Emitter::ForeignCheck(uint32_t i) {
+  a_.cmp(x86::byte_ptr(x86::rbp, 3), 0);
+  a_.jne(Bail(i));
 }
 
 // Pushes a register or, with reg null, imm.
@@ -808,6 +819,7 @@ void Emitter::EmitInsn(uint32_t i) {
         a_.jmp(Bail(i));  // into another image: the interpreter's call
         return;
       }
+      ForeignCheck(i);
       Push(i, nullptr, int32_t(next));
       JumpTo(target, CondCode::kE, true);
       return;
@@ -822,6 +834,7 @@ void Emitter::EmitInsn(uint32_t i) {
       a_.mov(x86::edx, x86::dword_ptr(x86::rdx, x86::rax, 2));
       a_.test(x86::edx, x86::edx);
       a_.jle(bail);
+      ForeignCheck(i);
       Push(i, nullptr, int32_t(next));
       a_.lea(x86::rcx, x86::ptr(start_));
       a_.add(x86::rdx, x86::rcx);

@@ -14,21 +14,23 @@ namespace qavz::jit {
 // The record the translated code keeps in rbp while it runs. The offsets
 // are part of the generated code.
 struct RunState {
-  uint8_t eq, lt, ltu, unused;  // 0: the flags, as the context holds them
-  uint32_t exitPc;              // 4: where the run left off
-  uint32_t reason;              // 8: ExitReason
-  int32_t budget;               // 12: instructions left
-  int64_t stackBase;            // 16
-  int64_t stackSize;            // 24: 0 when the stack was not found live
-  uint32_t stackBase32;         // 32
-  uint32_t pushLimit;           // 36: push is direct when r7 - 4 - base < this
-  uint32_t popLimit;            // 40: pop is direct when r7 - base < this
-  uint32_t unused2;             // 44
-  MachineContext* context;      // 48
-  uint8_t* arenaBase;           // 56
-  const void* pageMap;          // 64
+  uint8_t eq, lt, ltu;      // 0: the flags, as the context holds them
+  uint8_t foreign;          // 3: the code is not the context's image's
+  uint32_t exitPc;          // 4: where the run left off
+  uint32_t reason;          // 8: ExitReason
+  int32_t budget;           // 12: instructions left
+  int64_t stackBase;        // 16
+  int64_t stackSize;        // 24: 0 when the stack was not found live
+  uint32_t stackBase32;     // 32
+  uint32_t pushLimit;       // 36: push is direct when r7 - 4 - base < this
+  uint32_t popLimit;        // 40: pop is direct when r7 - base < this
+  uint32_t unused2;         // 44
+  MachineContext* context;  // 48
+  uint8_t* arenaBase;       // 56
+  const void* pageMap;      // 64
 };
-static_assert(offsetof(RunState, context) == 48 && offsetof(RunState, pageMap) == 64);
+static_assert(offsetof(RunState, foreign) == 3 && offsetof(RunState, context) == 48 &&
+              offsetof(RunState, pageMap) == 64);
 
 enum ExitReason : uint32_t {
   kExitStep = 0,    // the instruction at exitPc is the interpreter's
