@@ -102,7 +102,9 @@ class Arena {
   // Counts Free calls: a range found live stays live while it is unchanged.
   uint64_t FreeCount() const noexcept { return freeCount_.load(std::memory_order_acquire); }
 
-  // Pages holding translated code carry page map value 2 (still live). A
+  // Pages holding translated code (and the run flags' page, which
+  // translated code must not write either) carry page map value 2 (still
+  // live). A
   // write through Span, Write or WriteString that touches such a page calls
   // the hook with the range, so the translation of what was written can be
   // dropped; the machine's own stores check the value themselves.

@@ -63,11 +63,32 @@ Translation* Use(Addr pc) noexcept {
   return t;
 }
 
+// The translation a thread ran last, leased until the thread leaves it or
+// it is dropped, so that a run of slices in one image takes no lock.
+struct HeldTranslation {
+  Translation* t = nullptr;
+  ~HeldTranslation() { Unuse(t); }
+};
+thread_local HeldTranslation tHeld;
+
+Translation* UseFor(Addr pc) noexcept {
+  Translation*& t = tHeld.t;
+  if (t && pc - t->base < t->codeSize && !t->dead.load(std::memory_order_acquire)) return t;
+  Unuse(t);
+  t = Use(pc);
+  return t;
+}
+
 void CodeWritten(Addr a, uint32_t n) noexcept;
 
+// Translated code reads StopFlag only at back-edges, calls and returns, so
+// a script's own store into the run flags (their address is handed to
+// extensions) goes to the interpreter, which stops right after it: their
+// page is marked as code is.
 void InstallHook() {
   static const bool once = [] {
     TheArena().SetCodeWriteHook(&CodeWritten);
+    TheArena().MarkCodePages(StopFlagAddress(), 8, true);
     return true;
   }();
   (void)once;
@@ -125,6 +146,10 @@ void PrepareRun(jit::RunState& run, MachineContext* c) noexcept {
 }  // namespace
 
 void NoteCodeWrite(Addr a, uint32_t n) noexcept { CodeWritten(a, n); }
+
+void jit::TranslatedTrap(uint32_t index, MachineContext* c) noexcept {
+  if (TrapHandler handler = CurrentTrapHandler.load(std::memory_order_relaxed)) handler(index, c);
+}
 
 bool TranslationEnabled() noexcept { return gConfigured.load() && EnvironmentAllows(); }
 void SetTranslationEnabled(bool on) noexcept { gConfigured.store(on); }
@@ -197,15 +222,12 @@ int RunTranslated(MachineContext* c, int steps, bool exactSteps) {
   if (stop.load(std::memory_order_relaxed) || c->state != kRunning) return kNoFault;
   jit::RunState run;
   PrepareRun(run, c);
-  Translation* t = nullptr;
+  Translation* t = nullptr;  // held by tHeld
   int fault = kNoFault;
   while (steps > 0) {
     if (stop.load(std::memory_order_relaxed) || c->state != kRunning) break;
     Addr pc = c->pc;
-    if (!t || pc - t->base >= t->codeSize) {
-      Unuse(t);
-      t = Use(pc);
-    }
+    if (!t || pc - t->base >= t->codeSize) t = UseFor(pc);
     int32_t entry = t ? t->entries[pc - t->base].load(std::memory_order_relaxed) : 0;
     int interpret;
     if (entry > 0) {
@@ -213,6 +235,7 @@ int RunTranslated(MachineContext* c, int steps, bool exactSteps) {
       run.budget = steps;
       run.foreign = t->base != c->imageBase;
       t->enter(&run, t->code + entry);
+      if (run.reason == jit::kExitTrap) break;  // the handler has the context
       c->eq = run.eq, c->lt = run.lt, c->ltu = run.ltu;
       c->pc = run.exitPc;
       steps = run.budget;
@@ -237,7 +260,6 @@ int RunTranslated(MachineContext* c, int steps, bool exactSteps) {
     steps -= interpret;
     if (ended) break;
   }
-  Unuse(t);
   return fault;
 }
 

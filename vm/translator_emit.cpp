@@ -12,6 +12,7 @@
 #include <asmjit/x86.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -281,6 +282,7 @@ class Emitter {
   void Arith(uint32_t i);
   void DivMod(uint32_t i, bool mod);
   void Dispatch(uint32_t pcReg);
+  void Trap(uint32_t i, uint32_t next);
 
   Translation& t_;
   const uint8_t* code_;
@@ -292,7 +294,7 @@ class Emitter {
   CodeHolder holder_;
   ErrorFlag errors_;
   x86::Assembler a_;
-  Label start_, exit_, dynJump_;
+  Label start_, exit_, leave_, dynJump_;
   std::vector<Stub> stubs_;
   // The block being emitted.
   uint32_t block_ = 0, blockEnd_ = 0;
@@ -687,6 +689,31 @@ void Emitter::Dispatch(uint32_t) {
   a_.jmp(x86::rdx);
 }
 
+// `trap` as the interpreter makes it: the context written (pc past the
+// index), the handler called, and the slice over whatever the handler did.
+void Emitter::Trap(uint32_t i, uint32_t next) {
+  const Insn& in = insns_[i];
+  a_.mov(x86::rax, x86::qword_ptr(x86::rbp, 48));
+  for (int r = 0; r < 8; ++r)
+    a_.mov(x86::dword_ptr(x86::rax, int32_t(offsetof(MachineContext, r) + 4 * r)), R(r));
+  a_.mov(x86::ecx, x86::dword_ptr(x86::rbp, 0));  // eq, lt, ltu
+  a_.mov(x86::byte_ptr(x86::rax, offsetof(MachineContext, eq)), x86::cl);
+  a_.mov(x86::byte_ptr(x86::rax, offsetof(MachineContext, lt)), x86::ch);
+  a_.shr(x86::ecx, 16);
+  a_.mov(x86::byte_ptr(x86::rax, offsetof(MachineContext, ltu)), x86::cl);
+  a_.mov(x86::dword_ptr(x86::rax, offsetof(MachineContext, pc)), next);
+  a_.mov(x86::dword_ptr(x86::rbp, 12), x86::esi);
+  a_.mov(x86::dword_ptr(x86::rbp, 4), next);
+  a_.mov(x86::dword_ptr(x86::rbp, 8), uint32_t(kExitTrap));
+  a_.mov(x86::edi, uint32_t(uint16_t(in.imm)));
+  a_.mov(x86::rsi, x86::rax);
+  a_.mov(x86::rax, Imm(uint64_t(uintptr_t(&TranslatedTrap))));
+  a_.sub(x86::rsp, 8);  // the call wants rsp 16-aligned
+  a_.call(x86::rax);
+  a_.add(x86::rsp, 8);
+  a_.jmp(leave_);
+}
+
 void Emitter::EmitInsn(uint32_t i) {
   const Insn& in = insns_[i];
   Opcode op = Opcode(in.op);
@@ -702,7 +729,7 @@ void Emitter::EmitInsn(uint32_t i) {
     case Opcode::kNop:
       return;
     case Opcode::kTrap:
-      a_.jmp(Bail(i));
+      Trap(i, next);
       return;
     case Opcode::kXchg:
       if (in.d != in.s) a_.xchg(R(in.d), R(in.s));
@@ -1014,6 +1041,7 @@ void Emitter::EmitTail() {
   a_.mov(x86::rax, x86::qword_ptr(x86::rbp, 48));
   for (int r = 0; r < 8; ++r) a_.mov(x86::dword_ptr(x86::rax, 32 + 4 * r), R(r));
   a_.mov(x86::dword_ptr(x86::rbp, 12), x86::esi);
+  a_.bind(leave_);
   a_.pop(x86::r15);
   a_.pop(x86::r14);
   a_.pop(x86::r13);
@@ -1030,7 +1058,7 @@ bool Emitter::Run() {
   holder_.setErrorHandler(&errors_);
   holder_.attach(&a_);
   FindBlocks();
-  start_ = a_.newLabel(), exit_ = a_.newLabel(), dynJump_ = a_.newLabel();
+  start_ = a_.newLabel(), exit_ = a_.newLabel(), leave_ = a_.newLabel(), dynJump_ = a_.newLabel();
   // Entry: enter(RunState* run, const void* target).
   a_.bind(start_);
   a_.push(x86::rbx);

@@ -37,7 +37,13 @@ enum ExitReason : uint32_t {
   kExitBudget = 1,  // the block at exitPc holds more instructions than are left
   kExitJump = 2,    // control reached exitPc, which may have no translation
   kExitStop = 3,    // StopFlag was seen; exitPc is the next instruction
+  kExitTrap = 4,    // a trap's handler ran: the context is written and the
+                    // slice ends (the handler may have changed it)
 };
+
+// Calls the trap handler for translated code, which has written the
+// context as the interpreter's trap does.
+void TranslatedTrap(uint32_t index, MachineContext* context) noexcept;
 
 using EnterFn = void (*)(RunState* run, const void* target);
 
@@ -56,7 +62,7 @@ struct Translation {
   size_t codeBytes = 0;  // mapped size
   EnterFn enter = nullptr;
   std::atomic<int> users{0};
-  bool dead = false;  // dropped; freed by the last user
+  std::atomic<bool> dead{false};  // dropped; freed by the last user
 };
 
 // Fills t.entries, t.code and t.enter from the code bytes (the image's
