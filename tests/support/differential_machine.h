@@ -87,7 +87,7 @@ inline void DifferentialTrap(uint32_t index, MachineContext* c) {
 
 struct MachineShot {
   MachineContext context;
-  std::vector<uint8_t> image, stack;
+  std::vector<uint8_t> image, stack, flagPage;
   int32_t flags[2];
   int fault;
   size_t traps;
@@ -238,14 +238,19 @@ class DifferentialRun {
     const uint8_t* stack = arena.Base() + context_->stackBase;
     s.stack.assign(stack, stack + Pages(stackSize_));
     s.flags[0] = StopFlag().load(), s.flags[1] = ActiveFlag().load();
+    // The run flags' page is live past them, and programs reach it.
+    const uint8_t* flagPage = arena.Base() + FlagPage();
+    s.flagPage.assign(flagPage, flagPage + Arena::kPageSize);
     s.traps = TrapLog().size();
   }
+  static Addr FlagPage() { return StopFlagAddress() & ~(Arena::kPageSize - 1); }
   static uint32_t Pages(uint32_t n) { return (n + Arena::kPageSize - 1) & ~(Arena::kPageSize - 1); }
   void Restore(const MachineShot& s) {
     Arena& arena = TheArena();
     *context_ = s.context;
     std::memcpy(arena.Base() + context_->imageBase, s.image.data(), s.image.size());
     std::memcpy(arena.Base() + context_->stackBase, s.stack.data(), s.stack.size());
+    std::memcpy(arena.Base() + FlagPage(), s.flagPage.data(), s.flagPage.size());
     StopFlag().store(s.flags[0]), ActiveFlag().store(s.flags[1]);
     TrapLog().clear();
   }
@@ -307,6 +312,7 @@ class DifferentialRun {
     if (a.image != b.image) return "image bytes";
     if (a.stack != b.stack) return "stack bytes";
     if (a.flags[0] != b.flags[0] || a.flags[1] != b.flags[1]) return "run flags";
+    if (a.flagPage != b.flagPage) return "run flags' page";
     if (a.traps != b.traps) return "native call count";
     return {};
   }

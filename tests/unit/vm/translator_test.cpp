@@ -47,8 +47,9 @@ const std::string kLoop =
     "leave 0\n";
 
 TEST_F(Translator, SwitchedOffLeavesImagesToTheInterpreter) {
-  SetTranslationEnabled(false);
   MachineContext* c = Build(kLoop);
+  DropTranslation(c->imageBase);
+  SetTranslationEnabled(false);
   EXPECT_FALSE(TranslateImage(c->imageBase, 28, c->programSize));
   EXPECT_FALSE(HasTranslation(c->imageBase));
   SetTranslationEnabled(true);
