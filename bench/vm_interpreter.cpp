@@ -131,8 +131,14 @@ int main() {
     double shipped = 1e9, unchecked = 1e9, switched = 1e9;
     for (int round = 0; round < 5; ++round) {
       shipped = std::min(shipped, Run(program, &RunSlice, instructions));
-      unchecked = std::min(unchecked, Run(program, &RunSliceLoop<false, true>, instructions));
-      switched = std::min(switched, Run(program, &RunSliceLoop<true, false>, instructions));
+      unchecked = std::min(
+          unchecked,
+          Run(
+              program, [](MachineContext* c) { return RunSliceLoop<false, true>(c); }, instructions));
+      switched = std::min(
+          switched,
+          Run(
+              program, [](MachineContext* c) { return RunSliceLoop<true, false>(c); }, instructions));
     }
     double lua = bench::LuaSeconds(program.lua);
     char luaText[32] = "n/a";
