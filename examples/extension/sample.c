@@ -5,6 +5,8 @@
      cc -shared -fPIC -Iinclude -o examples/extension/libsample.so examples/extension/sample.c
 
    A script finds it as "sample.dll" (see use_sample.c). */
+#include <string.h>
+
 #include "qavz_extension.h"
 
 static const qavz_host* host;
@@ -17,12 +19,17 @@ QAVZ_EXPORT int32_t mul_add(int32_t a, int32_t b, int32_t c) { return a * b + c;
 
 /* Sums `count` ints of a script array; -1 when they are not script memory. */
 QAVZ_EXPORT int32_t sum_ints(uint32_t address, int32_t count) {
-  const int32_t* values;
+  const unsigned char* values;
   int32_t sum = 0;
   if (count < 0 || count > 0x10000) return -1;
-  values = (const int32_t*)qavz_pointer(host, address, (uint32_t)count * 4);
+  values = (const unsigned char*)qavz_pointer(host, address, (uint32_t)count * 4);
   if (!values) return -1;
-  for (int32_t i = 0; i < count; ++i) sum += values[i];
+  /* Script data need not be aligned: read each int with memcpy. */
+  for (int32_t i = 0; i < count; ++i) {
+    int32_t v;
+    memcpy(&v, values + 4 * i, 4);
+    sum += v;
+  }
   return sum;
 }
 

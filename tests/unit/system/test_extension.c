@@ -1,6 +1,8 @@
 /* An extension library for the tests: functions of 0, 2 and 16 arguments
  * whose results show the order the arguments came in, and functions that
  * reach script memory and the information block through the host. */
+#include <string.h>
+
 #include "include/qavz_extension.h"
 
 static const qavz_host* host;
@@ -30,9 +32,9 @@ QAVZ_EXPORT int32_t sum_bytes(uint32_t address, int32_t size) {
 
 /* Writes a word into script memory; 0 when the address is not live. */
 QAVZ_EXPORT int32_t poke(uint32_t address, int32_t value) {
-  int32_t* p = (int32_t*)qavz_pointer(host, address, 4);
+  void* p = qavz_pointer(host, address, 4);
   if (!p) return 0;
-  *p = value;
+  memcpy(p, &value, 4); /* script addresses need not be aligned */
   return 1;
 }
 
