@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/cpu_timing.h"
 #include "core/config.h"
 #include "graphics/blend_tables.h"
 #include "graphics/blit.h"
@@ -28,24 +29,11 @@
 #endif
 
 using namespace qavz;
+using bench::OneRun;
 
 namespace {
 
 constexpr int32_t kDst = 1020, kSrc = 1021;
-
-// Seconds of processor time per call of `f` over one run of at least `minimum` seconds.
-template <typename F>
-double OneRun(F& f, double minimum) {
-  int calls = 0;
-  std::clock_t t0 = std::clock();
-  double elapsed;
-  do {
-    f();
-    ++calls;
-    elapsed = double(std::clock() - t0) / CLOCKS_PER_SEC;
-  } while (elapsed < minimum);
-  return elapsed / calls;
-}
 
 // The best of `runs` runs.
 template <typename F>
@@ -55,15 +43,10 @@ double SecondsPerCall(F f, int runs = 5, double minimum = 0.01) {
   return best;
 }
 
-// Two contenders measured in alternating runs; the best run of each.
+// This bench's runs: 15 of at least 0.01 s each unless asked otherwise.
 template <typename F, typename G>
 std::pair<double, double> Race(F f, G g, int runs = 15, double minimum = 0.01) {
-  double bestF = 1e30, bestG = 1e30;
-  for (int run = 0; run < runs; ++run) {
-    bestF = std::min(bestF, OneRun(f, minimum));
-    bestG = std::min(bestG, OneRun(g, minimum));
-  }
-  return {bestF, bestG};
+  return bench::Race(f, g, runs, minimum);
 }
 
 Plane* RandomPlane(int32_t slot, int32_t w, int32_t h, int32_t depth, uint32_t seed) {

@@ -18,6 +18,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/cpu_timing.h"
 #include "core/service_hooks.h"
 #include "graphics/blend_tables.h"
 #include "graphics/blit.h"
@@ -28,6 +29,7 @@
 #include "vm/native_table.h"
 
 using namespace qavz;
+using bench::OneRun;
 
 namespace {
 
@@ -35,27 +37,10 @@ constexpr int32_t kPage = 0, kBackground = 1, kImage = 2;
 constexpr int32_t kWidth = 640, kHeight = 480, kSide = 32;
 constexpr int kSprites = 2000;
 
-template <typename F>
-double OneRun(F& f, double minimum) {
-  int calls = 0;
-  std::clock_t t0 = std::clock();
-  double elapsed;
-  do {
-    f();
-    ++calls;
-    elapsed = double(std::clock() - t0) / CLOCKS_PER_SEC;
-  } while (elapsed < minimum);
-  return elapsed / calls;
-}
-
+// This bench's runs: 9 of at least 0.05 s each unless asked otherwise.
 template <typename F, typename G>
 std::pair<double, double> Race(F f, G g, int runs = 9, double minimum = 0.05) {
-  double bestF = 1e30, bestG = 1e30;
-  for (int run = 0; run < runs; ++run) {
-    bestF = std::min(bestF, OneRun(f, minimum));
-    bestG = std::min(bestG, OneRun(g, minimum));
-  }
-  return {bestF, bestG};
+  return bench::Race(f, g, runs, minimum);
 }
 
 Plane* MakePlane(int32_t slot, int32_t w, int32_t h) {
