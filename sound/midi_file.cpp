@@ -159,7 +159,8 @@ double TimeOf(uint64_t tick, const std::multimap<uint64_t, uint32_t>& tempos, do
 void Unwrap(const uint8_t*& data, size_t& size) {
   if (size < 20 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "RMID", 4) != 0) return;
   size_t at = 12;
-  while (size - at >= 8) {
+  // A last chunk of odd length may lack its pad byte, so `at` can pass `size`.
+  while (at < size && size - at >= 8) {
     uint32_t length = uint32_t(data[at + 4]) | uint32_t(data[at + 5]) << 8 | uint32_t(data[at + 6]) << 16 |
                       uint32_t(data[at + 7]) << 24;
     size_t available = size - at - 8;
