@@ -4,11 +4,13 @@
 
 namespace qavz::platform {
 
-void* AllocateCodePages(size_t size) noexcept {
+void* ReserveCodePages(size_t size) noexcept {
   if (size == 0) return nullptr;
-  void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  void* p = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
   return p == MAP_FAILED ? nullptr : p;
 }
+
+bool OpenCodePages(void* at, size_t size) noexcept { return mprotect(at, size, PROT_READ | PROT_WRITE) == 0; }
 
 bool SealCodePages(void* at, size_t size) noexcept { return mprotect(at, size, PROT_READ | PROT_EXEC) == 0; }
 

@@ -7,12 +7,16 @@
 
 namespace qavz::platform {
 
-// Page-aligned writable (not executable) memory of at least `size` bytes, or
-// null when the system gives none.
-void* AllocateCodePages(size_t size) noexcept;
+// A page-aligned range of `size` bytes of address space with no access and
+// nothing committed, or null when the system gives none.
+void* ReserveCodePages(size_t size) noexcept;
+// Makes reserved pages writable (not executable) so that code can be
+// written into them; false when the system refuses.
+bool OpenCodePages(void* at, size_t size) noexcept;
 // Makes the pages read-and-execute; false when the system refuses (then the
-// memory must be freed and the code not run).
+// code must not be run).
 bool SealCodePages(void* at, size_t size) noexcept;
+// Returns a whole reservation.
 void FreeCodePages(void* at, size_t size) noexcept;
 
 }  // namespace qavz::platform

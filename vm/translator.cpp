@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "vm/interpreter.h"
@@ -99,13 +101,13 @@ void InstallHook() {
 void Invalidate(Translation& t, Addr a, uint32_t n) noexcept {
   uint64_t lo = std::max<uint64_t>(a, t.base), hi = std::min<uint64_t>(uint64_t(a) + n, t.base + t.codeSize);
   if (lo >= hi) return;
-  uint32_t first = uint32_t(lo - t.base) >> Arena::kPageShift;
-  uint32_t last = uint32_t(hi - 1 - t.base) >> Arena::kPageShift;
+  uint32_t first = uint32_t(lo - t.base) >> t.pageShift;
+  uint32_t last = uint32_t(hi - 1 - t.base) >> t.pageShift;
   if (first > 0) --first;
   for (uint32_t p = first; p <= last && p < t.pageCount; ++p) {
-    if (t.pageValid[p].exchange(0) == 0) continue;
-    uint32_t from = p << Arena::kPageShift, to = std::min(t.codeSize, from + Arena::kPageSize);
-    for (uint32_t o = from; o < to; ++o) t.entries[o].store(0, std::memory_order_relaxed);
+    if (t.pageState[p].exchange(jit::kPageDropped) != jit::kPageTranslated) continue;
+    uint32_t from = p << t.pageShift, to = std::min(t.codeSize, from + (1u << t.pageShift));
+    for (uint32_t o = from; o < to; ++o) jit::EntryAt(t, o).store(0, std::memory_order_relaxed);
   }
 }
 
@@ -143,6 +145,31 @@ void PrepareRun(jit::RunState& run, MachineContext* c) noexcept {
   run.popLimit = live && c->stackSize >= 4 ? c->stackSize - 4 : 0;
 }
 
+// Translates the page of `pc` the first time control reaches it. The
+// entries are published under the registry's lock, and only while the page
+// is still untranslated: a write into it since (which takes that lock to
+// drop it) leaves it to the interpreter.
+bool TranslatePage(Translation& t, Addr pc) noexcept {
+  uint32_t page = (pc - t.base) >> t.pageShift;
+  if (t.pageState[page].load(std::memory_order_acquire) != jit::kPageUntranslated) return false;
+  std::lock_guard emitting(t.emitting);
+  if (t.pageState[page].load(std::memory_order_acquire) != jit::kPageUntranslated || t.dead) return false;
+  std::vector<std::pair<uint32_t, int32_t>> entries;
+  bool made;
+  try {
+    entries.reserve((1u << t.pageShift) / 2);
+    made = jit::EmitPage(t, TheArena().Base() + t.base, page, entries);
+  } catch (const std::bad_alloc&) {
+    made = false;
+  }
+  std::lock_guard lock(TheRegistry().mutex);
+  uint8_t expected = jit::kPageUntranslated;
+  if (!t.pageState[page].compare_exchange_strong(expected, made ? jit::kPageTranslated : jit::kPageDropped))
+    return false;
+  for (const auto& [off, entry] : entries) jit::EntryAt(t, off).store(entry, std::memory_order_release);
+  return made;
+}
+
 }  // namespace
 
 void NoteCodeWrite(Addr a, uint32_t n) noexcept { CodeWritten(a, n); }
@@ -165,7 +192,7 @@ bool TranslateImage(Addr base, uint32_t codeSize, uint32_t programSize) noexcept
   t->base = base;
   t->codeSize = codeSize;
   t->programSize = programSize;
-  if (!jit::EmitTranslation(*t, bytes)) {
+  if (!jit::PrepareTranslation(*t, bytes)) {
     delete t;
     return false;
   }
@@ -228,7 +255,9 @@ int RunTranslated(MachineContext* c, int steps, bool exactSteps) {
     if (stop.load(std::memory_order_relaxed) || c->state != kRunning) break;
     Addr pc = c->pc;
     if (!t || pc - t->base >= t->codeSize) t = UseFor(pc);
-    int32_t entry = t ? t->entries[pc - t->base].load(std::memory_order_relaxed) : 0;
+    int32_t entry = t ? jit::EntryAt(*t, pc - t->base).load(std::memory_order_relaxed) : 0;
+    if (entry == 0 && t && TranslatePage(*t, pc))
+      entry = jit::EntryAt(*t, pc - t->base).load(std::memory_order_relaxed);
     int interpret;
     if (entry > 0) {
       run.eq = c->eq, run.lt = c->lt, run.ltu = c->ltu;

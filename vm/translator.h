@@ -1,7 +1,8 @@
 // Program images translated to x86-64 machine code.
 //
-// A loaded image's code is translated once, block by block, into host code
-// that keeps r0-r7 in host registers. The translated code takes only the
+// A loaded image's code is translated a 4 KiB page at a time, when control
+// first reaches the page, into host code that keeps r0-r7 in host
+// registers. The translated code takes only the
 // ordinary paths of each instruction; anything else (a fault, a trap, a
 // store into code, memory outside the checked windows, a call into another
 // image) leaves it at that instruction with the context exact, and the
@@ -19,8 +20,9 @@ namespace qavz {
 bool TranslationEnabled() noexcept;
 void SetTranslationEnabled(bool on) noexcept;
 
-// Translates the code [base, base + codeSize) of the image at `base` whose
-// program part is `programSize` bytes. False (and nothing changed) when
+// Prepares the translation of the code [base, base + codeSize) of the
+// image at `base` whose program part is `programSize` bytes; its pages are
+// translated as they first run. False (and nothing changed) when
 // translation is off, the code cannot be translated or the system gives no
 // executable memory; the interpreter then runs it.
 bool TranslateImage(Addr base, uint32_t codeSize, uint32_t programSize) noexcept;

@@ -26,6 +26,8 @@ namespace qavz::jit {
 
 namespace {
 
+std::atomic<uint32_t> gPageShift{Arena::kPageShift};
+
 using namespace asmjit;
 using x86::CondCode;
 
@@ -63,6 +65,23 @@ bool EndsBlock(uint8_t op) {
     default:
       return op >= kOpcodeCount || IsJcc(op);
   }
+}
+
+// The instruction at code offset o, or false when it would run past `size`.
+bool DecodeAt(const uint8_t* code, uint32_t o, uint32_t size, Insn& in) {
+  uint8_t op = code[o];
+  uint8_t len = op < kOpcodeCount ? kOpcodes[op].length : 1;
+  if (o + len > size) return false;
+  in = Insn{o, op, len, 0, 0, 0};
+  if (len == 2 || len == 6) in.d = code[o + 1] & 7, in.s = (code[o + 1] >> 4) & 7;
+  if (len == 6) std::memcpy(&in.imm, code + o + 2, 4);
+  if (len == 5) std::memcpy(&in.imm, code + o + 1, 4);
+  if (len == 3) in.imm = code[o + 1] | code[o + 2] << 8;
+  return true;
+}
+
+bool TakesTarget(const Insn& in) {
+  return Op(in, Opcode::kCall) || Op(in, Opcode::kJmp) || IsJcc(in.op) || Op(in, Opcode::kLoadAddr);
 }
 
 // The registers an instruction writes (a bit per register).
@@ -233,10 +252,12 @@ x86::GpbLo B(int r) { return x86::gpb_lo(8 + r); }
 constexpr int kFlagEq = 0, kFlagLt = 1, kFlagLtu = 2;
 x86::Mem FlagMem(int which) { return x86::byte_ptr(x86::rbp, which); }
 
+// Translates the blocks that start in one page of an image's code.
 class Emitter {
  public:
-  Emitter(Translation& t, const uint8_t* code) : t_(t), code_(code) {}
-  bool Run();
+  Emitter(Translation& t, const uint8_t* code, uint32_t page)
+      : t_(t), code_(code), lo_(page << t.pageShift), hi_(std::min(t.codeSize, (page + 1) << t.pageShift)) {}
+  bool Run(std::vector<std::pair<uint32_t, int32_t>>& entries);
 
  private:
   struct Stub {
@@ -265,10 +286,15 @@ class Emitter {
     stubs_.push_back(s);
     return s.label;
   }
-  // The block starting at image offset `off`, or -1.
+  // The block of this page holding the instruction at image offset `off`,
+  // or -1.
   int BlockAt(uint32_t off) const {
-    if (off >= t_.codeSize || insnAt_[off] < 0) return -1;
-    return blockOf_[insnAt_[off]];
+    if (off < lo_ || off >= hi_ || insnAt_[off - lo_] < 0) return -1;
+    return blockOf_[insnAt_[off - lo_]];
+  }
+  // Whether a block of the image, in any page, starts at `off`.
+  bool ImageBlockStart(uint32_t off) const {
+    return off < t_.codeSize && (t_.marks[off] & (kMarkStart | kMarkLeader)) == (kMarkStart | kMarkLeader);
   }
   void JumpTo(uint32_t targetPc, CondCode cc, bool always);
   void Transfer(uint32_t targetPc);
@@ -286,15 +312,15 @@ class Emitter {
 
   Translation& t_;
   const uint8_t* code_;
+  uint32_t lo_, hi_;  // the page's code offsets
   std::vector<Insn> insns_;
-  std::vector<int32_t> insnAt_;  // per code byte: instruction index or -1
-  std::vector<uint8_t> leader_;
+  std::vector<int32_t> insnAt_;  // per code byte of the page: instruction index or -1
   std::vector<Block> blocks_;
   std::vector<int32_t> blockOf_;  // per instruction
   CodeHolder holder_;
   ErrorFlag errors_;
   x86::Assembler a_;
-  Label start_, exit_, leave_, dynJump_;
+  Label exit_, leave_, dynJump_, dispatch_;
   std::vector<Stub> stubs_;
   // The block being emitted.
   uint32_t block_ = 0, blockEnd_ = 0;
@@ -310,38 +336,21 @@ class Emitter {
   std::vector<SlowStore> slowPaths_;
 };
 
+// The page's instructions, from the first that starts in it.
 void Emitter::Decode() {
-  insnAt_.assign(t_.codeSize, -1);
-  for (uint32_t o = 0; o < t_.codeSize;) {
-    uint8_t op = code_[o];
-    uint8_t len = op < kOpcodeCount ? kOpcodes[op].length : 1;
-    if (o + len > t_.codeSize) break;
-    Insn in{o, op, len, 0, 0, 0};
-    if (len == 2 || len == 6) in.d = code_[o + 1] & 7, in.s = (code_[o + 1] >> 4) & 7;
-    if (len == 6) std::memcpy(&in.imm, code_ + o + 2, 4);
-    if (len == 5) std::memcpy(&in.imm, code_ + o + 1, 4);
-    if (len == 3) in.imm = code_[o + 1] | code_[o + 2] << 8;
-    insnAt_[o] = int32_t(insns_.size());
+  insnAt_.assign(hi_ - lo_, -1);
+  uint32_t o = lo_;
+  while (o < hi_ && !(t_.marks[o] & kMarkStart)) ++o;
+  Insn in;
+  while (o < hi_ && DecodeAt(code_, o, t_.codeSize, in)) {
+    insnAt_[o - lo_] = int32_t(insns_.size());
     insns_.push_back(in);
-    o += len;
+    o += in.len;
   }
 }
 
 void Emitter::FindBlocks() {
   size_t n = insns_.size();
-  leader_.assign(n, 0);
-  if (n == 0) return;
-  leader_[0] = 1;
-  auto mark = [&](uint32_t address) {
-    uint32_t off = address - t_.base;
-    if (off < t_.codeSize && insnAt_[off] >= 0) leader_[insnAt_[off]] = 1;
-  };
-  for (size_t i = 0; i < n; ++i) {
-    const Insn& in = insns_[i];
-    if (Op(in, Opcode::kCall) || Op(in, Opcode::kJmp) || IsJcc(in.op) || Op(in, Opcode::kLoadAddr))
-      mark(uint32_t(in.imm));
-    if (EndsBlock(in.op) && i + 1 < n) leader_[i + 1] = 1;
-  }
   blockOf_.assign(n, -1);
   for (uint32_t i = 0; i < n;) {
     Block b{i, 0, a_.newLabel(), 0, 0};
@@ -349,34 +358,39 @@ void Emitter::FindBlocks() {
     do {
       blockOf_[j] = int32_t(blocks_.size());
       ++j;
-    } while (j < n && !leader_[j] && !EndsBlock(insns_[j - 1].op) &&
-             insns_[j].off == insns_[j - 1].off + insns_[j - 1].len &&
-             insns_[j].off >> Arena::kPageShift == insns_[i].off >> Arena::kPageShift);
-    // Every instruction starts in the block's first page (the last may
-    // reach into the next): a write to either page drops the block's entry.
+    } while (j < n && !(t_.marks[insns_[j].off] & kMarkLeader) && !EndsBlock(insns_[j - 1].op));
+    // Every instruction starts in the page (the last may reach into the
+    // next): a write to either page drops the block's entry.
     b.count = j - i;
-    b.firstPage = insns_[i].off >> Arena::kPageShift;
+    b.firstPage = insns_[i].off >> t_.pageShift;
     const Insn& last = insns_[j - 1];
-    b.lastPage = (last.off + last.len - 1) >> Arena::kPageShift;
+    b.lastPage = (last.off + last.len - 1) >> t_.pageShift;
     blocks_.push_back(b);
-    if (j < n) leader_[j] = 1;
     i = j;
   }
 }
 
-// Leaves for the driver at an image address outside this block.
+// Continues at `targetPc` outside this block: straight into a block of
+// this page, through the entries into another page's, otherwise through
+// the driver.
 void Emitter::Transfer(uint32_t targetPc) {
-  int b = BlockAt(targetPc - t_.base);
-  if (b < 0 || targetPc - t_.base >= t_.codeSize || insns_[blocks_[b].first].off != targetPc - t_.base) {
-    a_.jmp(ExitAt(targetPc, kExitJump));
+  uint32_t off = targetPc - t_.base;
+  int b = BlockAt(off);
+  if (b < 0 || insns_[blocks_[b].first].off != off) {
+    if (ImageBlockStart(off)) {
+      a_.mov(x86::eax, targetPc);
+      a_.jmp(dispatch_);
+    } else {
+      a_.jmp(ExitAt(targetPc, kExitJump));
+    }
     return;
   }
   const Block& from = blocks_[block_];
   const Block& to = blocks_[b];
   for (uint32_t p = to.firstPage; p <= to.lastPage; ++p) {
     if (p >= from.firstPage && p <= from.lastPage) continue;
-    a_.mov(x86::rax, Imm(uint64_t(uintptr_t(&t_.pageValid[p]))));
-    a_.cmp(x86::byte_ptr(x86::rax), 0);
+    a_.mov(x86::rax, Imm(uint64_t(uintptr_t(&t_.pageState[p]))));
+    a_.cmp(x86::byte_ptr(x86::rax), kPageDropped);
     a_.je(ExitAt(targetPc, kExitJump));
   }
   a_.jmp(to.label);
@@ -684,7 +698,7 @@ void Emitter::Dispatch(uint32_t) {
   a_.mov(x86::edx, x86::dword_ptr(x86::rdx, x86::rcx, 2));
   a_.test(x86::edx, x86::edx);
   a_.jle(dynJump_);
-  a_.lea(x86::rcx, x86::ptr(start_));
+  a_.mov(x86::rcx, Imm(uint64_t(uintptr_t(t_.code))));
   a_.add(x86::rdx, x86::rcx);
   a_.jmp(x86::rdx);
 }
@@ -841,8 +855,7 @@ void Emitter::EmitInsn(uint32_t i) {
     }
     case Opcode::kCall: {
       uint32_t target = uint32_t(in.imm);
-      int b = BlockAt(target - t_.base);
-      if (b < 0 || insns_[blocks_[b].first].off != target - t_.base) {
+      if (!ImageBlockStart(target - t_.base)) {
         a_.jmp(Bail(i));  // into another image: the interpreter's call
         return;
       }
@@ -863,7 +876,7 @@ void Emitter::EmitInsn(uint32_t i) {
       a_.jle(bail);
       ForeignCheck(i);
       Push(i, nullptr, int32_t(next));
-      a_.lea(x86::rcx, x86::ptr(start_));
+      a_.mov(x86::rcx, Imm(uint64_t(uintptr_t(t_.code))));
       a_.add(x86::rdx, x86::rcx);
       a_.jmp(x86::rdx);
       return;
@@ -1007,17 +1020,17 @@ void Emitter::EmitBlock(uint32_t b) {
       const Block& to = blocks_[b + 1];
       for (uint32_t p = to.firstPage; p <= to.lastPage; ++p) {
         if (p >= blk.firstPage && p <= blk.lastPage) continue;
-        a_.mov(x86::rax, Imm(uint64_t(uintptr_t(&t_.pageValid[p]))));
-        a_.cmp(x86::byte_ptr(x86::rax), 0);
+        a_.mov(x86::rax, Imm(uint64_t(uintptr_t(&t_.pageState[p]))));
+        a_.cmp(x86::byte_ptr(x86::rax), kPageDropped);
         a_.je(ExitAt(next, kExitJump));
       }
     } else {
-      a_.jmp(ExitAt(next, kExitJump));
+      Transfer(next);
     }
   }
 }
 
-// Entry, exits and the out-of-line stubs.
+// The out-of-line stubs and the page's own exits.
 void Emitter::EmitTail() {
   for (const SlowStore& s : slowPaths_) {
     a_.bind(s.slow);
@@ -1034,6 +1047,8 @@ void Emitter::EmitTail() {
     a_.mov(x86::dword_ptr(x86::rbp, 8), s.reason);
     a_.jmp(exit_);
   }
+  a_.bind(dispatch_);
+  Dispatch(0);
   a_.bind(dynJump_);
   a_.mov(x86::dword_ptr(x86::rbp, 4), x86::eax);
   a_.mov(x86::dword_ptr(x86::rbp, 8), uint32_t(kExitJump));
@@ -1051,73 +1066,131 @@ void Emitter::EmitTail() {
   a_.ret();
 }
 
-bool Emitter::Run() {
+bool Emitter::Run(std::vector<std::pair<uint32_t, int32_t>>& entries) {
   Decode();
   if (insns_.empty()) return false;
   holder_.init(Environment::host());
   holder_.setErrorHandler(&errors_);
   holder_.attach(&a_);
   FindBlocks();
-  start_ = a_.newLabel(), exit_ = a_.newLabel(), leave_ = a_.newLabel(), dynJump_ = a_.newLabel();
-  // Entry: enter(RunState* run, const void* target).
-  a_.bind(start_);
-  a_.push(x86::rbx);
-  a_.push(x86::rbp);
-  a_.push(x86::r12);
-  a_.push(x86::r13);
-  a_.push(x86::r14);
-  a_.push(x86::r15);
-  a_.mov(x86::rbp, x86::rdi);
-  a_.mov(x86::rax, x86::rsi);
-  a_.mov(x86::rbx, x86::qword_ptr(x86::rbp, 56));
-  a_.mov(x86::esi, x86::dword_ptr(x86::rbp, 12));
-  a_.mov(x86::rcx, x86::qword_ptr(x86::rbp, 48));
-  for (int r = 0; r < 8; ++r) a_.mov(R(r), x86::dword_ptr(x86::rcx, 32 + 4 * r));
-  a_.mov(x86::rdi, x86::qword_ptr(x86::rbp, 64));
-  a_.jmp(x86::rax);
+  exit_ = a_.newLabel(), leave_ = a_.newLabel(), dynJump_ = a_.newLabel(), dispatch_ = a_.newLabel();
   for (uint32_t b = 0; b < blocks_.size(); ++b) EmitBlock(b);
   EmitTail();
   if (errors_.failed) return false;
   if (holder_.flatten() || holder_.resolveUnresolvedLinks()) return false;
   size_t size = holder_.codeSize();
   size_t mapped = (size + 4095) & ~size_t(4095);
-  uint8_t* mem = static_cast<uint8_t*>(platform::AllocateCodePages(mapped));
-  if (!mem) return false;
-  if (holder_.relocateToBase(uint64_t(uintptr_t(mem))) ||
+  if (mapped > t_.codeBytes - t_.codeUsed) return false;
+  uint8_t* mem = t_.code + t_.codeUsed;
+  if (!platform::OpenCodePages(mem, mapped) || holder_.relocateToBase(uint64_t(uintptr_t(mem))) ||
       holder_.copyFlattenedData(mem, size, CopySectionFlags::kPadSectionBuffer) ||
-      !platform::SealCodePages(mem, mapped)) {
-    platform::FreeCodePages(mem, mapped);
+      !platform::SealCodePages(mem, mapped))
     return false;
-  }
-  t_.code = mem;
-  t_.codeBytes = mapped;
-  t_.enter = reinterpret_cast<EnterFn>(mem + holder_.labelOffsetFromBase(start_));
+  t_.codeUsed += mapped;
   // Block starts get their host offsets, other instructions the distance
   // to their block's end.
+  int32_t at = int32_t(mem - t_.code);
   for (const Block& blk : blocks_) {
-    t_.entries[insns_[blk.first].off].store(int32_t(holder_.labelOffsetFromBase(blk.label)));
+    entries.emplace_back(insns_[blk.first].off, at + int32_t(holder_.labelOffsetFromBase(blk.label)));
     for (uint32_t k = 1; k < blk.count; ++k)
-      t_.entries[insns_[blk.first + k].off].store(-int32_t(blk.count - k));
+      entries.emplace_back(insns_[blk.first + k].off, -int32_t(blk.count - k));
   }
+  return true;
+}
+
+// Marks every instruction start, and the starts of blocks: jump and call
+// targets, what follows an instruction that ends a block, and the first
+// instruction of each page, since each page is translated on its own.
+void MarkCode(Translation& t, const uint8_t* code) {
+  uint8_t* marks = t.marks.get();
+  uint32_t pageEnd = 0;
+  Insn in;
+  for (uint32_t o = 0; o < t.codeSize && DecodeAt(code, o, t.codeSize, in); o += in.len) {
+    uint8_t m = kMarkStart;
+    if (o >= pageEnd) {
+      m |= kMarkLeader;
+      pageEnd = ((o >> t.pageShift) + 1) << t.pageShift;
+    }
+    marks[o] |= m;
+    if (TakesTarget(in) && uint32_t(in.imm) - t.base < t.codeSize)
+      marks[uint32_t(in.imm) - t.base] |= kMarkLeader;
+    if (EndsBlock(in.op) && o + in.len < t.codeSize) marks[o + in.len] |= kMarkLeader;
+  }
+}
+
+// The entry, enter(RunState* run, const void* target), in the first page of
+// the reservation.
+bool EmitEntry(Translation& t) {
+  CodeHolder holder;
+  ErrorFlag errors;
+  holder.init(Environment::host());
+  holder.setErrorHandler(&errors);
+  x86::Assembler a(&holder);
+  a.push(x86::rbx);
+  a.push(x86::rbp);
+  a.push(x86::r12);
+  a.push(x86::r13);
+  a.push(x86::r14);
+  a.push(x86::r15);
+  a.mov(x86::rbp, x86::rdi);
+  a.mov(x86::rax, x86::rsi);
+  a.mov(x86::rbx, x86::qword_ptr(x86::rbp, 56));
+  a.mov(x86::esi, x86::dword_ptr(x86::rbp, 12));
+  a.mov(x86::rcx, x86::qword_ptr(x86::rbp, 48));
+  for (int r = 0; r < 8; ++r) a.mov(R(r), x86::dword_ptr(x86::rcx, 32 + 4 * r));
+  a.mov(x86::rdi, x86::qword_ptr(x86::rbp, 64));
+  a.jmp(x86::rax);
+  size_t size = holder.codeSize();
+  if (errors.failed || size > Arena::kPageSize || !platform::OpenCodePages(t.code, Arena::kPageSize) ||
+      holder.copyFlattenedData(t.code, size, CopySectionFlags::kPadSectionBuffer) ||
+      !platform::SealCodePages(t.code, Arena::kPageSize))
+    return false;
+  t.codeUsed = Arena::kPageSize;
+  t.enter = reinterpret_cast<EnterFn>(t.code);
   return true;
 }
 
 }  // namespace
 
-bool EmitTranslation(Translation& t, const uint8_t* code) noexcept {
-  t.entries.reset(new (std::nothrow) std::atomic<int32_t>[t.codeSize]());
-  t.pageCount = (t.codeSize + Arena::kPageSize - 1) >> Arena::kPageShift;
-  t.pageValid.reset(new (std::nothrow) std::atomic<uint8_t>[t.pageCount]());
-  if (!t.entries || !t.pageValid) return false;
-  for (uint32_t p = 0; p < t.pageCount; ++p) t.pageValid[p].store(1);
-  Emitter emitter(t, code);
-  return emitter.Run();
+void SetTranslationPageShift(uint32_t shift) noexcept {
+  gPageShift.store(std::clamp<uint32_t>(shift, 6, Arena::kPageShift), std::memory_order_relaxed);
+}
+
+bool PrepareTranslation(Translation& t, const uint8_t* code) noexcept {
+  t.pageShift = gPageShift.load(std::memory_order_relaxed);
+  t.pageCount = uint32_t((uint64_t(t.codeSize) + (1u << t.pageShift) - 1) >> t.pageShift);
+  t.entries.reset(static_cast<int32_t*>(std::calloc(t.codeSize, sizeof(int32_t))));
+  t.marks.reset(static_cast<uint8_t*>(std::calloc(t.codeSize, 1)));
+  t.pageState.reset(new (std::nothrow) std::atomic<uint8_t>[t.pageCount]);
+  if (!t.entries || !t.marks || !t.pageState) return false;
+  for (uint32_t p = 0; p < t.pageCount; ++p)
+    t.pageState[p].store(kPageUntranslated, std::memory_order_relaxed);
+  MarkCode(t, code);
+  // Address space only: pages are committed as they are translated. Host
+  // code takes a few times the bytes of the image's code; a page that
+  // does not fit is left to the interpreter.
+  size_t reserve = std::min<size_t>(size_t(1) << 30,
+                                    size_t(t.codeSize) * 64 + (size_t(t.pageCount) + 2) * Arena::kPageSize);
+  reserve = (reserve + Arena::kPageSize - 1) & ~size_t(Arena::kPageSize - 1);
+  t.code = static_cast<uint8_t*>(platform::ReserveCodePages(reserve));
+  if (!t.code) return false;
+  t.codeBytes = reserve;
+  if (EmitEntry(t)) return true;
+  FreeTranslationCode(t);
+  return false;
+}
+
+bool EmitPage(Translation& t, const uint8_t* code, uint32_t page,
+              std::vector<std::pair<uint32_t, int32_t>>& entries) noexcept {
+  if (page >= t.pageCount) return false;
+  Emitter emitter(t, code, page);
+  return emitter.Run(entries);
 }
 
 void FreeTranslationCode(Translation& t) noexcept {
   platform::FreeCodePages(t.code, t.codeBytes);
   t.code = nullptr;
-  t.codeBytes = 0;
+  t.codeBytes = t.codeUsed = 0;
 }
 
 }  // namespace qavz::jit

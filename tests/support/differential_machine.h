@@ -22,6 +22,7 @@
 #include "vm/native_dispatch.h"
 #include "vm/opcodes.h"
 #include "vm/translator.h"
+#include "vm/translator_internal.h"
 
 namespace qavz::test {
 
@@ -100,6 +101,10 @@ class DifferentialRun {
     uint8_t head = in.Byte();
     stackSize_ = 64u * (1 + (head & 15));
     bool moveR7 = head & 0x10;
+    // Half the programs are translated in pages of 64 to 512 bytes, so that
+    // jumps, calls and fall-throughs cross pages and pages are translated
+    // in every order.
+    pageShift_ = head & 0x20 ? 6 + (head >> 6) : 12;
     int count = 1 + in.Byte() % 120;
     dataSize_ = 16u * (in.Byte() & 31);
     // Instructions first (with target indices), then their bytes.
@@ -181,7 +186,10 @@ class DifferentialRun {
     Restore(start_);
     if (!Differences(interpreted, Run(false)).empty() || log != logs_[0]) return {};
     Restore(start_);
-    if (!TranslateImage(context_->imageBase, codeSize_, context_->programSize)) return {};
+    jit::SetTranslationPageShift(pageShift_);
+    bool translating = TranslateImage(context_->imageBase, codeSize_, context_->programSize);
+    jit::SetTranslationPageShift(12);
+    if (!translating) return {};
     std::vector<MachineShot> translated = Run(true);
     DropTranslation(context_->imageBase);
     std::string d = Differences(interpreted, translated);
@@ -318,7 +326,7 @@ class DifferentialRun {
   }
 
   MachineContext* context_ = nullptr;
-  uint32_t stackSize_ = 0, codeSize_ = 0, dataSize_ = 0;
+  uint32_t stackSize_ = 0, codeSize_ = 0, dataSize_ = 0, pageShift_ = 12;
   int rounds_[12] = {};
   std::vector<uint32_t> starts_;  // the instructions' offsets
   MachineShot start_;

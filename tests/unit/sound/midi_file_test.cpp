@@ -57,8 +57,8 @@ TEST(MidiFile, RunningStatusAndRmidAreRead) {
   rmid += std::string(2, '\0') + smf;
   EXPECT_EQ(Read(rmid).lengthMicroseconds, 1000000);
   // An odd-length last chunk without its pad byte ends the search in bounds.
-  std::string odd = "RIFF" + std::string(4, '\0') + "RMIDLIST" + std::string("\x09\0\0\0", 4) +
-                    std::string(9, ';');
+  std::string odd =
+      "RIFF" + std::string(4, '\0') + "RMIDLIST" + std::string("\x09\0\0\0", 4) + std::string(9, ';');
   MidiPiece none;
   EXPECT_FALSE(ReadMidiFile(reinterpret_cast<const uint8_t*>(odd.data()), odd.size(), none));
 }

@@ -127,6 +127,40 @@ TEST_F(Translator, ScriptStoreIntoStopFlagStopsAfterIt) {
   EXPECT_EQ(c->pc, c->imageBase + 14);
 }
 
+// Pages are translated as control first reaches them: a store into a page
+// that has not run yet leaves it to the interpreter, which sees the store,
+// and calls between pages go through each page's entries.
+TEST_F(Translator, StoreIntoPageNotYetRunTakesEffect) {
+  std::string filler;
+  for (int k = 0; k < 1400; ++k) filler += "add r4, $0\n";  // 8,400 bytes
+  MachineContext* c = Translated(
+      "enter 0\n"
+      "movl r2, $patch\n"
+      "add r2, $2\n"
+      "movl r3, $7\n"
+      "movl (r2), r3\n"
+      "movl r1, $100\n"
+      "loop:\n"
+      "call far\n"
+      "call farther\n"
+      "sub r1, $1\n"
+      "jne loop\n"
+      "leave 0\n" +
+      filler +
+      "far:\n"
+      "patch:\n"
+      "add r0, $1\n"
+      "ret\n" +
+      filler +
+      "farther:\n"
+      "add r0, $1000\n"
+      "ret\n");
+  ASSERT_NE(c, nullptr);
+  RunToEnd(c);
+  EXPECT_EQ(c->state, kEnded);
+  EXPECT_EQ(c->r[0], 100 * 7 + 100 * 1000);
+}
+
 TEST_F(Translator, TrapFromTranslatedCodeSeesTheWholeContext) {
   MachineContext* c = Translated(
       "movl r4, $44\n"
