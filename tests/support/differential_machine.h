@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "compiler/compiler.h"
 #include "vm/arena.h"
 #include "vm/disassembler.h"
 #include "vm/interpreter.h"
@@ -121,7 +122,10 @@ class DifferentialRun {
       uint8_t op = pick < 250 ? pick % kOpcodeCount : pick;
       p.bytes.push_back(op);
       int len = op < kOpcodeCount ? kOpcodes[op].length : 1;
-      if (len == 2 || len == 6) p.bytes.push_back(in.Byte() & 0x77 | (in.Byte() & 0x88 & -(pick >= 240)));
+      if (len == 2 || len == 6) {
+        uint8_t regs = in.Byte(), high = in.Byte();  // in this order
+        p.bytes.push_back(uint8_t((regs & 0x77) | (high & 0x88 & -(pick >= 240))));
+      }
       if (len == 3) {
         uint8_t index = in.Byte();
         uint16_t v = index >= 250 ? uint16_t(261 + (index & 3)) : index;
@@ -172,6 +176,32 @@ class DifferentialRun {
     c->eq = flags & 1, c->lt = (flags >> 1) & 1, c->ltu = (flags >> 2) & 1;
     if (flags & 8) c->eq = flags;  // a byte restored by longjmp may be any value
     for (int& n : rounds_) n = 1 + in.Byte() % 200;
+    Snapshot(start_);
+    return true;
+  }
+
+  // Builds from the script at `path`, compiled into an image and entered at
+  // its start as a thread is, with -1 to return to; `in` picks the rounds'
+  // lengths and the translation's pages. False when it does not compile.
+  bool BuildCompiled(const char* path, ByteSource& in) {
+    uint32_t code = 0, data = 0;
+    if (!CompileScript(path, 0, 0, &code, &data, CompileMessages::kCollectOnly)) return false;
+    pageShift_ = in.Byte() & 1 ? 6 + in.Byte() % 7 : 12;
+    stackSize_ = 4096;
+    context_ = CreateContext(code + data, stackSize_);
+    if (!context_) return false;
+    MachineContext* c = context_;
+    if (!CompileScript(path, c->imageBase, code + data, &code, &data, CompileMessages::kCollectOnly))
+      return false;
+    codeSize_ = code;
+    dataSize_ = data;
+    starts_.clear();
+    const uint8_t* image = TheArena().Base() + c->imageBase;
+    for (uint32_t o = 0; o < code; o += image[o] < kOpcodeCount ? kOpcodes[image[o]].length : 1)
+      starts_.push_back(o);
+    c->r[7] -= 4;
+    TheArena().Write<int32_t>(Addr(c->r[7]), -1);
+    for (int& n : rounds_) n = 1 + in.Byte() * 41;
     Snapshot(start_);
     return true;
   }

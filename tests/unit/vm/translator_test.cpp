@@ -20,8 +20,9 @@ class Translator : public MachineTest {
     std::string error;
     EXPECT_TRUE(Assemble(text, c->imageBase, c->programSize, program, error)) << error;
     // With QAVZ_TRANSLATE=0 the interpreter must give the same results.
-    if (TranslationEnabled())
+    if (TranslationEnabled()) {
       EXPECT_TRUE(TranslateImage(c->imageBase, uint32_t(program.code.size()), c->programSize));
+    }
     return c;
   }
 };
