@@ -85,4 +85,13 @@ std::string ReadPlace(const std::string& hostPath) {
   return fs::exists(saved, ec) ? saved : hostPath;
 }
 
+std::string SavePlace(const std::string& hostPath) {
+  std::lock_guard<std::mutex> hold(Lock);
+  if (SaveDir.empty() || hostPath.empty()) return {};
+  fs::path relative = Canonical(hostPath).lexically_relative(TitleDir);
+  if (relative.empty() || *relative.begin() == "..") return {};
+  if (relative == ".") return SaveDir;
+  return platform::MapPath((fs::path(SaveDir) / relative).string());
+}
+
 }  // namespace qavz

@@ -31,4 +31,9 @@ std::string WritePlace(const std::string& hostPath);
 // one, else the path itself.
 std::string ReadPlace(const std::string& hostPath);
 
+// The place of a host path (a file or a folder, the title's own folder
+// included) in the save folder, whether or not anything is there; empty
+// when the redirect is off or the path lies outside the title's folder.
+std::string SavePlace(const std::string& hostPath);
+
 }  // namespace qavz

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "core/save_folder.h"
 #include "files/files_state.h"
 #include "files/special_folders.h"
 #include "platform/file_system.h"
@@ -25,6 +26,13 @@ bool ReadPath(Addr args, int i, std::string& host) {
   if (!TheArena().ReadString(ArgAddr(args, i), title) || title.empty()) return false;
   host = platform::MapPath(title);
   return !host.empty();
+}
+
+// A path as reads find it: the save folder's copy first.
+bool ReadFoundPath(Addr args, int i, std::string& host) {
+  if (!ReadPath(args, i, host)) return false;
+  host = ReadPlace(host);
+  return true;
 }
 
 // A folder with its trailing '\' into the 260-byte buffer; its length, or 0
@@ -65,6 +73,19 @@ bool GetDate(Addr record, platform::Timestamp& t) {
   return TheArena().Read(record, d) && platform::FromLocalDate(d, t);
 }
 
+bool Exists(const std::string& host) {
+  std::error_code ec;
+  return fs::exists(fs::symlink_status(host, ec));
+}
+
+// Under a read-only install a file or folder the title made lives only in
+// the save folder: its place there, or empty when the path has no such
+// place or the title's folder has the original (which stays as it is).
+std::string MadeByTitle(const std::string& host) {
+  std::string saved = SavePlace(host);
+  return saved.empty() || Exists(host) || !Exists(saved) ? std::string() : saved;
+}
+
 }  // namespace
 
 int32_t Native_dir_getpath(Addr args) {
@@ -93,23 +114,39 @@ int32_t Native_dir_create(Addr args) {
   std::string host;
   std::error_code ec;
   if (!ReadPath(args, 0, host)) return 0;
+  std::string saved = SavePlace(host);
+  if (!saved.empty()) {
+    // Made in the save folder, where its parent is (or is made, when the
+    // title's folder has the parent).
+    fs::path parent = fs::path(host).parent_path(), savedParent = fs::path(saved).parent_path();
+    if (Exists(host) || Exists(saved) || !(IsDirectory(parent.string()) || IsDirectory(savedParent.string())))
+      return 0;
+    fs::create_directories(savedParent, ec);
+    host = saved;
+  }
   return fs::create_directory(host, ec) && !ec ? 1 : 0;
 }
 
 int32_t Native_dir_delete(Addr args) {
   std::string host;
   std::error_code ec;
-  if (!ReadPath(args, 0, host) || !IsDirectory(host)) return 0;
+  if (!ReadPath(args, 0, host)) return 0;
+  if (std::string made = MadeByTitle(host); !made.empty()) host = made;
+  if (!IsDirectory(host)) return 0;
   return fs::remove(host, ec) && !ec ? 1 : 0;
 }
 
 int32_t Native_file_copy(Addr args) {
   std::string from, to;
   std::error_code ec;
-  if (!ReadPath(args, 0, from) || !ReadPath(args, 1, to) || !IsRegularFile(from)) return 0;
-  if (IsDirectory(to)) return 0;
-  auto option = Arg(args, 2) ? fs::copy_options::none : fs::copy_options::overwrite_existing;
-  return fs::copy_file(from, to, option, ec) && !ec ? 1 : 0;
+  if (!ReadPath(args, 0, from) || !ReadPath(args, 1, to)) return 0;
+  from = ReadPlace(from);
+  if (!IsRegularFile(from) || IsDirectory(to)) return 0;
+  bool keep = Arg(args, 2) != 0;
+  std::string target = WritePlace(to);
+  if (target != to && (IsDirectory(target) || (keep && Exists(to)))) return 0;
+  auto option = keep ? fs::copy_options::none : fs::copy_options::overwrite_existing;
+  return fs::copy_file(from, target, option, ec) && !ec ? 1 : 0;
 }
 
 int32_t Native_file_move(Addr args) {
@@ -117,7 +154,10 @@ int32_t Native_file_move(Addr args) {
   std::error_code ec;
   if (!ReadPath(args, 0, from) || !ReadPath(args, 1, to)) return 0;
   // Moving never replaces an existing file.
-  if (!fs::exists(from, ec) || fs::exists(fs::symlink_status(to, ec))) return 0;
+  if (std::string made = MadeByTitle(from); !made.empty()) from = made;
+  std::string saved = SavePlace(to);
+  if (!fs::exists(from, ec) || Exists(to) || (!saved.empty() && Exists(saved))) return 0;
+  if (!saved.empty()) to = WritePlace(to);
   fs::rename(from, to, ec);
   if (!ec) return 1;
   if (ec != std::errc::cross_device_link || !IsRegularFile(from)) return 0;
@@ -130,7 +170,9 @@ int32_t Native_file_delete(Addr args) {
   std::string host;
   std::error_code ec;
   platform::FileFacts facts;
-  if (!ReadPath(args, 0, host) || !platform::GetFileFacts(host, facts)) return 0;
+  if (!ReadPath(args, 0, host)) return 0;
+  if (std::string made = MadeByTitle(host); !made.empty()) host = made;
+  if (!platform::GetFileFacts(host, facts)) return 0;
   if (facts.directory || facts.readOnly) return 0;  // a read-only file is not deleted
   return fs::remove(host, ec) && !ec ? 1 : 0;
 }
@@ -138,14 +180,14 @@ int32_t Native_file_delete(Addr args) {
 int32_t Native_file_getattr(Addr args) {
   std::string host;
   platform::FileFacts facts;
-  if (!ReadPath(args, 0, host) || !platform::GetFileFacts(host, facts)) return -1;
+  if (!ReadFoundPath(args, 0, host) || !platform::GetFileFacts(host, facts)) return -1;
   return int32_t(FileAttributes(fs::path(host).filename().string(), facts));
 }
 
 int32_t Native_file_setattr(Addr args) {
   std::string host;
   platform::FileFacts facts;
-  if (!ReadPath(args, 0, host) || !platform::GetFileFacts(host, facts)) return 0;
+  if (!ReadFoundPath(args, 0, host) || !platform::GetFileFacts(host, facts)) return 0;
   // Only read-only has a Linux meaning; hidden, system and archive are kept
   // by the name and the file type.
   return platform::SetReadOnly(host, (Arg(args, 1) & 0x01) != 0) ? 1 : 0;
@@ -154,7 +196,7 @@ int32_t Native_file_setattr(Addr args) {
 int32_t Native_file_gettime(Addr args) {
   std::string host;
   platform::FileFacts facts;
-  if (!ReadPath(args, 0, host) || !IsRegularFile(host)) return 0;
+  if (!ReadFoundPath(args, 0, host) || !IsRegularFile(host)) return 0;
   std::FILE* f = std::fopen(host.c_str(), "rb");
   if (!f) return 0;
   bool ok = platform::GetFileFacts(host, facts);
@@ -172,7 +214,7 @@ int32_t Native_file_gettime(Addr args) {
 
 int32_t Native_file_settime(Addr args) {
   std::string host;
-  if (!ReadPath(args, 0, host) || !IsRegularFile(host)) return 0;
+  if (!ReadFoundPath(args, 0, host) || !IsRegularFile(host)) return 0;
   std::FILE* f = std::fopen(host.c_str(), "r+b");
   if (!f) return 0;
   std::fclose(f);

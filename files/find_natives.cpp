@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/save_folder.h"
 #include "files/files_state.h"
 #include "platform/file_system.h"
 #include "platform/path_map.h"
@@ -103,8 +104,15 @@ uint32_t FileAttributes(const std::string& name, const platform::FileFacts& fact
   return a;
 }
 
+bool SameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Fold(x) == Fold(y); });
+}
+
 // Every entry of the pattern's directory whose name matches, in the order of
-// the name without case; "." and ".." as Windows lists them.
+// the name without case; "." and ".." as Windows lists them. Under a
+// read-only install the folder's counterpart in the save folder counts too,
+// and its files stand for those of the same name: reads go there first.
 static std::vector<Match> FindMatches(const std::string& pattern) {
   std::vector<Match> found;
   size_t sep = pattern.find_last_of("\\/");
@@ -126,6 +134,18 @@ static std::vector<Match> FindMatches(const std::string& pattern) {
     if (!WildMatch(namePattern, n)) continue;
     Match m{n, {}};
     if (platform::GetFileFacts((base / n).string(), m.facts)) found.push_back(std::move(m));
+  }
+  std::string saved = SavePlace(base.string());
+  for (std::filesystem::directory_iterator it(saved, ec), end; !saved.empty() && !ec && it != end;
+       it.increment(ec)) {
+    Match m{it->path().filename().string(), {}};
+    if (!WildMatch(namePattern, m.name) || !platform::GetFileFacts(it->path().string(), m.facts)) continue;
+    auto same =
+        std::find_if(found.begin(), found.end(), [&](const Match& f) { return SameName(f.name, m.name); });
+    if (same == found.end())
+      found.push_back(std::move(m));
+    else
+      same->facts = m.facts;
   }
   std::sort(found.begin(), found.end(), [](const Match& a, const Match& b) {
     return std::lexicographical_compare(a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),

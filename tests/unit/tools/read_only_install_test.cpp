@@ -18,6 +18,7 @@ namespace fs = std::filesystem;
 const char kScript[] = R"(#include "natives.h"
 int sys[4];
 char buf[16];
+char rec[320];
 int main()
 {
 	int f;
@@ -37,6 +38,20 @@ int main()
 		f = pack_open("packed.qav");
 		pack_read(f, buf + 8, 4);
 		log_out("%d %d %s %s", sys[0], ini_geti("Game", "Level", 0), buf, buf + 8);
+		// What the first run made is found, copied, moved and deleted as
+		// if it were beside the title.
+		f = find_first("save\\*.dat", rec);
+		log_out("find %d %s", f >= 0, rec + 44);
+		log_out("check %d", file_check("save\\slot1.dat"));
+		log_out("copy %d", file_copy("save\\slot1.dat", "save\\slot2.dat", 1));
+		log_out("again %d", file_copy("save\\slot1.dat", "save\\slot2.dat", 1));
+		log_out("size %d", file_size("save\\slot2.dat"));
+		log_out("move %d", file_move("save\\slot2.dat", "save\\slot3.dat"));
+		log_out("delete %d", file_delete("save\\slot3.dat"));
+		log_out("check %d", file_check("save\\slot3.dat"));
+		log_out("dir %d", dir_create("save\\sub"));
+		log_out("again %d", dir_create("save\\sub"));
+		log_out("check %d", file_check("save\\sub"));
 	}
 	return 0;
 }
@@ -66,13 +81,16 @@ TEST(ReadOnlyInstall, SavesGoToTheDataDirectoryAndComeBackNextRun) {
   EXPECT_EQ(first.status, 0) << first.err;
   EXPECT_EQ(first.out, "saved\n") << first.err;
   QavzRun second = RunQavz(root.path(), "'" + title + "/GAME.cfg'", env);
-  EXPECT_EQ(second.out, "42 7 hello abc\n") << second.err;
+  EXPECT_EQ(second.out,
+            "42 7 hello abc\nfind 1 slot1.dat\ncheck 1\ncopy 1\nagain 0\nsize 6\nmove 1\ndelete 1\n"
+            "check 0\ndir 1\nagain 0\ncheck 1\n")
+      << second.err;
 
   fs::permissions(title, fs::perms::owner_write, fs::perm_options::add);
   EXPECT_EQ(Listing(title), before) << "nothing is written inside the title's folder";
   std::string saves = root / "data/qavz/GAME";
   // The title's files are named from its base folder, the current one.
-  for (const char* file : {"GAME.cfg", "save.sys", "save/slot1.dat", "packed.qav"})
+  for (const char* file : {"GAME.cfg", "save.sys", "save/slot1.dat", "packed.qav", "save/sub"})
     EXPECT_TRUE(fs::exists(saves + "/" + file)) << file;
   EXPECT_NE(ReadFile(saves + "/GAME.cfg").find("Level=7"), std::string::npos);
 }
