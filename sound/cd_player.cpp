@@ -257,13 +257,16 @@ void TimerThread() {
   }
 }
 
-std::string DiscFolder(const CdState& c) {
-  if (!c.testFolder.empty()) return c.testFolder;
+std::string DiscFolder(const CdState& c) { return c.testFolder.empty() ? CdFolder() : c.testFolder; }
+
+}  // namespace
+
+std::string CdFolder() {
   std::string named = IniGetString(ThePaths().configFile, "qavz", "CDFolder", "");
   return named.empty() ? std::string(".") : platform::MapPath(named);
 }
 
-}  // namespace
+CdDisc ReadTitleCdDisc() { return ReadCdDisc(CdFolder(), Probe); }
 
 bool StartCdAudio() {
   CdState& c = C();

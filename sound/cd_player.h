@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "sound/cd_disc.h"
+
 namespace qavz {
 
 // Fades move the level by this much per tick; 32 ticks make a fade.
@@ -41,6 +43,11 @@ int32_t Op_cd_eject(int32_t, int32_t);
 // leaves fades alone), one timer tick, what the timer and the control hold,
 // and a track end as the device would report it.
 void SetCdFolderForTests(const std::string& hostFolder);
+
+// The folder of the title's CD audio: the one [qavz] CDFolder names, else
+// the base folder; and the disc found there, as cd_play would find it.
+std::string CdFolder();
+CdDisc ReadTitleCdDisc();
 void SetCdManualTimer(bool manual);
 void CdTimerTick();
 int32_t CdFadeLevel();

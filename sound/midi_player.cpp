@@ -51,16 +51,6 @@ MidiState& M() {
   return state;
 }
 
-std::string SoundFontPath() {
-  std::string named = IniGetString(ThePaths().configFile, "qavz", "SoundFont", "");
-  if (!named.empty()) return platform::MapPath(named);
-  for (const char* path : kSoundFonts) {
-    std::error_code ignored;
-    if (std::filesystem::exists(path, ignored)) return path;
-  }
-  return kSoundFonts[0];
-}
-
 size_t PullSynth(void*, uint8_t* out, size_t bytes, bool*) {
   platform::RenderMidi(reinterpret_cast<int16_t*>(out), int(bytes / 4));
   return bytes;
@@ -111,6 +101,16 @@ bool Playing() {
 }
 
 }  // namespace
+
+std::string SoundFontPath() {
+  std::string named = IniGetString(ThePaths().configFile, "qavz", "SoundFont", "");
+  if (!named.empty()) return platform::MapPath(named);
+  for (const char* path : kSoundFonts) {
+    std::error_code ignored;
+    if (std::filesystem::exists(path, ignored)) return path;
+  }
+  return kSoundFonts[0];
+}
 
 void MidiVolumeTool::Reset() {
   std::lock_guard lock(lock_);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 namespace qavz {
 
@@ -33,6 +34,10 @@ void StopMidiOutput();
 bool MidiOutputOn();
 // Frees the piece (service shut-down).
 void FreeMidiPiece();
+
+// The SoundFont MIDI plays with: the one [qavz] SoundFont names, else the
+// first General MIDI font installed (the usual path when there is none).
+std::string SoundFontPath();
 
 int32_t Op_midi_load(int32_t, int32_t path);
 int32_t Op_midi_free(int32_t, int32_t);

@@ -19,6 +19,9 @@
 #include "platform/path_map.h"
 #include "platform/process.h"
 #include "platform/text_encoding.h"
+#include "sound/cd_disc.h"
+#include "sound/cd_player.h"
+#include "sound/midi_player.h"
 #include "tools/commands/source_scan.h"
 #include "tools/commands/title_survey.h"
 
@@ -68,7 +71,7 @@ bool IsNative(const std::string& name) {
 }
 
 struct Report {
-  std::vector<std::string> programs, natives, files, fonts, saves;
+  std::vector<std::string> programs, natives, files, fonts, sound, saves;
   int problems = 0;
 
   void Add(std::vector<std::string>& section, bool problem, const std::string& line) {
@@ -149,6 +152,41 @@ void CheckFonts(const TitleSurvey& survey, Report& report) {
   for (const std::string& face : NeededFaces(survey)) CheckFace(face, report);
 }
 
+bool CallsAny(const TitleSurvey& survey, const std::string& prefix) {
+  auto it = survey.called.lower_bound(prefix);
+  return it != survey.called.end() && it->compare(0, prefix.size(), prefix) == 0;
+}
+
+// What MIDI and CD audio play from: the SoundFont, and the track files
+// made from the title's disc.
+void CheckSound(const TitleSurvey& survey, Report& report) {
+  if (CallsAny(survey, "midi_")) {
+    std::string font = SoundFontPath();
+    std::error_code ec;
+    bool there = fs::exists(font, ec);
+    report.Add(report.sound, !there,
+               there ? "MIDI plays with " + font
+                     : "MIDI: " + font + " is missing (fluid-soundfont-gm, or [qavz] SoundFont)");
+  }
+  if (CallsAny(survey, "cd_")) {
+    CdDisc disc = ReadTitleCdDisc();
+    int audio = 0, playable = 0;
+    for (const CdTrack& t : disc.tracks) audio += t.audio, playable += t.audio && !t.path.empty();
+    std::string folder = Utf8(CdFolder());
+    // Built up piecewise: GCC 12 warns wrongly on long "..." + std::string chains.
+    std::string line = "CD audio: ";
+    if (playable == 0) {
+      line += "no track files in " + folder;
+      line += " (qavz cdimport IMAGE.cue FOLDER makes them; [qavz] CDFolder names the folder)";
+    } else {
+      line += std::to_string(playable) + " of " + std::to_string(audio);
+      line += " audio tracks playable, in " + folder;
+    }
+    report.Add(report.sound, playable < audio || playable == 0, line);
+  }
+  if (report.sound.empty()) report.sound.push_back("    the title plays no MIDI or CD audio");
+}
+
 void CheckSaves(const TitlePaths& paths, Report& report) {
   const std::string& folder = SaveFolder();
   if (folder.empty()) return report.Add(report.saves, false, "written beside the title, in " + paths.baseDir);
@@ -191,6 +229,7 @@ int RunDoctor(int argc, char** argv) {
   CheckNatives(survey, report);
   CheckFiles(survey, report);
   CheckFonts(survey, report);
+  CheckSound(survey, report);
   CheckSaves(paths, report);
 
   std::printf("qavz doctor: %s (%s)\n", Utf8(paths.name).c_str(), paths.configFile.c_str());
@@ -198,6 +237,7 @@ int RunDoctor(int argc, char** argv) {
   Print("natives:", report.natives);
   Print("files:", report.files);
   Print("fonts:", report.fonts);
+  Print("sound:", report.sound);
   Print("saves:", report.saves);
   if (report.problems == 0) {
     std::printf("the title should run\n");

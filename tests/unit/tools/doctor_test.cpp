@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "run_qavz.h"
+#include "tests/unit/sound/sound_test_support.h"
 
 namespace qavz::test {
 namespace {
@@ -70,6 +71,23 @@ TEST(Doctor, FollowsCallIntoOtherProgramsAndReportsUnbuiltNatives) {
             std::string::npos)
       << run.out;
   EXPECT_NE(run.out.find("! " + native + ": not built in this qavz"), std::string::npos) << run.out;
+}
+
+TEST(Doctor, ChecksTheSoundFontAndTheCdTrackFiles) {
+  DoctorTitle t;
+  t.Write("\tcd_play(1, 0);\n\tmidi_play(0);\n");
+  WriteFile(t.title + "/GAME.cfg", "[qavz]\nSoundFont=gm.sf2\nCDFolder=cd\n");
+  QavzRun run = t.Doctor();
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_NE(run.out.find("! MIDI: gm.sf2 is missing"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("! CD audio: no track files in cd"), std::string::npos) << run.out;
+
+  WriteFile(t.title + "/gm.sf2", "x");
+  WriteFile(t.title + "/cd/Track01.wav", PcmWave(1, 8000, std::vector<int16_t>(800)));
+  run = t.Doctor();
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("MIDI plays with gm.sf2"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("CD audio: 1 of 1 audio tracks playable, in cd"), std::string::npos) << run.out;
 }
 
 TEST(Doctor, FilesTheTitleWritesAreNotMissing) {
