@@ -495,6 +495,17 @@ void ParseOldStyle() {
   }
 }
 
+// The function's static locals, in table order, after its code. The scan
+// of the whole local table is only worth making for a listing; their sizes
+// were already taken when they were declared.
+void ListStaticLocals() {
+  if (!ListingActive) return;
+  for (int i = kGlobalSymbols; i < kSymbolCount; ++i) {
+    const SymbolEntry& e = Sym(i);
+    if (e.kind == kSymGlobal && (e.flags & kFlagStatic)) List(".lcomm %s, %d\n\n", e.name, SizeOf(e.type));
+  }
+}
+
 void FunctionDefinition(const Declarator& d, int storage) {
   if (d.global < 0) Fail(kErrDeclaration);
   int sym = StartFunction(d, storage);
@@ -509,10 +520,7 @@ void FunctionDefinition(const Declarator& d, int storage) {
   FrameLocals = 0;
   ParseCompoundBody(true);
   EmitEpilogue(enterPos, CurrentEpilogue, FrameLocals);
-  for (int i = kGlobalSymbols; i < kSymbolCount; ++i) {
-    const SymbolEntry& e = Sym(i);
-    if (e.kind == kSymGlobal && (e.flags & kFlagStatic)) List(".lcomm %s, %d\n\n", e.name, SizeOf(e.type));
-  }
+  ListStaticLocals();
   InFunction = false;
   PoolFromHigh = false;
   BetweenDeclarations = true;

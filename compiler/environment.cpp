@@ -1,8 +1,6 @@
 // What the compiler takes from the rest of the runtime: source files (through
 // the installed data-file loader, so sources may sit in pack archives or be
 // compressed) and the external data area.
-#include <cstdlib>
-#include <cstring>
 
 #include "compiler/internal.h"
 #include "core/config.h"
@@ -11,11 +9,10 @@
 
 namespace qavz::compiler {
 
-int LoadSourceFile(const char* path, char** text, uint32_t* size) {
-  std::vector<uint8_t> bytes;
+int LoadSourceFile(const char* path, std::vector<uint8_t>& bytes) {
   switch (LoadDataFile(path, bytes)) {
     case DataFileResult::kOk:
-      break;
+      return 0;
     case DataFileResult::kMissing:
       return kErrOpen;
     case DataFileResult::kUnreadable:
@@ -23,15 +20,7 @@ int LoadSourceFile(const char* path, char** text, uint32_t* size) {
     case DataFileResult::kNoMemory:
       return kErrMemory;
   }
-  // A line feed after the last line, and a terminator.
-  char* block = static_cast<char*>(std::malloc(bytes.size() + 2));
-  if (!block) return kErrMemory;
-  if (!bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
-  block[bytes.size()] = '\n';
-  block[bytes.size() + 1] = '\0';
-  *text = block;
-  *size = uint32_t(bytes.size()) + 1;
-  return 0;
+  return kErrRead;
 }
 
 // Without a running title (a command-line check) the configured size stands

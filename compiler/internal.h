@@ -106,9 +106,9 @@ inline bool Is(int c, uint8_t cls) { return (CharClasses[uint8_t(c)] & cls) != 0
 
 struct SourceFrame {
   char path[kPathBytes];
-  char* text;
+  std::vector<uint8_t> bytes;  // the file as read
   uint32_t pos;
-  uint32_t size;  // file size + 1 (the appended line feed)
+  uint32_t size;  // file size + 1: a line feed follows the last byte
   int line;
 };
 extern SourceFrame Frames[kFrameCount];
@@ -522,9 +522,9 @@ bool ExternLookup(const char* name, Addr* address, Addr* image = nullptr, uint32
 bool ExternRegister(const char* name, Addr address);
 
 // ---- source files and the external area (environment.cpp) -----------------
-// Reads a whole source file into a zero-filled block with a line feed
-// appended; kErrOpen / kErrMemory / kErrRead, or 0 with *text and *size set.
-int LoadSourceFile(const char* path, char** text, uint32_t* size);
+// Reads a whole source file into `bytes`; kErrOpen / kErrMemory / kErrRead,
+// or 0.
+int LoadSourceFile(const char* path, std::vector<uint8_t>& bytes);
 Addr ExternalAreaBase();
 uint32_t ExternalAreaSize();
 

@@ -1,5 +1,6 @@
 // The lowest layer of the compiler: source frames, lines, directives and
 // macro expansion. The tokenizer pulls one character at a time from here.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -77,7 +78,7 @@ void AddToIncludeList(const char* name, size_t n) {
 void OpenSource(const char* name, size_t n) {
   AddToIncludeList(name, n);
   SourceFrame& f = Frames[++FrameTop];
-  f.text = nullptr;
+  f.bytes.clear();
   f.pos = f.size = 0;
   f.line = 0;
   size_t dir = std::strlen(IncludeDir);
@@ -88,8 +89,9 @@ void OpenSource(const char* name, size_t n) {
   f.path[dir + keep < kPathBytes ? dir + keep : kPathBytes - 1] = 0;
   if (!fits) Fail(kErrOpen);
   SourcesRead.push_back(f.path);
-  int err = LoadSourceFile(f.path, &f.text, &f.size);
+  int err = LoadSourceFile(f.path, f.bytes);
   if (err) Fail(err);
+  f.size = uint32_t(f.bytes.size()) + 1;
   MacroBudget += 32ull * f.size;
 }
 
@@ -153,10 +155,7 @@ void OpenMainFile(const char* path) {
 }
 
 void FreeFrames() {
-  for (int i = 0; i <= FrameTop && i < kFrameCount; ++i) {
-    std::free(Frames[i].text);
-    Frames[i].text = nullptr;
-  }
+  for (int i = 0; i <= FrameTop && i < kFrameCount; ++i) Frames[i].bytes = {};
   FrameTop = -1;
 }
 
@@ -170,6 +169,50 @@ int CaretColumn() {
   return n < len ? n : len;
 }
 
+// Length of the leading run of `p` without a carriage return or a byte of
+// 0x80 and above; the common all-plain case is one branch-free pass.
+static size_t PlainPrefix(const uint8_t* p, size_t n) {
+  uint8_t odd = 0;
+  for (size_t i = 0; i < n; ++i) odd |= uint8_t((p[i] & 0x80) | (p[i] == '\r'));
+  if (!odd) return n;
+  size_t i = 0;
+  while (p[i] < 0x80 && p[i] != '\r') ++i;
+  return i;
+}
+
+// Copies plain ASCII of the frame to the line buffer at n: up to and with a
+// line feed (true), or up to a carriage return, a byte of 0x80 and above or
+// the end of the file (false). The line feed after the file's last byte is
+// the frame's own. Plain bytes past kMaxLine in `count` are error 21.
+static bool CopyPlainRun(SourceFrame& f, int& n, int& count) {
+  uint32_t fileBytes = f.size - 1;
+  if (f.pos < fileBytes) {
+    const uint8_t* src = f.bytes.data() + f.pos;
+    // One byte past the room left, so that an overlong line is seen.
+    size_t limit = std::min<size_t>(fileBytes - f.pos, size_t(kMaxLine - count) + 1);
+    const void* lf = std::memchr(src, '\n', limit);
+    size_t span = lf ? size_t(static_cast<const uint8_t*>(lf) - src) : limit;
+    size_t plain = PlainPrefix(src, span);
+    std::memcpy(LineBuffer + n, src, plain);
+    n += int(plain);
+    count += int(plain);
+    f.pos += uint32_t(plain);
+    if (count > kMaxLine) {
+      LineBuffer[n] = 0;
+      ReadPtr = LineBuffer + n;
+      Fail(kErrLineLength);
+    }
+    if (plain < span) return false;
+    // Without a line feed in reach, the run went to the end of the file.
+    if (!lf) return CopyPlainRun(f, n, count);
+  } else if (f.pos > fileBytes) {
+    return false;
+  }
+  LineBuffer[n++] = '\n';
+  ++f.pos;
+  return true;
+}
+
 // Reads the next line of the top frame into the line buffer and carries out
 // directives; returns with a line to read from, or at the end of the source.
 static void ReadLine() {
@@ -179,38 +222,17 @@ static void ReadLine() {
     bool eof = false;
     for (;;) {
       SourceFrame* f = &Frames[FrameTop];
-      // Plain ASCII up to the line feed is copied in one tight loop.
-      const uint8_t* src = reinterpret_cast<const uint8_t*>(f->text) + f->pos;
-      const uint8_t* end = reinterpret_cast<const uint8_t*>(f->text) + f->size;
-      bool done = false;
-      while (src < end) {
-        uint8_t c = *src;
-        if (c >= 0x80 || c == '\r') break;
-        ++src;
-        LineBuffer[n++] = char(c);
-        if (c == '\n') {
-          done = true;
-          break;
-        }
-        if (++count > kMaxLine) {
-          LineBuffer[n] = 0;
-          ReadPtr = LineBuffer + n;
-          Fail(kErrLineLength);
-        }
-      }
-      f->pos = uint32_t(src - reinterpret_cast<const uint8_t*>(f->text));
-      if (done) break;
+      if (CopyPlainRun(*f, n, count)) break;
       if (f->pos >= f->size) {
         if (FrameTop == 0) {
           eof = true;
           break;
         }
-        std::free(f->text);
-        f->text = nullptr;
+        f->bytes = {};
         --FrameTop;
         continue;
       }
-      int c = uint8_t(f->text[f->pos++]);
+      int c = f->bytes[f->pos++];
       if (c == '\r') continue;
       // A Shift-JIS lead byte brings its trail byte with it. A lead byte
       // whose trail would be the appended line feed is cut off by the end of
@@ -221,7 +243,7 @@ static void ReadLine() {
       }
       LineBuffer[n++] = char(c);
       if (Is(c, kClsLead)) {
-        LineBuffer[n++] = f->text[f->pos++];
+        LineBuffer[n++] = char(f->bytes[f->pos++]);
         count += 2;
       } else {
         ++count;
@@ -238,7 +260,7 @@ static void ReadLine() {
       // Neither the attempt past the end nor the empty line made by the
       // appended line feed of a file that already ended with one is a line.
       const SourceFrame& m = Frames[0];
-      Frames[0].line -= (m.size < 2 || m.text[m.size - 2] == '\n') ? 2 : 1;
+      Frames[0].line -= (m.size < 2 || m.bytes[m.size - 2] == '\n') ? 2 : 1;
       if (Frames[0].line < 0) Frames[0].line = 0;
       return EndOfFile();
     }
