@@ -319,8 +319,30 @@ extern int32_t Pool[kNodeWords];
 extern int PoolLow;   // next free word from the low end
 extern int PoolHigh;  // lowest word used from the high end
 extern bool PoolFromHigh;
-int Alloc(int words);
-int MakeNode(int kind, int32_t a = 0, int32_t b = 0, int32_t c = 0, int operands = 1);
+// Records of the outermost level come from the low end and live for the
+// compile; everything from a function's parameter list on comes from the
+// high end, which callers wind back after each expression.
+inline int Alloc(int words) {
+  if (PoolFromHigh) {
+    if (PoolHigh - words < PoolLow) Fail(kErrHeap);
+    PoolHigh -= words;
+    return PoolHigh;
+  }
+  if (PoolLow + words > PoolHigh) Fail(kErrHeap);
+  int at = PoolLow;
+  PoolLow += words;
+  return at;
+}
+
+inline int MakeNode(int kind, int32_t a = 0, int32_t b = 0, int32_t c = 0, int operands = 1) {
+  int n = Alloc(1 + operands);
+  Pool[n] = kind;
+  if (operands > 0) Pool[n + 1] = a;
+  if (operands > 1) Pool[n + 2] = b;
+  if (operands > 2) Pool[n + 3] = c;
+  return n;
+}
+
 int32_t MakePointer(int32_t target);
 int32_t MakeArray(int32_t element, int32_t count);
 int32_t MakeStruct(int kind, int32_t size, int32_t scope);

@@ -11,30 +11,6 @@ int PoolLow = 1;
 int PoolHigh = kNodeWords;
 bool PoolFromHigh = false;
 
-// Records of the outermost level come from the low end and live for the
-// compile; everything from a function's parameter list on comes from the
-// high end, which callers wind back after each expression.
-int Alloc(int words) {
-  if (PoolFromHigh) {
-    if (PoolHigh - words < PoolLow) Fail(kErrHeap);
-    PoolHigh -= words;
-    return PoolHigh;
-  }
-  if (PoolLow + words > PoolHigh) Fail(kErrHeap);
-  int at = PoolLow;
-  PoolLow += words;
-  return at;
-}
-
-int MakeNode(int kind, int32_t a, int32_t b, int32_t c, int operands) {
-  int n = Alloc(1 + operands);
-  Pool[n] = kind;
-  if (operands > 0) Pool[n + 1] = a;
-  if (operands > 1) Pool[n + 2] = b;
-  if (operands > 2) Pool[n + 3] = c;
-  return n;
-}
-
 int32_t MakePointer(int32_t target) { return MakeNode(kRecPointer, target); }
 int32_t MakeArray(int32_t element, int32_t count) { return MakeNode(kRecArray, element, count, 0, 2); }
 int32_t MakeStruct(int kind, int32_t size, int32_t scope) { return MakeNode(kind, size, scope, 0, 2); }
