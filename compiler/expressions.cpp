@@ -9,10 +9,6 @@ namespace qavz::compiler {
 int32_t ExprType = kTLong;
 int NestingDepth = 0;
 
-void EnterNesting() {
-  if (++NestingDepth > kNestingLimit) Fail(kErrHeap);
-}
-
 namespace {
 
 int IntFunctionType() { return Sym(MainFunction).type; }

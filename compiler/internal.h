@@ -468,7 +468,9 @@ void ParseLocalDeclaration();
 void ParseCompoundBody(bool functionBody);
 int32_t ParseTypeName();
 extern int NestingDepth;
-void EnterNesting();
+inline void EnterNesting() {
+  if (++NestingDepth > kNestingLimit) Fail(kErrHeap);
+}
 inline void LeaveNesting() { --NestingDepth; }
 
 // ---- code generation (codegen.cpp) ----------------------------------------

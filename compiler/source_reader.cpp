@@ -97,7 +97,7 @@ void OpenSource(const char* name, size_t n) {
 
 // Echoes a plain line to the listing, without its line feed.
 void ListLine(const char* format, int length) {
-  if (!ListingOpen()) return;
+  if (!ListingActive) return;
   char saved = LineBuffer[length];
   LineBuffer[length] = 0;
   List(format, LineBuffer);
