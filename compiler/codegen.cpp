@@ -71,9 +71,12 @@ constexpr CompareJump kCompareJumps[] = {
     {kNGeU, kJae, kJb}, {kNLtU, kJb, kJae}, {kNLeU, kJbe, kJa}, {kNEq, kJe, kJne}, {kNNe, kJne, kJe},
 };
 
+// The most code and data the block takes: below 2 GiB, and within the
+// capacity when emitting (set at every compile start).
+uint32_t AreaLimit = 0x7FFFFFFF;
+
 void Ensure(uint32_t bytes) {
-  uint64_t total = uint64_t(CodeSize) + DataSize + bytes;
-  if (total > 0x7FFFFFFF || (OutBase && total > OutCapacity)) Fail(kErrProgramArea);
+  if (uint64_t(CodeSize) + DataSize + bytes > AreaLimit) Fail(kErrProgramArea);
 }
 
 // An instruction without a register byte.
@@ -515,6 +518,7 @@ void Gen(int n) {
 }  // namespace
 
 void ResetCodegen() {
+  AreaLimit = OutBase && OutCapacity < 0x7FFFFFFF ? OutCapacity : 0x7FFFFFFF;
   CodeSize = DataSize = ExternSize = 0;
   StringCount = 0;
   NextLabel = 1;

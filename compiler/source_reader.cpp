@@ -1,6 +1,7 @@
 // The lowest layer of the compiler: source frames, lines, directives and
 // macro expansion. The tokenizer pulls one character at a time from here.
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -171,7 +172,8 @@ int CaretColumn() {
 
 // Length of the leading run of at most n bytes at p without a line feed, a
 // carriage return or a byte of 0x80 and above, tested eight bytes a step: a
-// byte is zero after the XOR with its character exactly when it was it.
+// byte is zero after the XOR with its character exactly when it was it, and
+// the lowest byte flagged is the first such byte.
 static size_t PlainRun(const uint8_t* p, size_t n) {
   constexpr uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
   auto hasZero = [](uint64_t v) { return (v - kOnes) & ~v & kHigh; };
@@ -179,7 +181,8 @@ static size_t PlainRun(const uint8_t* p, size_t n) {
   for (; i + 8 <= n; i += 8) {
     uint64_t w;
     std::memcpy(&w, p + i, 8);
-    if ((w & kHigh) | hasZero(w ^ (kOnes * '\n')) | hasZero(w ^ (kOnes * '\r'))) break;
+    uint64_t odd = (w & kHigh) | hasZero(w ^ (kOnes * '\n')) | hasZero(w ^ (kOnes * '\r'));
+    if (odd) return i + size_t(std::countr_zero(odd)) / 8;
   }
   while (i < n && p[i] < 0x80 && p[i] != '\n' && p[i] != '\r') ++i;
   return i;

@@ -108,7 +108,8 @@ int FindLocalHashed(const char* name, uint32_t h) {
       UsedLocals[UsedLocalCount++] = kGlobalSymbols + int(i);
       return kGlobalSymbols + int(i);
     }
-    if (e.hash == h && NameEquals(e.name, name)) return kGlobalSymbols + int(i);
+    // Identifiers enter their local entries with the global entry's name.
+    if (e.hash == h && (e.name == name || NameEquals(e.name, name))) return kGlobalSymbols + int(i);
     i = (i + 1) & (kLocalSymbols - 1);
     if (i == home) Fail(kErrLocalFull);
   }
@@ -157,11 +158,36 @@ bool IsTypeStart() {
 
 namespace {
 
+// Reads the identifier at the current character into TokName and returns
+// its hash. A plain name that ends inside the current line is hashed as it
+// is copied; anything else (macro text, Shift-JIS, a name that reaches the
+// end of the line buffer) takes the reader's general path.
+uint32_t ReadName() {
+  if (MacroDepth == 0 && Is(Ch, kClsIdent)) {
+    const char* p = ReadPtr;
+    int n = 0;
+    while (Is(p[n], kClsDigit | kClsIdent) && n < kMaxIdent - 1) ++n;
+    if (p[n] && !Is(p[n], kClsDigit | kClsIdent | kClsLead)) {
+      uint32_t h = uint32_t(int32_t(int8_t(Ch)));
+      TokName[0] = char(Ch);
+      for (int i = 0; i < n; ++i) {
+        TokName[i + 1] = p[i];
+        h = (h * 7u) ^ uint32_t(int32_t(int8_t(p[i])));
+      }
+      TokName[n + 1] = 0;
+      ReadPtr = p + n;
+      ReadChar();
+      return h;
+    }
+  }
+  ReadIdentifier(TokName);
+  return Hash(TokName);
+}
+
 // An identifier: keyword, macro (expanded; returns false), or a name whose
 // global entry, and inside functions local entry, become the current symbol.
 bool Identifier() {
-  ReadIdentifier(TokName);
-  uint32_t hash = Hash(TokName);
+  uint32_t hash = ReadName();
   int g = FindGlobalImpl(TokName, hash, MemberScope == 0, nullptr);
   if (g >= 0) {
     if (Sym(g).kind == kSymKeyword) {
