@@ -281,14 +281,13 @@ extern uint32_t NameTop;
 extern uint32_t MacroArgTop;
 inline SymbolEntry& Sym(int index) { return Work->symbols[index]; }
 
-extern int32_t Tok;        // current token
-extern int32_t TokValue;   // number value
-extern int TokSym;         // current symbol (global or local entry)
-extern int TokGlobal;      // global entry of the identifier
-extern int TokLocal;       // local entry, -1 outside functions
-extern uint32_t TokText;   // string literal: offset in the name buffer
-extern int32_t TokLength;  // string literal length with the zero byte
-extern char TokName[kMaxIdent + 16];
+extern int32_t Tok;         // current token
+extern int32_t TokValue;    // number value
+extern int TokSym;          // current symbol (global or local entry)
+extern int TokGlobal;       // global entry of the identifier
+extern int TokLocal;        // local entry, -1 outside functions
+extern uint32_t TokText;    // string literal: offset in the name buffer
+extern int32_t TokLength;   // string literal length with the zero byte
 extern bool InFunction;     // parameter lists, local declarations, statements
 extern bool InDeclaration;  // declarator names are local entries
 extern int MemberScope;     // member names get the "_%d" suffix while set

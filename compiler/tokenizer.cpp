@@ -17,7 +17,6 @@ int TokGlobal = -1;
 int TokLocal = -1;
 uint32_t TokText = 0;
 int32_t TokLength = 0;
-char TokName[kMaxIdent + 16];
 bool InFunction = false;
 bool InDeclaration = false;
 int MemberScope = 0;
@@ -25,9 +24,32 @@ int MemberScopeCount = 0;
 
 namespace {
 
+// The name of the identifier being read, when it went through the tables.
+char TokName[kMaxIdent + 16];
+
 // Local slots handed out since the last clear, so clearing touches only them.
 int UsedLocals[kLocalSymbols];
 int UsedLocalCount = 0;
+
+// Names of one to eight plain bytes read lately, with their hash and global
+// entry, and their local entry while the local table is in the generation
+// it was found in: a direct-mapped table in front of the symbol tables. A
+// name keeps its global entry for the whole compile, and its local entry
+// until the local table is cleared, which starts a new generation.
+struct RecentName {
+  uint64_t text;  // the name's bytes, zero-padded; 0 for none
+  uint32_t hash;
+  int32_t global;
+  int32_t local;
+  uint32_t generation;  // of `local`; 0 for none
+};
+constexpr int kRecentNameBits = 9;
+RecentName RecentNames[1 << kRecentNameBits];
+uint32_t LocalGeneration = 1;
+
+RecentName& RecentSlot(uint64_t text) {
+  return RecentNames[(text * 0x9E3779B97F4A7C15ull) >> (64 - kRecentNameBits)];
+}
 
 struct Keyword {
   const char* name;
@@ -118,6 +140,7 @@ int FindLocalHashed(const char* name, uint32_t h) {
 void ClearLocals() {
   for (int i = 0; i < UsedLocalCount; ++i) Work->symbols[UsedLocals[i]] = SymbolEntry{};
   UsedLocalCount = 0;
+  ++LocalGeneration;
 }
 
 void ResetSymbols() {
@@ -128,6 +151,8 @@ void ResetSymbols() {
   InFunction = InDeclaration = false;
   MemberScope = MemberScopeCount = 0;
   UsedLocalCount = 0;
+  std::memset(RecentNames, 0, sizeof RecentNames);
+  LocalGeneration = 1;
 }
 
 void EnterKeywords() {
@@ -158,37 +183,70 @@ bool IsTypeStart() {
 
 namespace {
 
+// Length of the plain name (ASCII letters, digits and '_') at the current
+// character when it ends inside the current line; 0 for any other (macro
+// text, Shift-JIS, a name that reaches the end of the line buffer).
+int PlainNameLength() {
+  if (MacroDepth != 0 || !Is(Ch, kClsIdent)) return 0;
+  const char* p = ReadPtr;
+  int n = 0;
+  while (Is(p[n], kClsDigit | kClsIdent) && n < kMaxIdent - 1) ++n;
+  if (!p[n] || Is(p[n], kClsDigit | kClsIdent | kClsLead)) return 0;
+  return n + 1;
+}
+
+// The bytes of a plain name of `length` bytes zero-padded into one word; 0
+// when it has none or more than eight.
+uint64_t NameWord(int length) {
+  if (length == 0 || length > 8) return 0;
+  uint64_t w = uint8_t(Ch);
+  for (int i = 1; i < length; ++i) w |= uint64_t(uint8_t(ReadPtr[i - 1])) << (8 * i);
+  return w;
+}
+
+// Steps past a plain name of `length` bytes.
+void SkipName(int length) {
+  ReadPtr += length - 1;
+  ReadChar();
+}
+
 // Reads the identifier at the current character into TokName and returns
-// its hash. A plain name that ends inside the current line is hashed as it
-// is copied; anything else (macro text, Shift-JIS, a name that reaches the
-// end of the line buffer) takes the reader's general path.
-uint32_t ReadName() {
-  if (MacroDepth == 0 && Is(Ch, kClsIdent)) {
-    const char* p = ReadPtr;
-    int n = 0;
-    while (Is(p[n], kClsDigit | kClsIdent) && n < kMaxIdent - 1) ++n;
-    if (p[n] && !Is(p[n], kClsDigit | kClsIdent | kClsLead)) {
-      uint32_t h = uint32_t(int32_t(int8_t(Ch)));
-      TokName[0] = char(Ch);
-      for (int i = 0; i < n; ++i) {
-        TokName[i + 1] = p[i];
-        h = (h * 7u) ^ uint32_t(int32_t(int8_t(p[i])));
-      }
-      TokName[n + 1] = 0;
-      ReadPtr = p + n;
-      ReadChar();
-      return h;
-    }
+// its hash: a plain name of `length` bytes is hashed as it is copied, any
+// other (length 0) goes through the reader's general path.
+uint32_t ReadName(int length) {
+  if (length == 0) {
+    ReadIdentifier(TokName);
+    return Hash(TokName);
   }
-  ReadIdentifier(TokName);
-  return Hash(TokName);
+  uint32_t h = uint32_t(int32_t(int8_t(Ch)));
+  TokName[0] = char(Ch);
+  for (int i = 1; i < length; ++i) {
+    TokName[i] = ReadPtr[i - 1];
+    h = (h * 7u) ^ uint32_t(int32_t(int8_t(TokName[i])));
+  }
+  TokName[length] = 0;
+  SkipName(length);
+  return h;
 }
 
 // An identifier: keyword, macro (expanded; returns false), or a name whose
 // global entry, and inside functions local entry, become the current symbol.
+// Outside member names a short plain name seen before skips the tables.
 bool Identifier() {
-  uint32_t hash = ReadName();
-  int g = FindGlobalImpl(TokName, hash, MemberScope == 0, nullptr);
+  int length = PlainNameLength();
+  uint64_t text = MemberScope == 0 ? NameWord(length) : 0;
+  RecentName* recent = text ? &RecentSlot(text) : nullptr;
+  uint32_t hash;
+  int g;
+  if (recent && recent->text == text) {
+    hash = recent->hash;
+    g = recent->global;
+    SkipName(length);
+  } else {
+    hash = ReadName(length);
+    g = FindGlobalImpl(TokName, hash, MemberScope == 0, nullptr);
+    if (recent) *recent = RecentName{text, hash, g, -1, 0};
+  }
   if (g >= 0) {
     if (Sym(g).kind == kSymKeyword) {
       Tok = Sym(g).value;
@@ -209,7 +267,12 @@ bool Identifier() {
   }
   TokGlobal = g;
   if (InFunction) {
-    TokLocal = FindLocalHashed(Sym(g).name, hash);
+    if (recent && recent->generation == LocalGeneration) {
+      TokLocal = recent->local;
+    } else {
+      TokLocal = FindLocalHashed(Sym(g).name, hash);
+      if (recent) recent->local = TokLocal, recent->generation = LocalGeneration;
+    }
     TokSym = Sym(TokLocal).kind != kSymUndefined ? TokLocal : g;
   } else {
     TokLocal = -1;

@@ -82,6 +82,33 @@ TEST_F(TokensTypes, LocalsHideGlobalsOnlyInTheirFunction) {
   EXPECT_EQ(r.out, (std::vector<int32_t>{2, 5}));
 }
 
+TEST_F(TokensTypes, NamesKeepTheirMeaningAcrossFunctionsAndDefinitions) {
+  // zz is first a local of f, then a macro; s is a global, f's local and a
+  // member; each use takes the meaning it has where it stands.
+  RunResult r = f.Run(
+      "int s = 40;\nint f() { int s, zz; s = 1; zz = 2; return s + zz; }\nint g() { return s; }\n"
+      "#define zz 7\nint h() { return zz; }\nstruct P { int s; } p;\n"
+      "int main() { p.s = 100; return f() * 10000 + g() * 100 + h() + p.s; }\n");
+  EXPECT_EQ(r.result, 34107);
+}
+
+TEST_F(TokensTypes, ManyShortNamesInTurn) {
+  // More short names than any lookaside could hold (and fewer than the local
+  // table's 1,024), some shadowed in one function and read as globals in the
+  // next; sums of 100 names keep each expression within the node pool.
+  std::string source, shadow, sum;
+  for (int i = 0; i < 900; ++i) source += "int v" + std::to_string(i) + " = " + std::to_string(i) + ";\n";
+  for (int i = 0; i < 400; i += 2) shadow += "int v" + std::to_string(i) + " = 1;\n";
+  for (int i = 0; i < 900; ++i) sum += (i % 100 ? " + v" : ";\nt = t + v") + std::to_string(i);
+  source += "int f() {\nint t;\n" + shadow + "v0 = 5;\nt = 0" + sum + ";\nreturn t; }\n";
+  source += "int main() {\nint t;\nt = 0" + sum + ";\nreturn f() - t; }\n";
+  RunResult r = f.Run(source);
+  ASSERT_TRUE(r.compiled);
+  int32_t expected = 5 + 199;  // v0, and the other 199 shadows once each
+  for (int i = 0; i < 400; i += 2) expected -= i;
+  EXPECT_EQ(r.result, expected);
+}
+
 TEST_F(TokensTypes, MemberNamesDoNotClashWithGlobals) {
   RunResult r = f.Run(
       "int x = 9;\nstruct P { int x; int y; } p;\nstruct Q { char y; int x; } q;\n"
