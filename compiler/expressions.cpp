@@ -410,7 +410,12 @@ int ParseUnary() {
       }
       break;
     default:
-      n = ParsePostfixOn(ParsePrimary());
+      // Most primaries stand alone: the postfix loop is entered only for
+      // a token that continues one.
+      n = ParsePrimary();
+      if (Tok == kTokLBracket || Tok == kTokLParen || Tok == kTokDot || Tok == kTokArrow || Tok == kTokInc ||
+          Tok == kTokDec)
+        n = ParsePostfixOn(n);
       break;
   }
   LeaveNesting();
