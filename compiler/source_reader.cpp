@@ -170,21 +170,24 @@ int CaretColumn() {
   return n < len ? n : len;
 }
 
-// Length of the leading run of at most n bytes at p without a line feed, a
-// carriage return or a byte of 0x80 and above, tested eight bytes a step: a
-// byte is zero after the XOR with its character exactly when it was it, and
-// the lowest byte flagged is the first such byte.
-static size_t PlainRun(const uint8_t* p, size_t n) {
+// Copies the leading run of at most n bytes at src without a line feed, a
+// carriage return or a byte of 0x80 and above to dst, which has room for n
+// bytes (the rest of the last word read may land after the run), and
+// returns its length. Eight bytes a step: a byte is zero after the XOR with
+// its character exactly when it was it, and the lowest byte flagged is the
+// first such byte.
+static size_t CopyPlain(char* dst, const uint8_t* src, size_t n) {
   constexpr uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
   auto hasZero = [](uint64_t v) { return (v - kOnes) & ~v & kHigh; };
   size_t i = 0;
   for (; i + 8 <= n; i += 8) {
     uint64_t w;
-    std::memcpy(&w, p + i, 8);
+    std::memcpy(&w, src + i, 8);
+    std::memcpy(dst + i, &w, 8);
     uint64_t odd = (w & kHigh) | hasZero(w ^ (kOnes * '\n')) | hasZero(w ^ (kOnes * '\r'));
     if (odd) return i + size_t(std::countr_zero(odd)) / 8;
   }
-  while (i < n && p[i] < 0x80 && p[i] != '\n' && p[i] != '\r') ++i;
+  for (; i < n && src[i] < 0x80 && src[i] != '\n' && src[i] != '\r'; ++i) dst[i] = char(src[i]);
   return i;
 }
 
@@ -198,8 +201,7 @@ static bool CopyPlainRun(SourceFrame& f, int& n, int& count) {
     const uint8_t* src = f.bytes.data() + f.pos;
     // One byte past the room left, so that an overlong line is seen.
     size_t limit = std::min<size_t>(fileBytes - f.pos, size_t(kMaxLine - count) + 1);
-    size_t plain = PlainRun(src, limit);
-    std::memcpy(LineBuffer + n, src, plain);
+    size_t plain = CopyPlain(LineBuffer + n, src, limit);
     n += int(plain);
     count += int(plain);
     f.pos += uint32_t(plain);

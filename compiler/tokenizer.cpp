@@ -185,23 +185,19 @@ namespace {
 
 // Length of the plain name (ASCII letters, digits and '_') at the current
 // character when it ends inside the current line; 0 for any other (macro
-// text, Shift-JIS, a name that reaches the end of the line buffer).
-int PlainNameLength() {
+// text, Shift-JIS, a name that reaches the end of the line buffer). A plain
+// name of at most eight bytes also leaves them, zero-padded, in *text.
+int PlainName(uint64_t* text) {
+  *text = 0;
   if (MacroDepth != 0 || !Is(Ch, kClsIdent)) return 0;
   const char* p = ReadPtr;
-  int n = 0;
-  while (Is(p[n], kClsDigit | kClsIdent) && n < kMaxIdent - 1) ++n;
-  if (!p[n] || Is(p[n], kClsDigit | kClsIdent | kClsLead)) return 0;
-  return n + 1;
-}
-
-// The bytes of a plain name of `length` bytes zero-padded into one word; 0
-// when it has none or more than eight.
-uint64_t NameWord(int length) {
-  if (length == 0 || length > 8) return 0;
   uint64_t w = uint8_t(Ch);
-  for (int i = 1; i < length; ++i) w |= uint64_t(uint8_t(ReadPtr[i - 1])) << (8 * i);
-  return w;
+  int n = 0;
+  for (; Is(p[n], kClsDigit | kClsIdent) && n < kMaxIdent - 1; ++n)
+    if (n < 7) w |= uint64_t(uint8_t(p[n])) << (8 * n + 8);
+  if (!p[n] || Is(p[n], kClsDigit | kClsIdent | kClsLead)) return 0;
+  if (n < 8) *text = w;
+  return n + 1;
 }
 
 // Steps past a plain name of `length` bytes.
@@ -233,9 +229,9 @@ uint32_t ReadName(int length) {
 // global entry, and inside functions local entry, become the current symbol.
 // Outside member names a short plain name seen before skips the tables.
 bool Identifier() {
-  int length = PlainNameLength();
-  uint64_t text = MemberScope == 0 ? NameWord(length) : 0;
-  RecentName* recent = text ? &RecentSlot(text) : nullptr;
+  uint64_t text;
+  int length = PlainName(&text);
+  RecentName* recent = text && MemberScope == 0 ? &RecentSlot(text) : nullptr;
   uint32_t hash;
   int g;
   if (recent && recent->text == text) {
