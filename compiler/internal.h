@@ -363,8 +363,20 @@ inline int32_t& StructSize(int32_t t) { return Pool[t + 1]; }  // -1 until the b
 inline int32_t StructScope(int32_t t) { return Pool[t + 2]; }  // suffix of its member names
 inline int32_t MemberOffset(int member) { return Sym(member).value; }
 int32_t SizeOf(int32_t type);
-int BasicWidth(int32_t type);  // 1, 2 or 4
-int32_t Widen(int32_t type);
+// 1, 2 or 4.
+inline int BasicWidth(int32_t type) {
+  if (type == kTChar || type == kTUChar) return 1;
+  if (type == kTShort || type == kTUShort) return 2;
+  return 4;
+}
+
+// The type a value of `type` has in a register.
+inline int32_t Widen(int32_t type) {
+  if (type == kTChar || type == kTShort) return kTLong;
+  if (type == kTUChar || type == kTUShort) return kTULong;
+  return type;
+}
+
 void CheckSameType(int32_t a, int32_t b);
 bool SameType(int32_t a, int32_t b);
 
@@ -452,7 +464,21 @@ inline int32_t NextArgument(int cell) { return Pool[cell + 2]; }  // 0 ends the 
 inline int32_t Condition(int n) { return Pool[n + 1]; }
 inline int32_t IfTrue(int n) { return Pool[n + 2]; }
 inline int32_t IfFalse(int n) { return Pool[n + 3]; }
-int WidthOf(int32_t type);
+// The Width of `type` (long for anything but char and short).
+inline int WidthOf(int32_t type) {
+  switch (type) {
+    case kTChar:
+      return kWChar;
+    case kTUChar:
+      return kWUChar;
+    case kTShort:
+      return kWShort;
+    case kTUShort:
+      return kWUShort;
+    default:
+      return kWLong;
+  }
+}
 
 // Expression parser entry points.
 int ParseExpr();       // comma level

@@ -48,33 +48,6 @@ int32_t SizeOf(int32_t type) {
   }
 }
 
-int BasicWidth(int32_t type) {
-  if (type == kTChar || type == kTUChar) return 1;
-  if (type == kTShort || type == kTUShort) return 2;
-  return 4;
-}
-
-int32_t Widen(int32_t type) {
-  if (type == kTChar || type == kTShort) return kTLong;
-  if (type == kTUChar || type == kTUShort) return kTULong;
-  return type;
-}
-
-int WidthOf(int32_t type) {
-  switch (type) {
-    case kTChar:
-      return kWChar;
-    case kTUChar:
-      return kWUChar;
-    case kTShort:
-      return kWShort;
-    case kTUShort:
-      return kWUShort;
-    default:
-      return kWLong;
-  }
-}
-
 bool SameType(int32_t a, int32_t b) {
   for (;;) {
     if (a < 0 || b < 0) return a == b;
