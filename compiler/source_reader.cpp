@@ -4,6 +4,9 @@
 #include <bit>
 #include <cstdlib>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "compiler/internal.h"
 
@@ -173,13 +176,23 @@ int CaretColumn() {
 // Copies the leading run of at most n bytes at src without a line feed, a
 // carriage return or a byte of 0x80 and above to dst, which has room for n
 // bytes (the rest of the last word read may land after the run), and
-// returns its length. Eight bytes a step: a byte is zero after the XOR with
-// its character exactly when it was it, and the lowest byte flagged is the
-// first such byte.
+// returns its length. Sixteen bytes a step where SSE2 is at hand, then eight
+// with plain words: a byte is zero after the XOR with its character exactly
+// when it was it, and the lowest byte flagged is the first such byte.
 static size_t CopyPlain(char* dst, const uint8_t* src, size_t n) {
   constexpr uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
   auto hasZero = [](uint64_t v) { return (v - kOnes) & ~v & kHigh; };
   size_t i = 0;
+#ifdef __SSE2__
+  for (; i + 16 <= n; i += 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), v);
+    __m128i odd =
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\r')));
+    unsigned mask = unsigned(_mm_movemask_epi8(_mm_or_si128(v, odd)));
+    if (mask) return i + size_t(std::countr_zero(mask));
+  }
+#endif
   for (; i + 8 <= n; i += 8) {
     uint64_t w;
     std::memcpy(&w, src + i, 8);
