@@ -4,13 +4,15 @@
 //      pixman's OVER of the same pixels (when built with pixman);
 //   3. every mode and depth pair in Mpixels/s through gblit (the loop
 //      tables) and gcopy (direct paths, MMX on), portable and vector side
-//      by side.
+//      by side. Mode numbers as arguments limit the table to those modes
+//      and skip parts 1 and 2.
 // Ratios above 1 mean the first-named side is faster. Each figure is the
 // best of several runs in processor time, the contenders' runs alternating,
 // so that other work on the machine slows both alike.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <random>
@@ -144,14 +146,15 @@ std::pair<double, double> Speeds(const std::string& vector, bool gcopy, const Bl
   return {320 * 240 / portable / 1e6, 320 * 240 / fast / 1e6};
 }
 
-void ModeTable(const std::string& vector) {
+void ModeTable(const std::string& vector, const std::vector<bool>& chosen) {
   std::printf("\nMpixels/s, 320 x 240, portable against %s (ratio vector / portable); '-' = no loop\n",
               vector.c_str());
   std::printf("mode pair    | gblit portable   vector  ratio | gcopy portable   vector  ratio\n");
   std::vector<double> blendRatios, blendRatios32;
   const int depths[4] = {8, 16, 24, 32};
   for (int mode = 0; mode < 25; ++mode)
-    for (int s : depths)
+    for (int s : depths) {
+      if (!chosen[mode]) break;
       for (int d : depths) {
         RandomPlane(kSrc, 320, 240, s, uint32_t(mode * 100 + s));
         RandomPlane(kDst, 320, 240, d, uint32_t(mode * 100 + d + 1));
@@ -177,7 +180,9 @@ void ModeTable(const std::string& vector) {
           if (s == 32 && d == 32) blendRatios32.push_back(bv / bp);
         }
       }
+    }
   auto summary = [](const char* what, const std::vector<double>& r) {
+    if (r.empty()) return;
     double logSum = 0;
     for (double v : r) logSum += std::log(v);
     std::printf("%s: geometric mean %.2f, lowest %.2f (target at least 3.00)\n", what,
@@ -190,20 +195,25 @@ void ModeTable(const std::string& vector) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  std::vector<bool> chosen(kBlendModes, argc < 2);
+  for (int i = 1; i < argc; ++i)
+    if (int mode = std::atoi(argv[i]); mode >= 0 && mode < kBlendModes) chosen[mode] = true;
   if (!BuildBlendTables()) return 1;
   std::mt19937 rng(5);
   for (int i = 0; i < 32768; ++i) BlendTables().colourMap[i] = uint8_t(rng());
   TheConfig().mmx = 1;
   std::string vector = ThePixelImplementation().name;
-  CopyAgainstMemcpy();
-  AlphaAgainstPixman(false);
-  AlphaAgainstPixman(true);
+  if (argc < 2) {
+    CopyAgainstMemcpy();
+    AlphaAgainstPixman(false);
+    AlphaAgainstPixman(true);
+  }
   if (vector == "portable") {
     std::printf("no vector unit: no comparison table\n");
     return 0;
   }
-  ModeTable(vector);
+  ModeTable(vector, chosen);
   FreePlane(kDst);
   FreePlane(kSrc);
   return 0;
