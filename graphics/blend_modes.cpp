@@ -162,9 +162,45 @@ void ToPixels555(const uint32_t* in, const uint8_t* written, uint8_t* p, int32_t
   }
 }
 
+// Alpha 255, or 254 on a marked key.
+inline uint32_t MarkedAlpha(uint32_t keyBits, KeyMark mark) {
+  return mark.on && keyBits == mark.key ? 0xFE000000u : 0xFF000000u;
+}
+// f * 255 / 31 rounded down, for f < 32.
+inline uint32_t Widen5(uint32_t f) { return (f * 2106) >> 8; }
+
+void Quantise(const uint32_t* in, uint32_t* out, int32_t n, KeyMark mark) {
+  for (int32_t i = 0; i < n; ++i) {
+    uint32_t v = in[i], alpha = mark.on ? MarkedAlpha(v & 0xFFFFFF, mark) : v & 0xFF000000u;
+    out[i] = Widen5((v >> 3) & 31) | Widen5((v >> 11) & 31) << 8 | Widen5((v >> 19) & 31) << 16 | alpha;
+  }
+}
+void IndicesOfRgb(const uint32_t* in, uint32_t* out, int32_t n, const uint8_t* colourMap, KeyMark mark) {
+  for (int32_t i = 0; i < n; ++i) {
+    uint32_t v = in[i], alpha = mark.on ? MarkedAlpha(v & 0xFFFFFF, mark) : v & 0xFF000000u;
+    out[i] = colourMap[((v >> 19) & 31) << 10 | ((v >> 11) & 31) << 5 | ((v >> 3) & 31)] | alpha;
+  }
+}
+void IndicesOf555(const uint8_t* p, uint32_t* out, int32_t n, const uint8_t* colourMap, KeyMark mark) {
+  for (int32_t i = 0; i < n; ++i, p += 2) {
+    uint32_t w = (p[0] | uint32_t(p[1]) << 8) & 0x7FFF;
+    out[i] = colourMap[w] | MarkedAlpha(w, mark);
+  }
+}
+void FromTable(const uint8_t* p, const uint32_t* table, uint32_t* out, int32_t n) {
+  for (int32_t i = 0; i < n; ++i) out[i] = table[p[i]];
+}
+void FromBytes(const uint8_t* p, uint32_t* out, int32_t n) {
+  for (int32_t i = 0; i < n; ++i) out[i] = p[i] | 0xFF000000u;
+}
+void ToBytes(const uint32_t* in, uint8_t* p, int32_t n) {
+  for (int32_t i = 0; i < n; ++i) p[i] = uint8_t(in[i]);
+}
+
 template <int... Modes>
 constexpr ModeKernels Table(std::integer_sequence<int, Modes...>) {
-  return {{Kernel<Modes>...}, FromPixels24, ToPixels24, FromPixels555, ToPixels555};
+  return {{Kernel<Modes>...}, FromPixels24, ToPixels24, FromPixels555, ToPixels555, Quantise,
+          IndicesOfRgb,       IndicesOf555, FromTable,  FromBytes,     ToBytes};
 }
 
 }  // namespace

@@ -67,12 +67,42 @@ using To24 = void (*)(const uint32_t* in, uint8_t* p, int32_t n);
 using From555 = void (*)(const uint8_t* p, uint32_t* out, int32_t n);
 using To555 = void (*)(const uint32_t* in, const uint8_t* written, uint8_t* p, int32_t n);
 
+// Where `on`, a pixel whose key bits equal `key` gets alpha 254 and every
+// other pixel 255: the mark by which a compute space that loses the key
+// still knows the keyed pixels.
+struct KeyMark {
+  bool on = false;
+  uint32_t key = 0;
+};
+
+// Rows for the other compute spaces, all of them contiguous:
+// RGB words (alpha lane kept, or marked) with each channel truncated to 5
+// bits and widened again as the 5-5-5 table does (in and out may be the same);
+using Quantise555 = void (*)(const uint32_t* in, uint32_t* out, int32_t n, KeyMark mark);
+// RGB words to palette indices through the 5-5-5 colour map;
+using IndexOfRgb = void (*)(const uint32_t* in, uint32_t* out, int32_t n, const uint8_t* colourMap,
+                            KeyMark mark);
+// 16-bit pixels to palette indices through the colour map (bit 15 ignored, alpha 255 or marked);
+using IndexOf555 = void (*)(const uint8_t* p, uint32_t* out, int32_t n, const uint8_t* colourMap,
+                            KeyMark mark);
+// 8-bit pixels through a table of 256 words;
+using FromTable8 = void (*)(const uint8_t* p, const uint32_t* table, uint32_t* out, int32_t n);
+// 8-bit pixels as themselves with alpha 255, and back as each word's low byte.
+using From8 = void (*)(const uint8_t* p, uint32_t* out, int32_t n);
+using To8 = void (*)(const uint32_t* in, uint8_t* p, int32_t n);
+
 struct ModeKernels {
   ModeKernel mode[kBlendModes];
   From24 from24;
   To24 to24;
   From555 from555;
   To555 to555;
+  Quantise555 quantise555;
+  IndexOfRgb indexOfRgb;
+  IndexOf555 indexOf555;
+  FromTable8 fromTable8;
+  From8 from8;
+  To8 to8;
 };
 
 const ModeKernels& PortableModeKernels() noexcept;

@@ -93,6 +93,35 @@ struct Avx2 {
   static R PrepareUnpack16(R a) { return _mm256_permute4x64_epi64(a, 0xD8); }
   static R UnpackLo16(R a, R b) { return _mm256_unpacklo_epi16(a, b); }
   static R UnpackHi16(R a, R b) { return _mm256_unpackhi_epi16(a, b); }
+  static R Add32(R a, R b) { return _mm256_add_epi32(a, b); }
+  // Words of 15 bits or fewer: a's eight, then b's (packing works within halves).
+  static R Words(R a, R b) { return _mm256_permute4x64_epi64(_mm256_packs_epi32(a, b), 0xD8); }
+  // Sixteen bytes as words.
+  static R WrittenWords(const uint8_t* p) {
+    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+  }
+  static R WidenBytes(const uint8_t* p) {
+    return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+  }
+  static void NarrowBytes(R v, uint8_t* p) {
+    const R low = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 4, 8, 12,
+                                   -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    R bytes =
+        _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, low), _mm256_setr_epi32(0, 4, 0, 0, 0, 0, 0, 0));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(bytes));
+  }
+  static R GatherTable(const uint32_t* table, const uint8_t* p) {
+    return _mm256_i32gather_epi32(reinterpret_cast<const int*>(table), WidenBytes(p), 4);
+  }
+  // Reads four bytes at each index: the caller keeps 3 readable bytes past the last.
+  static R GatherBytes(const uint8_t* base, R index) {
+    return _mm256_and_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(base), index, 1),
+                            Set32(0xFF));
+  }
+  // Quotients of non-negative numerators below 2^24 truncated.
+  static R DivTrunc32(R num, uint32_t den) {
+    return _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(num), _mm256_set1_ps(float(den))));
+  }
   static constexpr bool kHasShuffle = true;
   // Eight 3-byte pixels as words (alpha 0); reads 28 bytes.
   static R Expand24(const uint8_t* p) {

@@ -8,7 +8,9 @@
 // portable kernel, which gives the same values.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "graphics/blend_modes.h"
@@ -16,6 +18,15 @@
 
 namespace qavz {
 namespace {
+
+// For each pattern of 8 bits, 8 bytes of 0 or 1.
+constexpr std::array<uint64_t, 256> SpreadBits() {
+  std::array<uint64_t, 256> table{};
+  for (uint32_t bits = 0; bits < 256; ++bits)
+    for (int k = 0; k < 8; ++k) table[bits] |= uint64_t((bits >> k) & 1) << (8 * k);
+  return table;
+}
+constexpr std::array<uint64_t, 256> kSpreadBits = SpreadBits();
 
 template <class V>
 struct Simd {
@@ -30,6 +41,7 @@ struct Simd {
     R alphaLane255 = V::SetPixel16(0, 0, 0, 255);
     R a16, aColour16, invA16, invP16, scaledColour16, colour;
     R srcKey, srcKeyMask, dstKey, dstKeyMask, channels, pLane, sign;
+    R c255x32 = V::Set32(255), rampStart, rampLast;
     bool fullAlpha;
     const ModeArgs& m;
     explicit Consts(const ModeArgs& args) : m(args) {
@@ -47,6 +59,8 @@ struct Simd {
       sign = V::Set32(0x80000000u);
       pLane = V::Set32(args.second ^ 0x80000000u);
       fullAlpha = args.alpha == 255;
+      rampStart = V::Set32(args.alpha);
+      rampLast = V::Set32(args.alpha + args.second - 1);
     }
   };
 
@@ -77,15 +91,28 @@ struct Simd {
     return V::CmpEq32(V::Or(V::Pack(wlo, whi), c.alphaMask), V::Set32(value | 0xFF000000u));
   }
   static R SourceKeyed(const Consts& c, R s) { return V::CmpEq32(V::And(s, c.srcKeyMask), c.srcKey); }
-  // Per-pixel weights from a table in the colour lanes, `alpha` in the alpha lane.
-  template <class Lookup>
-  static void Gather(const Consts& c, const uint32_t* s, const uint32_t* d, Lookup lookup, uint32_t alpha,
-                     R& wlo, R& whi) {
-    alignas(32) uint32_t w[V::kPixels];
-    for (int k = 0; k < V::kPixels; ++k) w[k] = lookup(s[k] >> 24, d[k] >> 24) * 0x010101u | alpha << 24;
-    R all = V::Load(w);
+  // Weight bytes (one per pixel, in its low lane) spread to the colour
+  // lanes, `alpha` in the alpha lane, as 16-bit halves.
+  static void SpreadWeights(const Consts& c, R w, uint32_t alpha, R& wlo, R& whi) {
+    R all = V::Or(V::Or(w, V::template Sll32<8>(w)), V::Or(V::template Sll32<16>(w), V::Set32(alpha << 24)));
     wlo = V::Lo8(all, c.zero);
     whi = V::Hi8(all, c.zero);
+  }
+  // D[da][255 - sa], read four bytes at a time: the composite table is
+  // followed by more of the table block, so the last entry's read stays in it.
+  static R CompositeWeight(R s, R d) {
+    R index = V::Add32(V::And(V::template Srl32<16>(d), V::Set32(0xFF00)),
+                       V::Sub32(V::Set32(255), V::template Srl32<24>(s)));
+    return V::GatherBytes(&BlendTables().composite[0][0], index);
+  }
+  // R[sa] computed as the table is built: 255 below A, 0 from A + P, else
+  // 255 - (sa - A) * 255 / P, the quotient exact in single precision
+  // (numerator below 2^16, divisor below 2^8).
+  static R Ramp(const Consts& c, R s) {
+    R i = V::template Srl32<24>(s), x = V::Sub32(i, c.rampStart);
+    R below = V::CmpGt32(c.rampStart, i), beyond = V::CmpGt32(i, c.rampLast);
+    R quotient = V::DivTrunc32(V::Sub32(V::template Sll32<8>(x), x), c.m.second ? c.m.second : 1);
+    return V::Or(V::And(below, c.c255x32), V::AndNot(V::Or(below, beyond), V::Sub32(c.c255x32, quotient)));
   }
 
   // Results whose alpha lane is not the destination's and pixels left by a
@@ -98,7 +125,7 @@ struct Simd {
   // whose formula already yields d where they leave it set `leave` only
   // when the caller asks which pixels were written.
   template <int Mode, bool Written>
-  static R Apply(const Consts& c, const uint32_t* sp, const uint32_t* dp, R s, R d, R& leave) {
+  static R Apply(const Consts& c, R s, R d, R& leave) {
     leave = c.zero;
     if constexpr (Mode == 0 || Mode == 23) {
       return s;
@@ -130,11 +157,8 @@ struct Simd {
       if (Written) leave = WeightIs(c, wlo, whi, 0xFFFFFF);
       return Over(c, d, s, wlo, whi);
     } else if constexpr (Mode == 9) {
-      const uint8_t(*composite)[256] = BlendTables().composite;
       R wlo, whi;
-      Gather(
-          c, sp, dp, [composite](uint32_t sa, uint32_t da) { return uint32_t(composite[da][255 - sa]); }, 255,
-          wlo, whi);
+      SpreadWeights(c, CompositeWeight(s, d), 255, wlo, whi);
       if (Written) leave = WeightIs(c, wlo, whi, 0xFFFFFF);
       return Over(c, d, s, wlo, whi);
     } else if constexpr (Mode == 11) {
@@ -142,10 +166,8 @@ struct Simd {
       leave = V::CmpGt32(diff, c.pLane);
       return s;
     } else if constexpr (Mode == 12) {
-      const uint8_t* ramp = c.m.ramp;
       R wlo, whi;
-      Gather(
-          c, sp, dp, [ramp](uint32_t sa, uint32_t) { return uint32_t(ramp[sa]); }, 0, wlo, whi);
+      SpreadWeights(c, Ramp(c, s), 0, wlo, whi);
       if (Written) leave = WeightIs(c, wlo, whi, 0);
       return Over(c, s, d, wlo, whi);
     } else if constexpr (Mode == 13) {
@@ -180,15 +202,15 @@ struct Simd {
   template <int Mode, bool Written>
   static void Step(const Consts& c, uint32_t* d, const uint32_t* s, uint8_t* written) {
     R sv = V::Load(s), dv = V::Load(d), leave;
-    R out = Apply<Mode, Written>(c, s, d, sv, dv, leave);
+    R out = Apply<Mode, Written>(c, sv, dv, leave);
     if constexpr (Mode == 23)
       out = Select(c.alphaMask, sv, dv);
     else if constexpr (Merges(Mode))
       out = Select(V::Or(leave, c.alphaMask), dv, out);
     V::Store(d, out);
     if constexpr (Written) {
-      uint32_t bits = ~uint32_t(V::MoveMask(leave));
-      for (int k = 0; k < V::kPixels; ++k) written[k] = (bits >> k) & 1;
+      uint64_t bytes = kSpreadBits[~uint32_t(V::MoveMask(leave)) & ((1u << V::kPixels) - 1)];
+      std::memcpy(written, &bytes, V::kPixels);
     }
   }
 
@@ -209,8 +231,7 @@ struct Simd {
         V::Store(at, Select(c.alphaMask, V::Load(at), regs[k]));
       }
     }
-    if constexpr (Written)
-      for (int k = 0; k < 4 * V::kPixels; ++k) written[k] = opaque;
+    if constexpr (Written) std::memset(written, opaque, 4 * V::kPixels);
     return true;
   }
 
@@ -259,22 +280,102 @@ struct Simd {
     if (i < n) PortableModeKernels().from555(p + 2 * i, out + i, n - i);
   }
 
-  static void ToPixels555(const uint32_t* in, const uint8_t* written, uint8_t* p, int32_t n) {
+  // 5-5-5 words in 32-bit lanes.
+  static R Pack555(R v) {
     const R five = V::Set32(31);
-    alignas(32) uint32_t packed[V::kPixels];
+    R b = V::And(V::template Srl32<3>(v), five), g = V::And(V::template Srl32<11>(v), five);
+    R r = V::And(V::template Srl32<19>(v), five);
+    return V::Or(V::Or(b, V::template Sll32<5>(g)), V::template Sll32<10>(r));
+  }
+
+  // 2 * kPixels at a time, the pixels not written merged back from the row.
+  static void ToPixels555(const uint32_t* in, const uint8_t* written, uint8_t* p, int32_t n) {
+    const R zero = V::Zero();
+    int32_t i = 0;
+    for (; i + 2 * V::kPixels <= n; i += 2 * V::kPixels) {
+      R words = V::Words(Pack555(V::Load(in + i)), Pack555(V::Load(in + i + V::kPixels)));
+      R leave = V::CmpEq16(V::WrittenWords(written + i), zero);
+      uint32_t* at = reinterpret_cast<uint32_t*>(p + 2 * i);
+      V::Store(at, Select(leave, V::Load(at), words));
+    }
+    if (i < n) PortableModeKernels().to555(in + i, written + i, p + 2 * i, n - i);
+  }
+
+  // ---- rows for the 5-bit and index spaces ----
+
+  // Each word's alpha, or 255 and 254 on the marked key.
+  static R AlphaOf(R v, R keyBits, KeyMark mark) {
+    if (!mark.on) return V::And(v, V::Set32(0xFF000000u));
+    R hit = V::CmpEq32(keyBits, V::Set32(mark.key));
+    return V::Xor(V::Set32(0xFF000000u), V::And(hit, V::Set32(0x01000000u)));
+  }
+
+  // Channels truncated to 5 bits, then widened by (f * 2106) >> 8.
+  static void Quantise555(const uint32_t* in, uint32_t* out, int32_t n, KeyMark mark) {
+    const R fields = V::Set32(0x1F1F1F), widen = V::Set16(2106), zero = V::Zero(), rgb = V::Set32(0xFFFFFF);
+    int32_t i = 0;
+    for (; i + V::kPixels <= n; i += V::kPixels) {
+      R v = V::Load(in + i), f = V::And(V::template Srl32<3>(v), fields);
+      R lo = V::template Srl16<8>(V::MulLo16(V::Lo8(f, zero), widen));
+      R hi = V::template Srl16<8>(V::MulLo16(V::Hi8(f, zero), widen));
+      V::Store(out + i, V::Or(V::Pack(lo, hi), AlphaOf(v, V::And(v, rgb), mark)));
+    }
+    if (i < n) PortableModeKernels().quantise555(in + i, out + i, n - i, mark);
+  }
+
+  // Colour-map look-ups stay scalar; the 5-5-5 index and the alpha beside it
+  // are computed a register at a time. `in` may be `out`.
+  static void LookUp(R indexAndAlpha, const uint8_t* colourMap, uint32_t* out) {
+    alignas(32) uint32_t w[V::kPixels];
+    V::Store(w, indexAndAlpha);
+    for (int k = 0; k < V::kPixels; ++k) out[k] = (w[k] & 0xFF000000u) | colourMap[w[k] & 0x7FFF];
+  }
+
+  static void IndicesOfRgb(const uint32_t* in, uint32_t* out, int32_t n, const uint8_t* colourMap,
+                           KeyMark mark) {
+    const R rgb = V::Set32(0xFFFFFF), b = V::Set32(0x1F), g = V::Set32(0x3E0), r = V::Set32(0x7C00);
     int32_t i = 0;
     for (; i + V::kPixels <= n; i += V::kPixels) {
       R v = V::Load(in + i);
-      R b = V::And(V::template Srl32<3>(v), five), g = V::And(V::template Srl32<11>(v), five);
-      R r = V::And(V::template Srl32<19>(v), five);
-      V::Store(packed, V::Or(V::Or(b, V::template Sll32<5>(g)), V::template Sll32<10>(r)));
-      for (int k = 0; k < V::kPixels; ++k)
-        if (written[i + k]) {
-          p[2 * (i + k)] = uint8_t(packed[k]);
-          p[2 * (i + k) + 1] = uint8_t(packed[k] >> 8);
-        }
+      R index = V::Or(V::Or(V::And(V::template Srl32<3>(v), b), V::And(V::template Srl32<6>(v), g)),
+                      V::And(V::template Srl32<9>(v), r));
+      LookUp(V::Or(index, AlphaOf(v, V::And(v, rgb), mark)), colourMap, out + i);
     }
-    if (i < n) PortableModeKernels().to555(in + i, written + i, p + 2 * i, n - i);
+    if (i < n) PortableModeKernels().indexOfRgb(in + i, out + i, n - i, colourMap, mark);
+  }
+
+  static void IndicesOf555(const uint8_t* p, uint32_t* out, int32_t n, const uint8_t* colourMap,
+                           KeyMark mark) {
+    const R low15 = V::Set32(0x7FFF), opaque = V::Set32(0xFF000000u), zero = V::Zero();
+    int32_t i = 0;
+    for (; i + 2 * V::kPixels <= n; i += 2 * V::kPixels) {
+      R w = V::PrepareUnpack16(V::Load(reinterpret_cast<const uint32_t*>(p + 2 * i)));
+      const R halves[2] = {V::UnpackLo16(w, zero), V::UnpackHi16(w, zero)};
+      for (int h = 0; h < 2; ++h) {
+        R index = V::And(halves[h], low15);
+        LookUp(V::Or(index, AlphaOf(opaque, index, mark)), colourMap, out + i + h * V::kPixels);
+      }
+    }
+    if (i < n) PortableModeKernels().indexOf555(p + 2 * i, out + i, n - i, colourMap, mark);
+  }
+
+  static void FromTable8(const uint8_t* p, const uint32_t* table, uint32_t* out, int32_t n) {
+    int32_t i = 0;
+    for (; i + V::kPixels <= n; i += V::kPixels) V::Store(out + i, V::GatherTable(table, p + i));
+    if (i < n) PortableModeKernels().fromTable8(p + i, table, out + i, n - i);
+  }
+
+  static void From8(const uint8_t* p, uint32_t* out, int32_t n) {
+    const R opaque = V::Set32(0xFF000000u);
+    int32_t i = 0;
+    for (; i + V::kPixels <= n; i += V::kPixels) V::Store(out + i, V::Or(V::WidenBytes(p + i), opaque));
+    if (i < n) PortableModeKernels().from8(p + i, out + i, n - i);
+  }
+
+  static void To8(const uint32_t* in, uint8_t* p, int32_t n) {
+    int32_t i = 0;
+    for (; i + V::kPixels <= n; i += V::kPixels) V::NarrowBytes(V::Load(in + i), p + i);
+    if (i < n) PortableModeKernels().to8(in + i, p + i, n - i);
   }
 
   // 24-bit pixels through byte shuffles; without them the portable rows.
@@ -298,7 +399,8 @@ struct Simd {
 
   template <int... Modes>
   static ModeKernels Table(std::integer_sequence<int, Modes...>) {
-    return {{Kernel<Modes>...}, FromPixels24, ToPixels24, FromPixels555, ToPixels555};
+    return {{Kernel<Modes>...}, FromPixels24, ToPixels24, FromPixels555, ToPixels555, Quantise555,
+            IndicesOfRgb,       IndicesOf555, FromTable8, From8,         To8};
   }
 };
 

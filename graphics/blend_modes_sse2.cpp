@@ -5,6 +5,8 @@
 
 #include <emmintrin.h>
 
+#include <cstring>
+
 #include "graphics/blend_modes_simd.h"
 
 namespace qavz {
@@ -71,6 +73,37 @@ struct Sse2 {
   static R PrepareUnpack16(R a) { return a; }
   static R UnpackLo16(R a, R b) { return _mm_unpacklo_epi16(a, b); }
   static R UnpackHi16(R a, R b) { return _mm_unpackhi_epi16(a, b); }
+  static R Add32(R a, R b) { return _mm_add_epi32(a, b); }
+  // Words of 15 bits or fewer: a's four, then b's.
+  static R Words(R a, R b) { return _mm_packs_epi32(a, b); }
+  // Eight bytes as words.
+  static R WrittenWords(const uint8_t* p) {
+    return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), Zero());
+  }
+  static R WidenBytes(const uint8_t* p) {
+    int32_t four;
+    std::memcpy(&four, p, 4);
+    return _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(four), Zero()), Zero());
+  }
+  static void NarrowBytes(R v, uint8_t* p) {
+    R words = _mm_packs_epi32(_mm_and_si128(v, Set32(0xFF)), Zero());
+    int32_t four = _mm_cvtsi128_si32(_mm_packus_epi16(words, Zero()));
+    std::memcpy(p, &four, 4);
+  }
+  // No gather instruction: the look-ups stay scalar.
+  static R GatherTable(const uint32_t* table, const uint8_t* p) {
+    return _mm_setr_epi32(int32_t(table[p[0]]), int32_t(table[p[1]]), int32_t(table[p[2]]),
+                          int32_t(table[p[3]]));
+  }
+  static R GatherBytes(const uint8_t* base, R index) {
+    alignas(16) uint32_t at[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(at), index);
+    return _mm_setr_epi32(base[at[0]], base[at[1]], base[at[2]], base[at[3]]);
+  }
+  // Quotients of non-negative numerators below 2^24 truncated.
+  static R DivTrunc32(R num, uint32_t den) {
+    return _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(num), _mm_set1_ps(float(den))));
+  }
   // SSE2 has no byte shuffle: 24-bit rows stay portable.
   static constexpr bool kHasShuffle = false;
   static R Expand24(const uint8_t*) { return Zero(); }

@@ -76,19 +76,6 @@ inline void StoreValue(uint8_t* p, uint32_t v, const BlendTableSet& t) {
   }
 }
 
-// Sources of 24 and 32 bits meet a 16-bit destination as 5-5-5 pixels:
-// each channel truncated to 5 bits and widened again as the table does
-// (f * 255 / 31 = (f * 2106) >> 8 for f < 32).
-inline uint32_t Widen5(uint32_t f) { return (f * 2106) >> 8; }
-// A keyed mode finds its key on the colour before it is truncated.
-void Quantise555(const BlitJob& job, const uint32_t* in, uint32_t* out, int32_t n) {
-  for (int32_t i = 0; i < n; ++i) {
-    uint32_t v = in[i], alpha = v & 0xFF000000u;
-    if (job.markKey) alpha = (v & 0xFFFFFF) == job.rawKey ? kKeyMark : kOpaque;
-    out[i] = Widen5((v >> 3) & 31) | Widen5((v >> 11) & 31) << 8 | Widen5((v >> 19) & 31) << 16 | alpha;
-  }
-}
-
 // The attached plane's byte replaces the alpha lane.
 inline uint32_t WithMask(uint32_t v, uint8_t m) { return (v & 0x00FFFFFF) | (uint32_t(m) << 24); }
 
@@ -170,26 +157,39 @@ void Rows(const BlitJob& job) {
     int64_t px = 0, py = 0;
     if constexpr (Rotated)
       if (!RowSpan(job, r, first, end, px, py)) continue;
-    bool contiguousRgb = !Rotated && !Masked && job.contiguous && Space == ComputeSpace::kRgb;
+    // Sources in order go through the implementation's row conversions.
+    bool contiguous = !Rotated && !Masked && job.contiguous;
+    bool contiguousRgb = contiguous && (Space == ComputeSpace::kRgb || Space == ComputeSpace::kMapped);
     // 32 to 32 bits in order needs no buffers: the kernel takes the whole row.
     int32_t chunk = S == 4 && D == 4 && contiguousRgb ? end - first : kChunk;
     for (int32_t x = first; x < end; x += chunk) {
       int32_t n = std::min(chunk, end - x);
       const uint32_t* s = sbuf;
       const uint8_t* srcRow = Rotated ? nullptr : job.srcRow0 + ptrdiff_t(job.rows[r]) * job.srcRowStep;
+      const uint8_t* sp = contiguous ? srcRow + (ptrdiff_t(job.columns[0]) + x) * S : nullptr;
       if constexpr (Rotated) {
         GatherRotated<S, Space, Masked>(job, t, px, py, n, sbuf);
+      } else if (contiguous && S == 1) {
+        kernels.fromTable8(sp, job.srcLut, sbuf, n);
+      } else if (contiguous && Space == ComputeSpace::kIndex && S == 2) {
+        kernels.indexOf555(sp, sbuf, n, t.colourMap, KeyMark{job.markKey, job.rawKey});
+      } else if (contiguous && Space == ComputeSpace::kIndex) {
+        const uint32_t* rgb = reinterpret_cast<const uint32_t*>(sp);
+        if (S == 3) kernels.from24(sp, sbuf, n);
+        kernels.indexOfRgb(S == 3 ? sbuf : rgb, sbuf, n, t.colourMap, KeyMark{job.markKey, job.rawKey});
       } else if (contiguousRgb && S == 4) {
-        s = reinterpret_cast<const uint32_t*>(srcRow + (ptrdiff_t(job.columns[0]) + x) * 4);
+        s = reinterpret_cast<const uint32_t*>(sp);
       } else if (contiguousRgb && S == 3) {
-        kernels.from24(srcRow + (ptrdiff_t(job.columns[0]) + x) * 3, sbuf, n);
+        kernels.from24(sp, sbuf, n);
       } else if (contiguousRgb && S == 2) {
-        kernels.from555(srcRow + (ptrdiff_t(job.columns[0]) + x) * 2, sbuf, n);
+        kernels.from555(sp, sbuf, n);
       } else {
         GatherScaled<S, Space, Masked>(job, t, r, x, n, sbuf);
       }
+      // Sources of 24 and 32 bits meet a 16-bit destination as 5-5-5 pixels;
+      // a keyed mode finds its key on the colour before it is truncated.
       if constexpr (D == 2 && Space == ComputeSpace::kRgb && S >= 3) {
-        Quantise555(job, s, sbuf, n);
+        kernels.quantise555(s, sbuf, n, KeyMark{job.markKey, job.rawKey});
         s = sbuf;
       }
       uint8_t* dp = dstRow + ptrdiff_t(x) * D;
@@ -200,6 +200,10 @@ void Rows(const BlitJob& job) {
         kernels.from24(dp, dbuf, n);
       else if constexpr (D == 2 && Space == ComputeSpace::kRgb)
         kernels.from555(dp, dbuf, n);
+      else if constexpr (Space == ComputeSpace::kIndex)
+        kernels.from8(dp, dbuf, n);
+      else if constexpr (Space == ComputeSpace::kMapped)
+        kernels.fromTable8(dp, job.dstLut, dbuf, n);
       else
         for (int32_t i = 0; i < n; ++i) dbuf[i] = DestValue<D, Space>(LoadPixel<D>(dp + i * D), job, t);
       kernel(d, s, kOnlyWritten ? written : nullptr, n, *job.args);
@@ -207,6 +211,8 @@ void Rows(const BlitJob& job) {
         kernels.to24(d, dp, n);
       else if constexpr (D == 2 && Space == ComputeSpace::kRgb)
         kernels.to555(d, written, dp, n);
+      else if constexpr (Space == ComputeSpace::kIndex)
+        kernels.to8(d, dp, n);
       else if constexpr (D != 4)
         for (int32_t i = 0; i < n; ++i)
           if (!kOnlyWritten || written[i]) StoreValue<D, Space>(dp + i * D, d[i], t);
