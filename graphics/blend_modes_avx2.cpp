@@ -113,14 +113,12 @@ struct Avx2 {
   static R GatherTable(const uint32_t* table, const uint8_t* p) {
     return _mm256_i32gather_epi32(reinterpret_cast<const int*>(table), WidenBytes(p), 4);
   }
-  // Reads four bytes at each index: the caller keeps 3 readable bytes past the last.
+  // Scalar loads: the gather instruction is slower than they are on some processors.
   static R GatherBytes(const uint8_t* base, R index) {
-    return _mm256_and_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(base), index, 1),
-                            Set32(0xFF));
-  }
-  // Quotients of non-negative numerators below 2^24 truncated.
-  static R DivTrunc32(R num, uint32_t den) {
-    return _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(num), _mm256_set1_ps(float(den))));
+    alignas(32) uint32_t at[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(at), index);
+    return _mm256_setr_epi32(base[at[0]], base[at[1]], base[at[2]], base[at[3]], base[at[4]], base[at[5]],
+                             base[at[6]], base[at[7]]);
   }
   static constexpr bool kHasShuffle = true;
   // Eight 3-byte pixels as words (alpha 0); reads 28 bytes.

@@ -41,7 +41,8 @@ struct Simd {
     R alphaLane255 = V::SetPixel16(0, 0, 0, 255);
     R a16, aColour16, invA16, invP16, scaledColour16, colour;
     R srcKey, srcKeyMask, dstKey, dstKeyMask, channels, pLane, sign;
-    R c255x32 = V::Set32(255), rampStart, rampLast;
+    R rampStart, rampLast;  // A, A + P - 1
+
     bool fullAlpha;
     const ModeArgs& m;
     explicit Consts(const ModeArgs& args) : m(args) {
@@ -63,6 +64,8 @@ struct Simd {
       rampLast = V::Set32(args.alpha + args.second - 1);
     }
   };
+
+  static constexpr int kAllPixels = (1 << V::kPixels) - 1;
 
   static R Select(R mask, R a, R b) { return V::Or(V::And(mask, a), V::AndNot(mask, b)); }
   // T[w][x] on 16-bit lanes.
@@ -98,22 +101,14 @@ struct Simd {
     wlo = V::Lo8(all, c.zero);
     whi = V::Hi8(all, c.zero);
   }
-  // D[da][255 - sa], read four bytes at a time: the composite table is
-  // followed by more of the table block, so the last entry's read stays in it.
+  // D[da][255 - sa], the index computed a register at a time.
   static R CompositeWeight(R s, R d) {
     R index = V::Add32(V::And(V::template Srl32<16>(d), V::Set32(0xFF00)),
                        V::Sub32(V::Set32(255), V::template Srl32<24>(s)));
     return V::GatherBytes(&BlendTables().composite[0][0], index);
   }
-  // R[sa] computed as the table is built: 255 below A, 0 from A + P, else
-  // 255 - (sa - A) * 255 / P, the quotient exact in single precision
-  // (numerator below 2^16, divisor below 2^8).
-  static R Ramp(const Consts& c, R s) {
-    R i = V::template Srl32<24>(s), x = V::Sub32(i, c.rampStart);
-    R below = V::CmpGt32(c.rampStart, i), beyond = V::CmpGt32(i, c.rampLast);
-    R quotient = V::DivTrunc32(V::Sub32(V::template Sll32<8>(x), x), c.m.second ? c.m.second : 1);
-    return V::Or(V::And(below, c.c255x32), V::AndNot(V::Or(below, beyond), V::Sub32(c.c255x32, quotient)));
-  }
+  static bool AllZero(R w) { return V::NoBits(w, V::Set32(0xFF)); }
+  static bool AllFull(R w) { return V::AllBits(w, V::Set32(0xFF)); }
 
   // Results whose alpha lane is not the destination's and pixels left by a
   // key or a window need a merge with d.
@@ -157,8 +152,15 @@ struct Simd {
       if (Written) leave = WeightIs(c, wlo, whi, 0xFFFFFF);
       return Over(c, d, s, wlo, whi);
     } else if constexpr (Mode == 9) {
-      R wlo, whi;
-      SpreadWeights(c, CompositeWeight(s, d), 255, wlo, whi);
+      // Runs of opaque sources over mostly transparent or opaque
+      // destinations give registers of one weight: s, or d itself.
+      R w = CompositeWeight(s, d), wlo, whi;
+      if (AllZero(w)) return Select(c.alphaMask, d, s);
+      if (AllFull(w)) {
+        if (Written) leave = c.ones;
+        return d;
+      }
+      SpreadWeights(c, w, 255, wlo, whi);
       if (Written) leave = WeightIs(c, wlo, whi, 0xFFFFFF);
       return Over(c, d, s, wlo, whi);
     } else if constexpr (Mode == 11) {
@@ -166,8 +168,21 @@ struct Simd {
       leave = V::CmpGt32(diff, c.pLane);
       return s;
     } else if constexpr (Mode == 12) {
-      R wlo, whi;
-      SpreadWeights(c, Ramp(c, s), 0, wlo, whi);
+      // R is 0 from A + P and 255 below A: opaque sources and ramps that
+      // have passed give registers of one weight without a look-up.
+      R sa = V::template Srl32<24>(s);
+      if (V::MoveMask(V::CmpGt32(sa, c.rampLast)) == kAllPixels) {
+        if (Written) leave = c.ones;
+        return d;
+      }
+      if (V::MoveMask(V::CmpGt32(c.rampStart, sa)) == kAllPixels) return Select(c.alphaMask, d, s);
+      R w = V::GatherBytes(c.m.ramp, sa), wlo, whi;
+      if (AllZero(w)) {
+        if (Written) leave = c.ones;
+        return d;
+      }
+      if (AllFull(w)) return Select(c.alphaMask, d, s);
+      SpreadWeights(c, w, 0, wlo, whi);
       if (Written) leave = WeightIs(c, wlo, whi, 0);
       return Over(c, s, d, wlo, whi);
     } else if constexpr (Mode == 13) {

@@ -100,10 +100,6 @@ struct Sse2 {
     _mm_store_si128(reinterpret_cast<__m128i*>(at), index);
     return _mm_setr_epi32(base[at[0]], base[at[1]], base[at[2]], base[at[3]]);
   }
-  // Quotients of non-negative numerators below 2^24 truncated.
-  static R DivTrunc32(R num, uint32_t den) {
-    return _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(num), _mm_set1_ps(float(den))));
-  }
   // SSE2 has no byte shuffle: 24-bit rows stay portable.
   static constexpr bool kHasShuffle = false;
   static R Expand24(const uint8_t*) { return Zero(); }

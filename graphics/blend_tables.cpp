@@ -15,8 +15,6 @@ constexpr size_t kCompositeOffset = kScaleOffset + 256 * 256;
 constexpr size_t kColourMapOffset = kCompositeOffset + 256 * 256;
 constexpr size_t kRgbOffset = kColourMapOffset + 32768;
 constexpr size_t kSaturateOffset = kRgbOffset + 32768 * 4;
-static_assert(kCompositeOffset + 256 * 256 + 3 <= kSaturateOffset,
-              "4-byte reads of the composite table stay in the block");
 static_assert(kSaturateOffset + 768 + 255 <= kBlockBytes,
               "the tables fit the block from a 256-byte boundary");
 

@@ -10,8 +10,6 @@ struct BlendTableSet {
   // T[a][v] = (a * v + 128) / 255: v scaled by a / 255, rounded.
   const uint8_t (*scale)[256] = nullptr;
   // D[i][k]: 255 for i = 0, else min(255, 255 * (k / i) / (1 - k / 255 + k / i)).
-  // More of the block follows it, so a 4-byte read at any entry stays in the
-  // block (the vector kernels gather entries so).
   const uint8_t (*composite)[256] = nullptr;
   // For each 5-5-5 colour (red bits 10-14) the index of the nearest colour of
   // the palette given to pal_map, which fills it.
