@@ -120,6 +120,12 @@ struct Avx2 {
     return _mm256_setr_epi32(base[at[0]], base[at[1]], base[at[2]], base[at[3]], base[at[4]], base[at[5]],
                              base[at[6]], base[at[7]]);
   }
+  // Reads four bytes at each index: the colour map is followed by more of
+  // the table block.
+  static R GatherMapBytes(const uint8_t* base, R index) {
+    return _mm256_and_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(base), index, 1),
+                            Set32(0xFF));
+  }
   static constexpr bool kHasShuffle = true;
   // Eight 3-byte pixels as words (alpha 0); reads 28 bytes.
   static R Expand24(const uint8_t* p) {

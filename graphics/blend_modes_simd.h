@@ -338,12 +338,11 @@ struct Simd {
     if (i < n) PortableModeKernels().quantise555(in + i, out + i, n - i, mark);
   }
 
-  // Colour-map look-ups stay scalar; the 5-5-5 index and the alpha beside it
-  // are computed a register at a time. `in` may be `out`.
+  // The 5-5-5 index and the alpha beside it computed a register at a time,
+  // then each index's colour-map entry. `in` may be `out`.
   static void LookUp(R indexAndAlpha, const uint8_t* colourMap, uint32_t* out) {
-    alignas(32) uint32_t w[V::kPixels];
-    V::Store(w, indexAndAlpha);
-    for (int k = 0; k < V::kPixels; ++k) out[k] = (w[k] & 0xFF000000u) | colourMap[w[k] & 0x7FFF];
+    R index = V::And(indexAndAlpha, V::Set32(0x7FFF)), alpha = V::AndNot(V::Set32(0x7FFF), indexAndAlpha);
+    V::Store(out, V::Or(alpha, V::GatherMapBytes(colourMap, index)));
   }
 
   static void IndicesOfRgb(const uint32_t* in, uint32_t* out, int32_t n, const uint8_t* colourMap,

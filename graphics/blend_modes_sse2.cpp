@@ -100,6 +100,7 @@ struct Sse2 {
     _mm_store_si128(reinterpret_cast<__m128i*>(at), index);
     return _mm_setr_epi32(base[at[0]], base[at[1]], base[at[2]], base[at[3]]);
   }
+  static R GatherMapBytes(const uint8_t* base, R index) { return GatherBytes(base, index); }
   // SSE2 has no byte shuffle: 24-bit rows stay portable.
   static constexpr bool kHasShuffle = false;
   static R Expand24(const uint8_t*) { return Zero(); }

@@ -15,6 +15,8 @@ constexpr size_t kCompositeOffset = kScaleOffset + 256 * 256;
 constexpr size_t kColourMapOffset = kCompositeOffset + 256 * 256;
 constexpr size_t kRgbOffset = kColourMapOffset + 32768;
 constexpr size_t kSaturateOffset = kRgbOffset + 32768 * 4;
+static_assert(kColourMapOffset + 32768 + 3 <= kBlockBytes,
+              "4-byte reads of the colour map stay in the block");
 static_assert(kSaturateOffset + 768 + 255 <= kBlockBytes,
               "the tables fit the block from a 256-byte boundary");
 

@@ -12,7 +12,9 @@ struct BlendTableSet {
   // D[i][k]: 255 for i = 0, else min(255, 255 * (k / i) / (1 - k / 255 + k / i)).
   const uint8_t (*composite)[256] = nullptr;
   // For each 5-5-5 colour (red bits 10-14) the index of the nearest colour of
-  // the palette given to pal_map, which fills it.
+  // the palette given to pal_map, which fills it. More of the block follows
+  // it, so a 4-byte read at any entry stays in the block (the vector rows
+  // gather entries so).
   uint8_t* colourMap = nullptr;
   // For each 5-5-5 colour the RGB value of its fields widened to 8 bits.
   const uint32_t* rgbOf555 = nullptr;
