@@ -117,8 +117,8 @@ struct Avx2 {
   static R GatherBytes(const uint8_t* base, R index) {
     alignas(32) uint32_t at[8];
     _mm256_store_si256(reinterpret_cast<__m256i*>(at), index);
-    return _mm256_setr_epi32(base[at[0]], base[at[1]], base[at[2]], base[at[3]], base[at[4]], base[at[5]],
-                             base[at[6]], base[at[7]]);
+    for (uint32_t& i : at) i = base[i];
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(at));
   }
   // Reads four bytes at each index: the colour map is followed by more of
   // the table block.

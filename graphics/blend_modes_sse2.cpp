@@ -98,7 +98,8 @@ struct Sse2 {
   static R GatherBytes(const uint8_t* base, R index) {
     alignas(16) uint32_t at[4];
     _mm_store_si128(reinterpret_cast<__m128i*>(at), index);
-    return _mm_setr_epi32(base[at[0]], base[at[1]], base[at[2]], base[at[3]]);
+    for (uint32_t& i : at) i = base[i];
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(at));
   }
   static R GatherMapBytes(const uint8_t* base, R index) { return GatherBytes(base, index); }
   // SSE2 has no byte shuffle: 24-bit rows stay portable.
