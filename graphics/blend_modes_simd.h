@@ -176,13 +176,8 @@ struct Simd {
         return d;
       }
       if (V::MoveMask(V::CmpGt32(c.rampStart, sa)) == kAllPixels) return Select(c.alphaMask, d, s);
-      R w = V::GatherBytes(c.m.ramp, sa), wlo, whi;
-      if (AllZero(w)) {
-        if (Written) leave = c.ones;
-        return d;
-      }
-      if (AllFull(w)) return Select(c.alphaMask, d, s);
-      SpreadWeights(c, w, 0, wlo, whi);
+      R wlo, whi;
+      SpreadWeights(c, V::GatherBytes(c.m.ramp, sa), 0, wlo, whi);
       if (Written) leave = WeightIs(c, wlo, whi, 0);
       return Over(c, s, d, wlo, whi);
     } else if constexpr (Mode == 13) {
